@@ -1,0 +1,24 @@
+// One slot of the dart table: the dart's own id and its four alpha links.
+// A free dart links to itself; a deleted slot holds kDeleted in all five fields.
+#pragma once
+
+#include "gorvin/core/types.h"
+
+#include <array>
+
+namespace gorvin {
+
+struct IDart {
+    DartID id = kDeleted;
+    std::array<DartID, kDimension + 1> alpha{kDeleted, kDeleted, kDeleted, kDeleted};
+
+    static IDart fresh(DartID id) { return IDart{id, {id, id, id, id}}; }
+
+    bool exists() const { return id != kDeleted; }
+    // Neighbour lookup: the link for d in 0..3, the dart itself for any other d.
+    DartID neighbour(Dim d) const { return d <= kDimension ? alpha[d] : id; }
+    bool isFree(Dim d) const { return neighbour(d) == id; }
+    void erase() { *this = IDart{}; }
+};
+
+} // namespace gorvin

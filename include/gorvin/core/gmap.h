@@ -1,0 +1,139 @@
+// The G-map store: a contiguous dart table and the parallel embedding table, indexed by dart id.
+// Invariants: both tables have the same length; slot i holds dart i or a deleted slot; ids are never
+// reused until resize or clear shrinks the tables. Every id taken from a caller is checked here.
+#pragma once
+
+#include "gorvin/core/dart.h"
+#include "gorvin/core/embedding_table.h"
+#include "gorvin/core/exceptions.h"
+#include "gorvin/core/types.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace gorvin {
+
+template <class Policy> class IModeler;
+
+template <class Policy> class IGMap {
+  public:
+    using Value = typename Policy::Value;
+    using Modeler = IModeler<Policy>;
+    using Embeddings = EmbeddingTable<Value>;
+
+    IGMap(std::weak_ptr<Modeler> modeler,
+          std::shared_ptr<const typename Embeddings::Descriptors> descriptors, std::uint32_t id)
+        : modeler_(std::move(modeler)), id_(id), embeddings_(std::move(descriptors)) {}
+    IGMap(const IGMap&) = delete;
+    IGMap& operator=(const IGMap&) = delete;
+
+    std::uint32_t id() const { return id_; }
+    // The modeler that created this G-map; empty once that modeler is gone.
+    const std::weak_ptr<Modeler>& modeler() const { return modeler_; }
+
+    std::size_t size() const { return darts_.size(); }
+    bool contains(DartID i) const { return i < darts_.size(); }
+    bool exists(DartID i) const { return contains(i) && darts_[i].exists(); }
+
+    // Slot i; throws GorvinUnexistentDartException when i names no slot.
+    IDart& dart(DartID i) {
+        check(i);
+        return darts_[i];
+    }
+    const IDart& dart(DartID i) const {
+        check(i);
+        return darts_[i];
+    }
+    // Neighbour of slot x along d (x itself for d > 3); x must name a slot.
+    DartID neighbour(DartID x, Dim d) const { return dart(x).neighbour(d); }
+
+    const std::vector<IDart>& darts() const { return darts_; }
+    std::vector<IDart>& darts() { return darts_; }
+    Embeddings& embeddings() { return embeddings_; }
+
+    // Links a and b along d and frees their former neighbours; d > 3 does nothing.
+    void linkAlpha(Dim d, DartID a, DartID b) {
+        if (d > kDimension) return;
+        check(a);
+        check(b);
+        const DartID oa = darts_[a].alpha[d];
+        const DartID ob = darts_[b].alpha[d];
+        makeLoop(oa, d);
+        makeLoop(ob, d);
+        darts_[a].alpha[d] = b;
+        darts_[b].alpha[d] = a;
+    }
+
+    // Makes a free along d and frees its former neighbour; d > 3 does nothing.
+    void linkAlpha(Dim d, DartID a) {
+        if (d > kDimension) return;
+        check(a);
+        makeLoop(darts_[a].alpha[d], d);
+        darts_[a].alpha[d] = a;
+    }
+
+    // Appends n free darts whose embedding values are made on first use; returns the first id.
+    DartID makeDarts(std::uint64_t n) { return grow(n, false); }
+
+    // Appends n free darts sharing one default embedding record; returns the first id.
+    DartID appendSharedDarts(std::uint64_t n) { return grow(n, true); }
+
+    // Grows with darts sharing one default record, or drops the slots from n on.
+    void resize(std::uint64_t n) {
+        if (n >= darts_.size()) {
+            appendSharedDarts(n - darts_.size());
+        } else {
+            darts_.resize(n);
+            embeddings_.truncate(n);
+        }
+    }
+
+    void reserve(std::uint64_t n) {
+        darts_.reserve(n);
+        embeddings_.reserve(n);
+    }
+
+    void clear() {
+        darts_.clear();
+        embeddings_.truncate(0);
+    }
+
+  private:
+    void check(DartID i) const {
+        if (i >= darts_.size()) throw GorvinUnexistentDartException{};
+    }
+    void makeLoop(DartID x, Dim d) {
+        if (x < darts_.size()) darts_[x].alpha[d] = x;
+    }
+    // Size after adding n darts; the ids must stay below the deleted marker.
+    DartID grownSize(std::uint64_t n) const {
+        if (n > std::uint64_t{kDeleted} - darts_.size())
+            throw std::length_error("dart ids exhausted");
+        return static_cast<DartID>(darts_.size());
+    }
+    DartID grow(std::uint64_t n, bool sharedRecord) {
+        const DartID first = grownSize(n);
+        if (sharedRecord)
+            embeddings_.appendShared(n);
+        else
+            embeddings_.appendFresh(n);
+        try {
+            darts_.resize(first + n);
+        } catch (...) {
+            embeddings_.truncate(first);
+            throw;
+        }
+        for (DartID i = first; i < darts_.size(); ++i) darts_[i] = IDart::fresh(i);
+        return first;
+    }
+
+    std::weak_ptr<Modeler> modeler_;
+    std::uint32_t id_;
+    std::vector<IDart> darts_;
+    Embeddings embeddings_;
+};
+
+} // namespace gorvin

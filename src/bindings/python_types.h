@@ -1,0 +1,55 @@
+// The kernel instantiated for Python: embedding values are dicts, and the aliases and class
+// lookups that every binding file shares.
+#pragma once
+
+#include "gorvin/core/dart_handle.h"
+#include "gorvin/core/dart_ref.h"
+#include "gorvin/core/gmap.h"
+#include "gorvin/core/modeler.h"
+
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <memory>
+#include <string>
+#include <typeinfo>
+
+namespace gorvin::python {
+
+namespace py = pybind11;
+
+// Embedding values are Python objects; the modeler's descriptors make new empty dicts.
+struct DictEmbedding {
+    using Value = py::object;
+    static std::string typeName() { return typeid(py::dict).name(); }
+    static Value create() { return py::dict(); }
+};
+
+using Modeler = IModeler<DictEmbedding>;
+using GMap = IGMap<DictEmbedding>;
+using Dart = HDart<DictEmbedding>;
+using RawDart = DartRef<DictEmbedding>;
+
+using ModelerClass = py::class_<Modeler, std::shared_ptr<Modeler>>;
+using GMapClass = py::class_<GMap, std::shared_ptr<GMap>>;
+using DartClass = py::class_<Dart>;
+using RawDartClass = py::class_<RawDart>;
+
+// The class object created earlier under `name`, to add members to it.
+template <class Class> Class classOf(py::module_& m, const char* name) {
+    return py::reinterpret_borrow<Class>(m.attr(name));
+}
+
+// A G-map as handed to Python from `owner`'s list: the holder keeps that modeler alive, and the
+// modeler's list keeps the G-map alive.
+inline std::shared_ptr<GMap> pinned(std::shared_ptr<Modeler> owner, const std::shared_ptr<GMap>& gmap) {
+    return std::shared_ptr<GMap>(std::move(owner), gmap.get());
+}
+
+// A G-map as handed to Python elsewhere: pinned to the modeler that made it, while that exists.
+inline std::shared_ptr<GMap> pinned(const std::shared_ptr<GMap>& gmap) {
+    if (auto modeler = gmap->modeler().lock()) return pinned(std::move(modeler), gmap);
+    return gmap;
+}
+
+} // namespace gorvin::python

@@ -1,0 +1,22 @@
+import pytest
+
+import gorvinpy_bin as gorvin
+
+
+@pytest.fixture
+def modeler():
+    return gorvin.Modeler3D()
+
+
+@pytest.fixture
+def gmap(modeler):
+    return modeler.make_gmap()
+
+
+def square_face(gmap, first=0):
+    """An isolated square face of 8 darts: alpha0 pairs (0,1),(2,3).., alpha1 pairs (1,2),..,(7,0)."""
+    gmap.make_darts(8)
+    for i in range(0, 8, 2):
+        gmap.linkAlpha(0, first + i, first + i + 1)
+        gmap.linkAlpha(1, first + i + 1, first + (i + 2) % 8)
+    return list(range(first, first + 8))
