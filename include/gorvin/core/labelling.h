@@ -1,0 +1,129 @@
+// Label propagation in near-linear time. Given a label per position and directed edges
+// i -> neighbour(i, k), every label becomes the smallest starting label reachable from its
+// position, itself included: the fixed point that repeated "take a smaller neighbour label" sweeps
+// reach. Symmetric edges (involutions) take a union-find pass; any other input takes one
+// strongly-connected-component pass, where each component takes the minimum over its members and
+// over the components it reaches, which are all finished before it.
+#pragma once
+
+#include "gorvin/core/types.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace gorvin {
+
+constexpr std::uint32_t kNoPosition = 0xFFFFFFFFu;
+
+namespace detail {
+
+template <class Neighbour>
+bool symmetric(std::size_t n, unsigned degree, const Neighbour& neighbour) {
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (unsigned k = 0; k < degree; ++k) {
+            const std::uint32_t j = neighbour(i, k);
+            if (j != kNoPosition && neighbour(j, k) != i) return false;
+        }
+    return true;
+}
+
+inline std::uint32_t findRoot(std::vector<std::uint32_t>& parent, std::uint32_t i) {
+    while (parent[i] != i) {
+        parent[i] = parent[parent[i]];
+        i = parent[i];
+    }
+    return i;
+}
+
+template <class Neighbour>
+void unionFindLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
+    const auto n = static_cast<std::uint32_t>(labels.size());
+    std::vector<std::uint32_t> parent(n);
+    for (std::uint32_t i = 0; i < n; ++i) parent[i] = i;
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (unsigned k = 0; k < degree; ++k) {
+            const std::uint32_t j = neighbour(i, k);
+            if (j == kNoPosition) continue;
+            const std::uint32_t a = findRoot(parent, i), b = findRoot(parent, j);
+            if (a == b) continue;
+            // the root keeps the smaller label of the two components
+            if (labels[b] < labels[a]) labels[a] = labels[b];
+            parent[b] = a;
+        }
+    for (std::uint32_t i = 0; i < n; ++i) labels[i] = labels[findRoot(parent, i)];
+}
+
+// Iterative Tarjan; a finished component's label is final when it is popped.
+template <class Neighbour>
+void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
+    const auto n = static_cast<std::uint32_t>(labels.size());
+    constexpr std::uint32_t unvisited = kNoPosition;
+    constexpr std::uint32_t done = kNoPosition - 1; // index of a position whose component is final
+    std::vector<std::uint32_t> index(n, unvisited), low(n);
+    std::vector<std::uint32_t> members; // Tarjan's stack
+    struct Frame {
+        std::uint32_t node;
+        unsigned edge;
+    };
+    std::vector<Frame> calls;
+    std::uint32_t counter = 0;
+    for (std::uint32_t root = 0; root < n; ++root) {
+        if (index[root] != unvisited) continue;
+        calls.push_back({root, 0});
+        index[root] = low[root] = counter++;
+        members.push_back(root);
+        while (!calls.empty()) {
+            Frame& frame = calls.back();
+            const std::uint32_t v = frame.node;
+            if (frame.edge < degree) {
+                const std::uint32_t w = neighbour(v, frame.edge++);
+                if (w == kNoPosition || w == v) continue;
+                if (index[w] == unvisited) {
+                    index[w] = low[w] = counter++;
+                    members.push_back(w);
+                    calls.push_back({w, 0});
+                } else if (index[w] == done) {
+                    labels[v] = std::min(labels[v], labels[w]);
+                } else {
+                    low[v] = std::min(low[v], index[w]);
+                }
+                continue;
+            }
+            calls.pop_back();
+            const bool hasParent = !calls.empty();
+            if (low[v] != index[v]) {
+                if (hasParent) low[calls.back().node] = std::min(low[calls.back().node], low[v]);
+                continue;
+            }
+            // v roots a component: the members from v to the top of the stack
+            auto first = members.end();
+            DartID best = labels[v];
+            do {
+                --first;
+                best = std::min(best, labels[*first]);
+            } while (*first != v);
+            for (auto it = first; it != members.end(); ++it) {
+                labels[*it] = best;
+                index[*it] = done;
+            }
+            members.erase(first, members.end());
+            if (hasParent) labels[calls.back().node] = std::min(labels[calls.back().node], best);
+        }
+    }
+}
+
+} // namespace detail
+
+// labels: one starting label per position (fewer than 2^32 - 1 positions). neighbour(i, k) for
+// k < degree gives a position or kNoPosition; it is called several times per edge.
+template <class Neighbour>
+void minimumReachableLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
+    if (detail::symmetric(labels.size(), degree, neighbour))
+        detail::unionFindLabels(labels, degree, neighbour);
+    else
+        detail::componentLabels(labels, degree, neighbour);
+}
+
+} // namespace gorvin
