@@ -20,3 +20,9 @@ def square_face(gmap, first=0):
         gmap.linkAlpha(0, first + i, first + i + 1)
         gmap.linkAlpha(1, first + i + 1, first + (i + 2) % 8)
     return list(range(first, first + 8))
+
+
+@pytest.fixture
+def expression_table():
+    """The AllExpressions3D table of a right node (from the test-support module built beside gorvinpy_bin)."""
+    return pytest.importorskip("gorvin_testing").expression_table
