@@ -2,9 +2,9 @@
 // against a plain linear pass over the dart table. Build and run:
 //   g++ -std=c++17 -O2 -DNDEBUG -Wall -Wextra -Iinclude bench/extraction.cpp -o build/extraction
 //   build/extraction [k]
+#include "gorvin/geometry/extraction.h"
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/modeler.h"
-#include "gorvin/geometry/extraction.h"
 
 #include <algorithm>
 #include <cstdint>
