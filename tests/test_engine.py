@@ -3,7 +3,7 @@ import pytest
 
 import gorvinpy_bin as gorvin
 from conftest import square_face
-from engine_rules import is_involution, links, make_rule, triangulation
+from engine_rules import counts, is_involution, links, make_rule, triangulation
 
 NO = 4294967295
 needs_embeddings = pytest.mark.skipif(not hasattr(gorvin.GMap3D, "ebd01"), reason="no embedding access")
@@ -210,7 +210,7 @@ def test_apply_rule_prints_the_sixteen_orbits_after_success(modeler, gmap, capfd
 
 def test_apply_overloads_show_their_defaults():
     doc = gorvin.GMap3D.apply.__doc__
-    assert "hooks: InputHooks = []" in doc
+    assert "hooks: gorvinpy_bin.InputHooks = []) -> None" in doc
     assert "apply a rule to the gmap with hooks as a dictionary" in doc
 
 
@@ -237,20 +237,57 @@ def test_values_land_on_exactly_one_dart_and_new_darts_share_defaults(gmap):
     assert gmap.ebd2(8) is gmap.ebd2(9)
 
 
-@needs_embeddings
 def test_a_raising_expression_restores_the_gmap(gmap, capfd):
     square_face(gmap)
-    before = (links(gmap), [id(gmap.ebd01(i)) for i in range(8)])
     calls = []
 
     def fail_third(ctx):
         calls.append(ctx)
+        if len(calls) == 1:
+            gmap.apply(make_rule(right=[("n", [])]))  # grows the G-map under the application
         if len(calls) == 3:
             raise ValueError("boom")
         return 0
 
+    before = links(gmap)
     with pytest.raises(ValueError, match="boom"):
         gmap.apply(triangulation([gorvin.Expr3DEbd01("n", fail_third)]), [0])
     assert capfd.readouterr().err.startswith("[ERROR] Exception occurred while evaluating expressions: ")
-    assert len(gmap) == 8
-    assert (links(gmap), [id(gmap.ebd01(i)) for i in range(8)]) == before
+    assert len(gmap) == 8 and links(gmap) == before
+
+
+@needs_embeddings
+def test_a_raising_expression_keeps_the_old_records(gmap):
+    square_face(gmap)
+    before = [id(gmap.ebd01(i)) for i in range(8)]
+    with pytest.raises(ZeroDivisionError):
+        gmap.apply(triangulation([gorvin.Expr3DEbd01("n", lambda ctx: 1 // 0)]), [0])
+    assert [id(gmap.ebd01(i)) for i in range(8)] == before
+
+
+def test_an_expression_may_apply_a_rule_to_the_same_gmap(gmap):
+    square_face(gmap)
+    face = make_rule(right=[("p", []), ("q", [])], right_links=[(0, "p", "q")])
+    nested = []
+
+    def grow_once(ctx):
+        if not nested:
+            nested.append(ctx.gmap.apply(face))
+        return 0
+
+    gmap.apply(triangulation([gorvin.Expr3DEbd01("n", grow_once)]), [0])
+    assert len(gmap) == 24 + 2
+    assert gmap.a(24, 0).id == 25 and counts(gmap) == (5 + 2, 8 + 1, 4 + 1)
+    assert is_involution(gmap)
+
+
+def test_an_expression_that_empties_the_gmap_is_refused(gmap):
+    square_face(gmap)
+
+    def clear(ctx):
+        ctx.gmap.clear()
+        return 0
+
+    with pytest.raises(RuntimeError):
+        gmap.apply(triangulation([gorvin.Expr3DEbd01("n", clear)]), [0])
+    assert len(gmap) == 0

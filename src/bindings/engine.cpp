@@ -40,9 +40,8 @@ AtomicInputHooks hooksFromNames(const Rule& rule, const py::dict& names) {
         const auto name = py::cast<std::string>(key);
         const auto node = std::find_if(left.begin(), left.end(),
                                        [&](const RuleNodeLeft& l) { return l.name == name; });
-        const auto hook = node == left.end()
-                              ? hookIds.end()
-                              : std::find(hookIds.begin(), hookIds.end(), node->id);
+        const auto hook = node == left.end() ? hookIds.end()
+                                             : std::find(hookIds.begin(), hookIds.end(), node->id);
         if (hook == hookIds.end()) throw GorvinUnfoundLeftNodeExpcetion{};
         darts[static_cast<std::size_t>(hook - hookIds.begin())] = py::cast<DartID>(value);
     }
@@ -52,12 +51,12 @@ AtomicInputHooks hooksFromNames(const Rule& rule, const py::dict& names) {
 // "<", each dimension and a blank, ">", then " -> oid=" and the orbit bitmask.
 void printOrbitLines() {
     static const std::vector<std::vector<int>> orbits = {
-        {},        {0},       {1},       {2},       {3},          {0, 1},
-        {0, 2},    {0, 3},    {1, 2},    {1, 3},    {2, 3},       {0, 1, 2},
-        {0, 1, 3}, {0, 2, 3}, {1, 2, 3}, {0, 1, 2, 3}};
+        {},     {0},    {1},    {2},       {3},       {0, 1},    {0, 2},    {0, 3},
+        {1, 2}, {1, 3}, {2, 3}, {0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}, {0, 1, 2, 3}};
     for (const auto& orbit : orbits) {
         std::cout << '<';
-        for (int d : orbit) std::cout << d << ' ';
+        for (int d : orbit)
+            std::cout << d << ' ';
         std::cout << "> -> oid=" << orbitMask(orbit) << '\n';
     }
     std::cout.flush();
@@ -91,11 +90,12 @@ void bindGMapApply(py::module_& m) {
 }
 
 void bindApplyRule(py::module_& m) {
-    m.def("applyRule", [](const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
-                          const std::shared_ptr<Rule>& rule, const AtomicInputHooks& hooks) {
-        run(modeler, gmap, rule, hooks);
-        printOrbitLines();
-    });
+    m.def("applyRule",
+          [](const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
+             const std::shared_ptr<Rule>& rule, const AtomicInputHooks& hooks) {
+              run(modeler, gmap, rule, hooks);
+              printOrbitLines();
+          });
 }
 
 } // namespace gorvin::python

@@ -65,7 +65,8 @@ class DartMap {
     std::size_t find(DartID key) const {
         const std::size_t mask = slots_.size() - 1;
         std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
-        while (slots_[i].key != key && slots_[i].key != kNoLink) i = (i + 1) & mask;
+        while (slots_[i].key != key && slots_[i].key != kNoLink)
+            i = (i + 1) & mask;
         return i;
     }
 

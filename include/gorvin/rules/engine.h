@@ -28,7 +28,8 @@ namespace detail {
 
 // The hook darts of row 0; each must be a live dart of the G-map.
 template <class Policy>
-std::vector<DartID> liveHookDarts(const IGMap<Policy>& gmap, const InputHooks& hooks, std::size_t count) {
+std::vector<DartID> liveHookDarts(const IGMap<Policy>& gmap, const InputHooks& hooks,
+                                  std::size_t count) {
     std::vector<DartID> darts(count);
     for (std::size_t i = 0; i < count; ++i) {
         darts[i] = hooks.dartAt(i, 0);
@@ -45,8 +46,10 @@ inline std::vector<DartID> rightDarts(const RulePlan& plan, const RowTable& rows
     DartID next = base;
     for (std::size_t r = 0; r < rows.count; ++r) {
         DartID* row = right.data() + r * width;
-        for (std::uint32_t q : plan.created) row[q] = next++;
-        for (std::uint32_t q : plan.kept) row[q] = rows.leftDart(r, plan.source[q]);
+        for (std::uint32_t q : plan.created)
+            row[q] = next++;
+        for (std::uint32_t q : plan.kept)
+            row[q] = rows.leftDart(r, plan.source[q]);
     }
     return right;
 }
@@ -124,7 +127,8 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
     if (plan.deleted.empty()) return;
     DartMap keptDarts(base);
     for (std::size_t r = 0; r < rows.count; ++r)
-        for (std::uint32_t q : plan.kept) keptDarts.set(right[r * plan.rightSize + q], 0);
+        for (std::uint32_t q : plan.kept)
+            keptDarts.set(right[r * plan.rightSize + q], 0);
     auto& darts = gmap.darts();
     for (std::size_t r = 0; r < rows.count; ++r)
         for (std::uint32_t l : plan.deleted) {
@@ -161,7 +165,8 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
 
     std::vector<detail::ComputedValue<typename Policy::Value>> values;
     try {
-        const ExprContext<Policy, Expression> context{modeler, rule, gmap, {}, 0, 0, kNoLink, kNoLink};
+        const ExprContext<Policy, Expression> context{modeler, rule, gmap,    {},
+                                                      0,       0,    kNoLink, kNoLink};
         values = detail::evaluateRows(context, plan, rows, right, evaluate);
     } catch (...) {
         cutBack();

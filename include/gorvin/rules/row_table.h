@@ -59,10 +59,18 @@ class RowMatcher {
   private:
     static constexpr std::uint32_t kUsed = DartMap::kAbsent - 1; // never a row number
 
-    bool fresh(DartID y) const { return y < darts_.size() && darts_[y].exists() && !used_.contains(y); }
-    static DartID neighbour(const IDart& dart, int e) { return dart.neighbour(static_cast<Dim>(e)); }
-    DartID& leftDart(std::size_t row, std::size_t node) { return rows_.left[row * plan_.leftSize + node]; }
-    std::uint32_t& opp(std::size_t row, std::size_t k) { return rows_.opp[row * plan_.orbitLength + k]; }
+    bool fresh(DartID y) const {
+        return y < darts_.size() && darts_[y].exists() && !used_.contains(y);
+    }
+    static DartID neighbour(const IDart& dart, int e) {
+        return dart.neighbour(static_cast<Dim>(e));
+    }
+    DartID& leftDart(std::size_t row, std::size_t node) {
+        return rows_.left[row * plan_.leftSize + node];
+    }
+    std::uint32_t& opp(std::size_t row, std::size_t k) {
+        return rows_.opp[row * plan_.orbitLength + k];
+    }
 
     std::uint32_t addRow() {
         rows_.left.resize(rows_.left.size() + plan_.leftSize, kNoLink);
@@ -132,13 +140,15 @@ class RowMatcher {
         const std::uint32_t c = addRow();
         opp(r, k) = c;
         opp(c, k) = r;
-        for (std::size_t i = 0; i < candidate.size(); ++i) leftDart(c, plan_.hooks[i]) = candidate[i];
+        for (std::size_t i = 0; i < candidate.size(); ++i)
+            leftDart(c, plan_.hooks[i]) = candidate[i];
         used_.set(candidate[0], c);
         extend(c);
         return c;
     }
 
-    // Where no fresh row lies at position k, the neighbour is the row indexed by the first hook's step.
+    // Where no fresh row lies at position k, the neighbour is the row indexed by the first hook's
+    // step.
     void findNeighbour(std::uint32_t r, std::size_t k) {
         if (opp(r, k) != kNoLink) return;
         const DartID y = step(r, 0, k);

@@ -27,14 +27,18 @@ struct RulePlan {
     std::vector<int> rightOrbits;     // rightSize x n: the first n entries of each right orbit
     std::vector<Links> leftLinks;
     std::vector<Links> rightLinks;
-    std::vector<std::uint32_t> created;  // right nodes without a left counterpart, ascending
-    std::vector<std::uint32_t> kept;     // right nodes with a left counterpart, ascending
-    std::vector<std::uint32_t> source;   // per right node: its left counterpart, or kNoLink
-    std::vector<std::uint32_t> deleted;  // left nodes without a right counterpart, ascending
-    std::vector<bool> needsNeighbour;    // per position j: some right orbit has a dimension 0..3
+    std::vector<std::uint32_t> created; // right nodes without a left counterpart, ascending
+    std::vector<std::uint32_t> kept;    // right nodes with a left counterpart, ascending
+    std::vector<std::uint32_t> source;  // per right node: its left counterpart, or kNoLink
+    std::vector<std::uint32_t> deleted; // left nodes without a right counterpart, ascending
+    std::vector<bool> needsNeighbour;   // per position j: some right orbit has a dimension 0..3
 
-    int hookDim(std::size_t hook, std::size_t k) const { return hookOrbits[hook * orbitLength + k]; }
-    int rightDim(std::size_t node, std::size_t j) const { return rightOrbits[node * orbitLength + j]; }
+    int hookDim(std::size_t hook, std::size_t k) const {
+        return hookOrbits[hook * orbitLength + k];
+    }
+    int rightDim(std::size_t node, std::size_t j) const {
+        return rightOrbits[node * orbitLength + j];
+    }
 };
 
 namespace detail {
@@ -61,7 +65,8 @@ inline void appendOrbit(std::vector<int>& table, const std::vector<int>& orbit, 
 // number of hook nodes; GorvinUnfoundLeftNodeExpcetion / GorvinUnfoundRightNodeExpcetion when a
 // link names no node of its side; GorvinInputHookWrongSizeException when the rule has left nodes
 // but no hook node; GorvinDimensionException when a hook or right orbit is shorter than n.
-template <class Expression> RulePlan makeRulePlan(const IRule<Expression>& rule, std::size_t hookColumns) {
+template <class Expression>
+RulePlan makeRulePlan(const IRule<Expression>& rule, std::size_t hookColumns) {
     const auto& left = rule.leftnodes();
     const auto& right = rule.rightnodes();
     if (!rule.isCompiled() && (!left.empty() || !right.empty())) throw GorvinException{};
@@ -80,7 +85,8 @@ template <class Expression> RulePlan makeRulePlan(const IRule<Expression>& rule,
     plan.rightSize = right.size();
     const std::size_t n = plan.hooks.empty() ? 0 : left[plan.hooks.front()].orbit.size();
     plan.orbitLength = n;
-    for (std::uint32_t h : plan.hooks) detail::appendOrbit(plan.hookOrbits, left[h].orbit, n);
+    for (std::uint32_t h : plan.hooks)
+        detail::appendOrbit(plan.hookOrbits, left[h].orbit, n);
     plan.needsNeighbour.assign(n, false);
     for (const auto& node : right) {
         detail::appendOrbit(plan.rightOrbits, node.orbit, n);
@@ -88,14 +94,17 @@ template <class Expression> RulePlan makeRulePlan(const IRule<Expression>& rule,
             if (node.orbit[j] >= 0 && node.orbit[j] <= static_cast<int>(kDimension))
                 plan.needsNeighbour[j] = true;
     }
-    for (const auto& node : left) plan.leftLinks.push_back(node.links);
-    for (const auto& node : right) plan.rightLinks.push_back(node.links);
+    for (const auto& node : left)
+        plan.leftLinks.push_back(node.links);
+    for (const auto& node : right)
+        plan.rightLinks.push_back(node.links);
 
     plan.created = rule.createdRightNodesID();
     plan.kept = rule.keptRightNodesID();
     plan.deleted = rule.deletedLeftNodesID();
     plan.source.reserve(right.size());
-    for (std::size_t q = 0; q < right.size(); ++q) plan.source.push_back(rule.assoc(q));
+    for (std::size_t q = 0; q < right.size(); ++q)
+        plan.source.push_back(rule.assoc(q));
     return plan;
 }
 
