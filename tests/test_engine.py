@@ -117,6 +117,34 @@ def test_bad_hooks_change_nothing(gmap, hooks, error):
 @pytest.mark.parametrize(
     "call",
     [
+        lambda m, g, r: g.apply(None),
+        lambda m, g, r: g.apply(r, None),
+        lambda m, g, r: gorvin.applyRule(None, g, r, gorvin.InputHooks()),
+        lambda m, g, r: gorvin.applyRule(m, None, r, gorvin.InputHooks()),
+        lambda m, g, r: gorvin.applyRule(m, g, None, gorvin.InputHooks()),
+    ],
+)
+def test_none_arguments_are_type_errors(modeler, gmap, call):
+    with pytest.raises(TypeError):
+        call(modeler, gmap, make_rule(right=[("n", [])]))
+    assert len(gmap) == 0
+
+
+def test_apply_needs_the_modeler_that_made_the_gmap():
+    first = gorvin.Modeler3D()
+    first.make_gmap()
+    copy = gorvin.Modeler3D(first)  # shares the G-map, whose modeler is still `first`
+    del first
+    gmap, rule = copy.gmap(0), make_rule(right=[("n", [])])
+    with pytest.raises(RuntimeError):
+        gmap.apply(rule)
+    gorvin.applyRule(copy, gmap, rule, gorvin.InputHooks())
+    assert len(gmap) == 1
+
+
+@pytest.mark.parametrize(
+    "call",
+    [
         lambda m, g, r: g.apply(r),
         lambda m, g, r: g.apply(r, [0, 1]),
         lambda m, g, r: g.apply(r, gorvin.InputHooks()),

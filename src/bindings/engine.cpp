@@ -13,9 +13,18 @@ namespace gorvin::python {
 
 namespace {
 
+// The object behind a holder argument. None arrives as an empty holder; reference_cast_error sends
+// dispatch on to the next overload, and in the end to the TypeError of arguments matching none.
+template <class T> const T& given(const std::shared_ptr<T>& holder) {
+    if (!holder) throw py::reference_cast_error();
+    return *holder;
+}
+
 void run(const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
          const std::shared_ptr<Rule>& rule, const InputHooks& hooks) {
-    if (!modeler || !gmap || !rule) throw py::reference_cast_error();
+    given(modeler);
+    given(gmap);
+    given(rule);
     applyRule(modeler, gmap, rule, hooks,
               [](const Group& group, const Context& context) -> py::object {
                   return evaluate(group, context);
@@ -82,8 +91,7 @@ void bindGMapApply(py::module_& m) {
         "apply",
         [](const std::shared_ptr<GMap>& self, const std::shared_ptr<Rule>& rule,
            const py::dict& hooks) {
-            if (!rule) throw py::reference_cast_error();
-            run(ownerOf(*self), self, rule, hooksFromNames(*rule, hooks));
+            run(ownerOf(*self), self, rule, hooksFromNames(given(rule), hooks));
         },
         py::arg("rule"), py::arg("hooks") = py::dict(),
         "apply a rule to the gmap with hooks as a dictionary");
