@@ -1,6 +1,7 @@
 // The G-map store: a contiguous dart table and the parallel embedding table, indexed by dart id.
-// Invariants: both tables have the same length; slot i holds dart i or a deleted slot; ids are never
-// reused until resize or clear shrinks the tables. Every id taken from a caller is checked here.
+// Invariants: both tables have the same length; slot i holds dart i or a deleted slot; ids are
+// never reused until resize or clear shrinks the tables. Every id taken from a caller is checked
+// here.
 #pragma once
 
 #include "gorvin/core/dart.h"
@@ -76,19 +77,25 @@ template <class Policy> class IGMap {
     }
 
     // Appends n free darts whose embedding values are made on first use; returns the first id.
-    DartID makeDarts(std::uint64_t n) { return grow(n, false); }
+    DartID makeDarts(std::uint64_t n) { return grow(n, nullptr); }
 
-    // Appends n free darts sharing one default embedding record; returns the first id.
-    DartID appendSharedDarts(std::uint64_t n) { return grow(n, true); }
+    // Appends n free darts sharing `record` (from embeddings().completeRecord()); returns the first
+    // id.
+    DartID appendSharedDarts(std::uint64_t n, typename Embeddings::RecordPtr record) {
+        return grow(n, std::move(record));
+    }
 
     // Grows with darts sharing one default record, or drops the slots from n on.
     void resize(std::uint64_t n) {
-        if (n >= darts_.size()) {
-            appendSharedDarts(n - darts_.size());
-        } else {
-            darts_.resize(n);
-            embeddings_.truncate(n);
+        if (n > darts_.size()) {
+            auto record = embeddings_.completeRecord(); // may change the size
+            if (n > darts_.size()) {
+                grow(n - darts_.size(), std::move(record));
+                return;
+            }
         }
+        darts_.resize(n);
+        embeddings_.truncate(n);
     }
 
     void reserve(std::uint64_t n) {
@@ -114,10 +121,11 @@ template <class Policy> class IGMap {
             throw std::length_error("dart ids exhausted");
         return static_cast<DartID>(darts_.size());
     }
-    DartID grow(std::uint64_t n, bool sharedRecord) {
+    // Appends n darts, sharing `record` or, when it is null, with records made on first use.
+    DartID grow(std::uint64_t n, typename Embeddings::RecordPtr record) {
         const DartID first = grownSize(n);
-        if (sharedRecord)
-            embeddings_.appendShared(n);
+        if (record)
+            embeddings_.appendShared(n, std::move(record));
         else
             embeddings_.appendFresh(n);
         try {
@@ -126,7 +134,8 @@ template <class Policy> class IGMap {
             embeddings_.truncate(first);
             throw;
         }
-        for (DartID i = first; i < darts_.size(); ++i) darts_[i] = IDart::fresh(i);
+        for (DartID i = first; i < darts_.size(); ++i)
+            darts_[i] = IDart::fresh(i);
         return first;
     }
 
