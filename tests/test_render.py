@@ -1,0 +1,16 @@
+"""PNG pictures of a model."""
+import pytest
+
+import gorvinpy
+
+
+def test_picture_of_a_cube_shows_three_shaded_faces(gmap, tmp_path):
+    image = pytest.importorskip("matplotlib.image")
+    gmap.apply(gorvinpy.cube())
+    path = tmp_path / "cube.png"
+    gorvinpy.render_png(gmap, path, title="cube", pixels=400)
+    pixels = image.imread(path)
+    assert pixels.shape[:2] == (400, 400)
+    colours = {tuple(round(float(c), 2) for c in pixel[:3]) for row in pixels[::4] for pixel in row[::4]}
+    shaded = {c for c in colours if c[2] > c[0] + 0.1}  # the faces are blue, the background white
+    assert len(shaded) >= 3
