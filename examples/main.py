@@ -3,6 +3,7 @@ writes an OBJ file and a PNG picture of it to an output folder (default: out/).
 
     python examples/main.py [output-folder]
 """
+
 import sys
 import time
 from pathlib import Path

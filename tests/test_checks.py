@@ -1,4 +1,5 @@
 """Link checks and cell counts on hand-built G-maps."""
+
 import pytest
 
 import gorvinpy
@@ -59,4 +60,6 @@ def test_half_sewn_edge_breaks_the_condition(gmap, i, j, dart):
     gmap.linkAlpha(j, dart, 8 + dart)
     assert gorvinpy.involution_errors(gmap) == []
     errors = gorvinpy.condition_errors(gmap)
-    assert any(error.startswith(f"alpha{i} alpha{j} is not an involution at dart {dart}:") for error in errors)
+    assert any(
+        error.startswith(f"alpha{i} alpha{j} is not an involution at dart {dart}:") for error in errors
+    )

@@ -1,4 +1,5 @@
 """Polygon meshes into G-maps and back, through files."""
+
 from collections import Counter
 
 import pytest
@@ -35,7 +36,9 @@ def test_export_turns_every_face_outwards(gmap):
     assert set(edges.values()) == {1} and all((b, a) in edges for a, b in edges)
     bottom = next(face for face in mesh.faces if all(mesh.points[i][2] == 0 for i in face))
     a, b, c = (mesh.points[i] for i in bottom)
-    assert (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]) < 0  # normal points down, out of the solid
+    assert (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (
+        c[0] - a[0]
+    ) < 0  # normal points down, out of the solid
 
 
 def test_edge_of_three_faces_sews_the_first_two(gmap):

@@ -1,4 +1,5 @@
 """OBJ and OFF reading, OBJ and PLY writing, on plain lists."""
+
 import pytest
 
 from gorvinpy.meshio import MeshFormatError, read_mesh, read_obj, read_off, write_obj, write_ply
@@ -25,7 +26,10 @@ def test_obj_faces_in_every_index_form(tmp_path):
 
 
 def test_off_with_colours_comments_and_header_variants(tmp_path):
-    text = "# comment\n{header}\n4 2 5\n0 0 0 1 0 0\n1 0 0\n1 1 0\n0 1 0  # last\n\n3 0 1 2 0.5 0.5 0.5\n3 0 2 3\n"
+    text = (
+        "# comment\n{header}\n4 2 5\n0 0 0 1 0 0\n1 0 0\n1 1 0\n0 1 0  # last\n\n"
+        "3 0 1 2 0.5 0.5 0.5\n3 0 2 3\n"
+    )
     for header in ("OFF", "COFF", "STCNOFF"):
         mesh = read_off(write(tmp_path, "square.off", text.format(header=header)))
         assert mesh.points == SQUARE_POINTS
@@ -36,7 +40,12 @@ def test_off_with_colours_comments_and_header_variants(tmp_path):
 
 
 MALFORMED = [
-    ("bad.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 4\n", 4, "face names vertex 4, but the file has 3 vertices"),
+    (
+        "bad.obj",
+        "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 4\n",
+        4,
+        "face names vertex 4, but the file has 3 vertices",
+    ),
     ("bad.obj", "v 0 0\n", 1, "a vertex needs 3 coordinates, got 2"),
     ("bad.obj", "v 0 0 zero\n", 1, "'zero' is not a number"),
     ("bad.obj", "v 0 0 0\nv 1 0 0\nf 1 2\n", 3, "a face needs at least 3 vertices, got 2"),
@@ -50,10 +59,20 @@ MALFORMED = [
     ("bad.off", "OFF\n3\n", 2, "expected the vertex and face counts"),
     ("bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n", 4, "file ends early: expected 3 vertices"),
     ("bad.off", "OFF\n3 2 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n", 6, "file ends early: expected 2 faces"),
-    ("bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 5\n", 6, "face names vertex 5, but the file has 3 vertices"),
+    (
+        "bad.off",
+        "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 5\n",
+        6,
+        "face names vertex 5, but the file has 3 vertices",
+    ),
     ("bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n4 0 1 2\n", 6, "face lists 3 of its 4 vertices"),
     ("bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n2 0 1\n", 6, "a face needs at least 3 vertices, got 2"),
-    ("bad.off", "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n3 0 1 2\n", 7, "unexpected content after the 1 faces"),
+    (
+        "bad.off",
+        "OFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n3 0 1 2\n",
+        7,
+        "unexpected content after the 1 faces",
+    ),
     ("bad.off", "OFF\n3 1.5 0\n", 2, "'1.5' is not an integer count"),
 ]
 

@@ -1,4 +1,5 @@
 """The rule library: cell counts, sound links, and every vertex where it belongs."""
+
 import math
 
 import pytest
@@ -93,7 +94,13 @@ def test_insert_vertex_twice_in_a_triangle_edge(gmap):
     gmap.apply(gorvinpy.insert_vertex(), [0])
     gmap.apply(gorvinpy.insert_vertex(), [0])
     assert_sound(gmap, (5, 5, 1))
-    assert sorted(vertices(gmap).values()) == [(0, 0, 0), (0, 4, 0), (1.0, 0.0, 0.0), (2.0, 0.0, 0.0), (4, 0, 0)]
+    assert sorted(vertices(gmap).values()) == [
+        (0, 0, 0),
+        (0, 4, 0),
+        (1.0, 0.0, 0.0),
+        (2.0, 0.0, 0.0),
+        (4, 0, 0),
+    ]
 
 
 def test_triangulate_puts_a_vertex_at_every_face_centre(cube):
@@ -102,7 +109,11 @@ def test_triangulate_puts_a_vertex_at_every_face_centre(cube):
     assert_sound(cube, (14, 36, 24))
     assert set(vertices(cube).values()) == CUBE_CORNERS | centres
     for face in faces(cube):
-        assert len(face) == 3 and sum(p in centres for p in face) == 1 and sum(p in CUBE_CORNERS for p in face) == 2
+        assert (
+            len(face) == 3
+            and sum(p in centres for p in face) == 1
+            and sum(p in CUBE_CORNERS for p in face) == 2
+        )
 
 
 def test_triangulate_one_face_only(cube):
@@ -152,7 +163,9 @@ def test_quad_subdivide_cuts_every_face_into_quadrangles(cube):
     assert set(vertices(cube).values()) == CUBE_CORNERS | midpoints | centres
     for face in faces(cube):
         assert len(face) == 4
-        assert [p in CUBE_CORNERS for p in face].count(True) == 1 and [p in centres for p in face].count(True) == 1
+        assert [p in CUBE_CORNERS for p in face].count(True) == 1 and [p in centres for p in face].count(
+            True
+        ) == 1
 
 
 def test_quad_subdivide_keeps_an_open_border_open(gmap):

@@ -4,6 +4,7 @@ trimesh splits polygons into triangles, so for a mesh whose faces have k1, k2, .
 face count is the sum of (k - 2) and its edge count is ours plus the sum of (k - 3); the vertex
 count and the Euler characteristic do not change.
 """
+
 import os
 from pathlib import Path
 

@@ -1,4 +1,5 @@
 """PNG pictures of a model."""
+
 import pytest
 
 import gorvinpy

@@ -1,4 +1,5 @@
-"""The type stubs of gorvinpy_bin: the same classes, members and parameters as the module, and usable by mypy."""
+"""The type stubs of gorvinpy_bin: the module's classes, members and parameters, usable by mypy."""
+
 import ast
 import re
 import subprocess
@@ -12,12 +13,21 @@ import gorvinpy_bin
 ROOT = Path(__file__).resolve().parents[1]
 STUBS = ROOT / "python" / "gorvinpy_bin.pyi"
 # Members every class has from pybind11 or object, which the stubs leave out.
-IMPLICIT = {"__doc__", "__module__", "__dict__", "__weakref__", "__hash__", "__repr__", "__str__", "_pybind11_conduit_v1_"}
+IMPLICIT = {
+    "__doc__",
+    "__module__",
+    "__dict__",
+    "__weakref__",
+    "__hash__",
+    "__repr__",
+    "__str__",
+    "_pybind11_conduit_v1_",
+}
 SIGNATURE = re.compile(r"^(?:\d+\. )?(\w+)\((.*)\) -> .*$")
 
 
 def stub_tree():
-    """{class name: {member: [overload definitions]}} with private stub bases folded in, and '' for the module."""
+    """{class name: {member: [overloads]}}, private stub bases folded in; '' holds the module functions."""
     module = ast.parse(STUBS.read_text())
     classes = {"": {}}
     for node in module.body:
@@ -90,7 +100,10 @@ def test_stubs_name_every_class_and_function_of_the_module():
 def test_stub_class_has_the_members_and_parameters_of_the_runtime_class(class_name):
     cls = getattr(gorvinpy_bin, class_name)
     members = stub_tree()[class_name]
-    assert set(members) == public(vars(cls))
+    runtime = public(vars(cls))
+    if not runtime_signatures(cls.__init__, "__init__"):
+        runtime.discard("__init__")  # the refusing constructor of a class Python cannot build
+    assert set(members) == runtime
     for name, overloads in members.items():
         member = vars(cls)[name]
         is_property = any(isinstance(d, ast.Name) and d.id == "property" for d in overloads[0].decorator_list)
@@ -131,11 +144,19 @@ def test_mypy_checks_the_package_and_a_wrong_call_against_the_stubs(tmp_path):
         "gmap.linkAlpha(0, darts[0].id, darts[1].id)\n"
         "gmap.linkAlpha(0, 'one', 2)\n"
     )
-    command = [sys.executable, "-m", "mypy", "--no-incremental", "--check-untyped-defs", "--cache-dir", str(tmp_path)]
+    command = [
+        sys.executable,
+        "-m",
+        "mypy",
+        "--no-incremental",
+        "--check-untyped-defs",
+        "--cache-dir",
+        str(tmp_path),
+    ]
     targets = [str(ROOT / "python" / "gorvinpy"), str(ROOT / "examples" / "main.py"), str(sample)]
     result = subprocess.run(
         command + targets, capture_output=True, text=True, env={"MYPYPATH": str(ROOT / "python"), "PATH": ""}
     )
     errors = [line for line in result.stdout.splitlines() if ": error:" in line]
     assert len(errors) == 1, result.stdout
-    assert errors[0].startswith(f"{sample}:5: error: No overload variant of \"linkAlpha\"")
+    assert errors[0].startswith(f'{sample}:5: error: No overload variant of "linkAlpha"')

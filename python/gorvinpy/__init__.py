@@ -3,6 +3,7 @@
 Built only on the public interface of the `gorvinpy_bin` extension. Positions are tuples of three
 floats stored under "position" in the vertex-orbit slot (orbit <1,2,3>) of every dart.
 """
+
 from .checks import (
     CellCounts,
     cell_counts,
@@ -18,7 +19,6 @@ from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off,
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
 from .positions import POSITION, MissingPositionError, edge_midpoint, face_centre, position, set_position
 from .render import render_png
-
 
 __all__ = [
     "CellCounts",

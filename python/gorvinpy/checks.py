@@ -5,6 +5,7 @@ never naming a missing or deleted dart) and alpha_i alpha_j is an involution whe
 that is for (i, j) = (0, 2), (0, 3), (1, 3). Cells are counted as orbits of live darts: vertices
 <1,2,3>, edges <0,2,3>, faces <0,1,3>, volumes <0,1,2> and connected parts <0,1,2,3>.
 """
+
 from __future__ import annotations
 
 from dataclasses import dataclass
@@ -69,7 +70,9 @@ def involution_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
             if neighbour not in links:
                 errors.append(f"alpha{dim}({dart}) = {neighbour}, which is not a live dart")
             elif links[neighbour][dim] != dart:
-                errors.append(f"alpha{dim}({dart}) = {neighbour} but alpha{dim}({neighbour}) = {links[neighbour][dim]}")
+                errors.append(
+                    f"alpha{dim}({dart}) = {neighbour} but alpha{dim}({neighbour}) = {links[neighbour][dim]}"
+                )
     return errors
 
 

@@ -5,6 +5,7 @@ edges and stores each dart's point as its position. Export numbers the vertices 
 `extractGeometryCompacted3D`, reads a position per vertex and turns the faces of each connected part
 the same way round, outwards for a closed surface.
 """
+
 from __future__ import annotations
 
 from collections import deque
@@ -21,7 +22,9 @@ _WRITERS = {".obj": write_obj, ".ply": write_ply}
 _CONNECTED_PART = gorvinpy_bin.Islet([0, 1, 2, 3])
 
 
-def add_mesh(gmap: gorvinpy_bin.GMap3D, points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]]) -> range:
+def add_mesh(
+    gmap: gorvinpy_bin.GMap3D, points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]]
+) -> range:
     """Adds the faces of a polygon mesh to a G-map and returns the ids of the new darts.
 
     Points that no face uses make no dart. Each face needs at least three point indices.
@@ -66,7 +69,7 @@ def import_mesh(path: PathLike, gmap: Optional[gorvinpy_bin.GMap3D] = None) -> g
 
 
 def export_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike) -> PolygonMesh:
-    """Writes a G-map with positions as an .obj or .ply file, chosen by the suffix; returns what was written."""
+    """Writes a G-map with positions as .obj or .ply (by the suffix); returns the mesh written."""
     suffix = Path(path).suffix.lower()
     if suffix not in _WRITERS:
         raise ValueError(f"{path}: unknown mesh format {suffix!r} (expected .obj or .ply)")
@@ -76,7 +79,7 @@ def export_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike) -> PolygonMesh:
 
 
 def _orientation(gmap: gorvinpy_bin.GMap3D) -> Dict[int, int]:
-    """Splits the live darts in two sides: every alpha0, alpha1 or alpha2 link crosses from one to the other."""
+    """Splits the live darts in two sides: every alpha0, alpha1 or alpha2 link crosses sides."""
     side: Dict[int, int] = {}
     for seed in sorted(gorvinpy_bin.Orbit([-42])(gmap, 0)):
         if seed in side:

@@ -5,6 +5,7 @@ edge (vi, vi+1). alpha0 joins the two darts of an edge, alpha1 the two darts of 
 joins the darts of two faces that share an edge, dart to dart at the same vertex. An edge used by
 more than two faces is sewn for its first two and left free along alpha2 for the others.
 """
+
 from __future__ import annotations
 
 from dataclasses import dataclass, field

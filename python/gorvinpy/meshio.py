@@ -4,6 +4,7 @@ Everything here works on plain lists: points are (x, y, z) float tuples and face
 0-based point indices. A file that cannot be read as a polygon mesh raises MeshFormatError, which
 names the file and the line.
 """
+
 from __future__ import annotations
 
 import os
@@ -240,4 +241,3 @@ def _int(word: str, source: str, number: int, what: str) -> int:
         return int(word)
     except ValueError:
         raise MeshFormatError(source, number, f"{word!r} is not an integer {what}") from None
-

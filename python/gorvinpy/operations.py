@@ -13,6 +13,7 @@ own position, computed from the positions of the G-map before the application:
 - `quad_subdivide()`: every face of the dart's connected part (orbit <0,1,2,3>) is cut into
   quadrangles joining each corner, the middles of its two edges and the face centre.
 """
+
 from __future__ import annotations
 
 from dataclasses import dataclass
@@ -76,7 +77,13 @@ def extrude(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
         _Node("upper", {0: 0}, _at_hook(raised)),
         _Node("top", {0: 0, 1: 1}, _at_hook(raised)),
     ]
-    links = [(2, HOOK, "bottom"), (1, "bottom", "rising"), (0, "rising", "risen"), (1, "risen", "upper"), (2, "upper", "top")]
+    links = [
+        (2, HOOK, "bottom"),
+        (1, "bottom", "rising"),
+        (0, "rising", "risen"),
+        (1, "risen", "upper"),
+        (2, "upper", "top"),
+    ]
     return _rule("extrude", _FACE, nodes, links)
 
 
@@ -92,7 +99,9 @@ def quad_subdivide() -> gorvinpy_bin.Rule3D:
     return _rule("quad_subdivide", _CONNECTED_PART, nodes, links)
 
 
-def mesh(points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]], name: str = "mesh") -> gorvinpy_bin.Rule3D:
+def mesh(
+    points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]], name: str = "mesh"
+) -> gorvinpy_bin.Rule3D:
     """Builds a polygon mesh from nothing: faces list point indices and are sewn along shared edges."""
     corners = [_point(point) for point in points]
     layout = polygon_layout(faces, len(corners))
@@ -110,12 +119,16 @@ def cube(size: float = 1.0, centre: Sequence[float] = (0.0, 0.0, 0.0)) -> gorvin
     """Builds the closed surface of an axis-aligned cube from nothing: 6 faces, 8 vertices, 48 darts."""
     half = size / 2.0
     cx, cy, cz = _point(centre)
-    points = [(cx + sx * half, cy + sy * half, cz + sz * half) for sz in (-1, 1) for sy in (-1, 1) for sx in (-1, 1)]
+    points = [
+        (cx + sx * half, cy + sy * half, cz + sz * half) for sz in (-1, 1) for sy in (-1, 1) for sx in (-1, 1)
+    ]
     faces = [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
     return mesh(points, faces, "cube")
 
 
-def _rule(name: str, hook_orbit: Sequence[int], nodes: Sequence[_Node], links: Sequence[Tuple[int, str, str]]) -> gorvinpy_bin.Rule3D:
+def _rule(
+    name: str, hook_orbit: Sequence[int], nodes: Sequence[_Node], links: Sequence[Tuple[int, str, str]]
+) -> gorvinpy_bin.Rule3D:
     rule = gorvinpy_bin.Rule3D(name, CATEGORY)
     if hook_orbit:
         rule.make_leftnode(HOOK, list(hook_orbit), True)
@@ -148,4 +161,6 @@ def _point(values: Sequence[float]) -> Point:
 
 def _require(orbit: Sequence[int], dims: set, operation: str) -> None:
     if not dims <= set(orbit) or not set(orbit) <= {0, 1, 2, 3}:
-        raise ValueError(f"{operation}: orbit {list(orbit)} must hold {sorted(dims)} and only dimensions 0..3")
+        raise ValueError(
+            f"{operation}: orbit {list(orbit)} must hold {sorted(dims)} and only dimensions 0..3"
+        )

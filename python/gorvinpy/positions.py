@@ -4,6 +4,7 @@ A position is a tuple of three floats kept under the key "position" in the verte
 (orbit <1,2,3>) of a dart. Every dart holds its own value: the helpers here read one dart, or
 average over the darts of a face or an edge.
 """
+
 from __future__ import annotations
 
 from typing import Iterable, Sequence, Tuple

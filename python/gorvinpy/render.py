@@ -3,6 +3,7 @@
 Faces are shaded by the angle between their normal and a light from the viewer's upper left, with
 their edges drawn in dark grey.
 """
+
 from __future__ import annotations
 
 import math
