@@ -22,7 +22,7 @@ _CELL_ORBITS = {
     "components": (0, 1, 2, 3),
 }
 
-Links = Dict[int, Tuple[int, int, int, int]]
+Links = Dict[int, Tuple[int, ...]]
 
 
 @dataclass(frozen=True)
@@ -99,7 +99,8 @@ def is_gmap(gmap: gorvinpy_bin.GMap3D) -> bool:
 
 
 def _links(gmap: gorvinpy_bin.GMap3D) -> Links:
-    return {dart: tuple(gmap.alpha(dart, dim).id for dim in range(4)) for dart in live_darts(gmap)}
+    records = {dart: gmap[dart].dart() for dart in live_darts(gmap)}
+    return {dart: tuple(record[dim] for dim in range(4)) for dart, record in records.items()}
 
 
 def _follow(links: Links, dart: int, path: Tuple[int, ...]):

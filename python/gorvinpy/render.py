@@ -30,7 +30,7 @@ def render_png(
     try:
         from matplotlib.backends.backend_agg import FigureCanvasAgg
         from matplotlib.figure import Figure
-        from mpl_toolkits.mplot3d.art3d import Poly3DCollection
+        from mpl_toolkits.mplot3d.art3d import Poly3DCollection  # type: ignore[import-untyped]
     except ImportError as error:
         raise ImportError("render_png needs matplotlib: pip install 'gorvin[render]'") from error
 
