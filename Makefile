@@ -1,4 +1,4 @@
-.PHONY: example test venv
+.PHONY: example test test-sanitized venv
 
 venv:
 	bash scripts/venv.sh
@@ -8,3 +8,6 @@ example: venv
 
 test: venv
 	.venv/bin/python -m pytest -q
+
+test-sanitized: venv
+	bash scripts/test-sanitized.sh
