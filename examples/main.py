@@ -1,14 +1,50 @@
-"""Builds a square face dart by dart, links it and prints its darts and the G-map."""
+"""Builds a cube from nothing with the rule library, triangulates and subdivides it, checks it, and
+writes an OBJ file and a PNG picture of it to an output folder (default: out/).
+
+    python examples/main.py [output-folder]
+"""
+
+import sys
+import time
+from pathlib import Path
+
 import gorvinpy_bin as gorvin
 
-modeler = gorvin.Modeler3D()
-gmap = modeler.make_gmap()
-darts = gmap.make_darts(8)
-for i in range(0, 8, 2):
-    gmap.linkAlpha(0, i, i + 1)  # the four edges
-    gmap.linkAlpha(1, i + 1, (i + 2) % 8)  # the four corners
+import gorvinpy
 
-for dart in gmap:
-    print(dart, "alpha0 ->", dart.alpha(0).id, "alpha1 ->", dart.alpha(1).id)
-print(gmap)
-print(modeler)
+
+def report(step, gmap):
+    counts = gorvinpy.cell_counts(gmap)
+    print(
+        f"{step:<14} darts {gmap.size():4}  vertices {counts.vertices:3}  edges {counts.edges:3}  "
+        f"faces {counts.faces:3}  Euler characteristic {counts.euler}"
+    )
+
+
+def main(output):
+    started = time.perf_counter()
+    output.mkdir(parents=True, exist_ok=True)
+    gmap = gorvin.Modeler3D().make_gmap()
+
+    gmap.apply(gorvinpy.cube(size=2.0))
+    report("cube", gmap)
+    gmap.apply(gorvinpy.triangulate(), [0])
+    report("triangulated", gmap)
+    gmap.apply(gorvinpy.quad_subdivide(), [0])
+    report("subdivided", gmap)
+
+    faults = gorvinpy.check_gmap(gmap)
+    print("G-map conditions:", "all hold" if not faults else f"{len(faults)} faults, first: {faults[0]}")
+
+    obj_path = output / "cube.obj"
+    gorvinpy.export_mesh(gmap, obj_path)
+    again = gorvinpy.cell_counts(gorvinpy.import_mesh(obj_path))
+    print(f"wrote {obj_path}; read back: {again.vertices} vertices, {again.edges} edges, {again.faces} faces")
+
+    png_path = output / "cube.png"
+    gorvinpy.render_png(gmap, png_path, title="cube, triangulated, then quad-subdivided")
+    print(f"wrote {png_path} in {time.perf_counter() - started:.1f} s")
+
+
+if __name__ == "__main__":
+    main(Path(sys.argv[1]) if len(sys.argv) > 1 else Path("out"))

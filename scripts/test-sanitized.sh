@@ -10,7 +10,8 @@ export PATH="$PWD/.venv/bin:$PATH"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGORVIN_SANITIZE=ON \
   -DPython_EXECUTABLE="$PWD/$python" -Dpybind11_DIR="$("$python" -m pybind11 --cmakedir)" >/dev/null
 cmake --build build/sanitize -j2
-export LD_PRELOAD="$(gcc -print-file-name=libasan.so)"
+# libstdc++ is preloaded too, or the sanitizer runtime cannot intercept C++ throws.
+export LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libstdc++.so)"
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export PYTHONMALLOC=malloc

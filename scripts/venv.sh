@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Makes .venv with CPython 3.10 and installs the package with its test dependencies.
+# Makes .venv with CPython 3.10 and installs the package with its test and rendering dependencies.
+# The build runs without isolation against build tools kept in .venv, so that reinstalling after a
+# change rebuilds only what changed.
 set -eu
 cd "$(dirname "$0")/.."
+bash scripts/system-packages.sh
 if [ ! -x .venv/bin/python ]; then
   python=$(scripts/python310.sh)
   "$python" -m venv .venv
 fi
 .venv/bin/python -m pip install --quiet --upgrade pip
-.venv/bin/python -m pip install --quiet ".[test]"
+.venv/bin/python -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3.0,<4" cmake ninja
+PATH="$PWD/.venv/bin:$PATH" .venv/bin/python -m pip install --quiet --no-build-isolation ".[test,render]"

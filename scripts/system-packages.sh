@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests use, when missing: ccache (faster
+# rebuilds) and geomview (its sample OFF meshes are test data). Needs root; otherwise it only warns.
+set -u
+missing=()
+for package in ccache geomview; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" -ne 0 ]; then
+  echo "note: not root, so these Debian packages are not installed: ${missing[*]}" >&2
+  exit 0
+fi
+apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
