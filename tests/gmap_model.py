@@ -199,11 +199,10 @@ class MGMap:
             tuple(walks.reference_compacted(alpha, live)),
         )
 
-    def snapshot(self):
-        return [list(s) for s in self.slots], [list(r) for r in self.records]
-
-    def restore(self, snapshot):
-        self.slots, self.records = snapshot
+    def involutive(self):
+        """True when every link of a live dart names a live dart that links back."""
+        return all(self.exists(s[1 + d]) and self.slots[s[1 + d]][1 + d] == s[0]
+                   for s in self.slots if s[0] != DELETED for d in range(4))
 
 
 class MHandle:

@@ -44,12 +44,14 @@ class Token:
 
 
 class ExprFn:
-    """An expression callable: logs its arguments, raises on chosen calls, may apply a rule to the
-    G-map it is evaluated on, and otherwise returns a new Token."""
+    """An expression callable: logs its arguments, raises on chosen calls, may change the G-map it
+    is evaluated on (`action`: a nested rule application, or a G-map call with its arguments), and
+    otherwise returns a new Token."""
 
-    def __init__(self, log, raise_at, error, nested):
-        self.log, self.raise_at, self.error, self.nested = log, raise_at, error, nested
+    def __init__(self, log, raise_at, error, action):
+        self.log, self.raise_at, self.error, self.action = log, raise_at, error, action
         self.calls = self.model_calls = 0
+        self.nested = action[0] == "apply"
 
     def __call__(self, ctx):
         self.calls += 1
@@ -57,10 +59,28 @@ class ExprFn:
         self.log.append(entry)
         if self.calls in self.raise_at:
             raise self.error("raised by an expression")
-        if self.nested:
-            ctx.gmap.apply(self.nested[0])
+        name, *args = self.action
+        if name == "apply":
+            ctx.gmap.apply(args[0][0])
+        elif name == "delete":
+            ctx.gmap.get(*args).delete()
+        elif name != "none":
+            getattr(ctx.gmap, name)(*args)
         entry[2] = Token()
         return entry[2]
+
+    def model_action(self, program, gmap):
+        name, *args = self.action
+        if name == "apply":
+            program.model_apply(gmap, args[0][1], [])
+        elif name == "delete":
+            gmap.handle(gmap.slot(args[0])[0]).delete()
+        elif name == "linkAlpha":
+            gmap.link(*args)
+        elif name == "make_darts":
+            gmap.make_darts(*args)
+        elif name != "none":
+            getattr(gmap, name)(*args)
 
 
 class Mismatch(AssertionError):
@@ -710,12 +730,12 @@ class Program:
     # Expressions, hooks and contexts
 
     def op_expression(self):
-        nested = None
         candidates = [r for r in self.rules if r[1].compiled and not getattr(r[1], "nests", False)]
-        if candidates and self.rng.random() < 0.3:
-            nested = self.rng.choice(candidates)
+        actions = [("none",)] * 6 + [("make_darts", self.count()), ("clear",), ("resize", self.rng.randrange(12)),
+                                     ("delete", self.dart()), ("linkAlpha", self.dim(), self.dart(), self.dart())]
+        actions += [("apply", r) for r in self.rng.sample(candidates, min(2, len(candidates)))] * 2
         raise_at = {self.rng.randrange(1, 8)} if self.rng.random() < 0.3 else set()
-        fn = ExprFn(self.log, raise_at, self.rng.choice(RAISED), nested)
+        fn = ExprFn(self.log, raise_at, self.rng.choice(RAISED), self.rng.choice(actions))
         name = self.rng.choice(["x", "y"])
         form = self.rng.randrange(3)
         if form == 0:
@@ -763,8 +783,7 @@ class Program:
                 fn.model_calls += 1
                 if fn.model_calls in fn.raise_at:
                     raise Refused(fn.error)
-                if fn.nested:
-                    self.model_apply(gmap, fn.nested[1], [])
+                fn.model_action(self, gmap)
                 result[expr.name] = value
         except (Refused, Mismatch):
             self.messages.append(engine.EXPRESSION_ERROR)
@@ -809,7 +828,12 @@ class Program:
 
         if self.rng.random() < 0.5:
             real.reserve(model.size() + self.rng.randrange(4))
-        self.expect(call, predict, touched=[g], embeddings=True)
+        live, start, involutive = {i for i in range(model.size()) if model.exists(i)}, len(self.log), model.involutive()
+        _, done = self.expect(call, lambda: predict() or True, lambda r, m: None, touched=[g], embeddings=True)
+        if done and involutive and all(entry[0].action == ("none",) for entry in self.log[start:]):
+            # on an involutive map, no surviving dart links to a dart that the application deleted
+            gone = {i for i in live if not model.exists(i)}
+            assert not [s for s in model.slots if s[0] != DELETED and gone.intersection(s[1:])], "link to a deleted dart"
         self.check_output()
 
     def op_expression_table(self):
