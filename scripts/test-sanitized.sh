@@ -13,12 +13,13 @@ cmake --build build/sanitize -j2
 # libstdc++ is preloaded too, or the sanitizer runtime cannot intercept C++ throws.
 export LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libstdc++.so)"
 # Reports go to files, since pytest captures the standard error of the process they abort; any
-# report fails the run, also one from a child process.
+# report fails the run.
 reports="$PWD/build/sanitize/reports"
 rm -rf "$reports"
 mkdir -p "$reports"
 export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:log_path=$reports/asan"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:abort_on_error=1"
+export GORVIN_UBSAN_REPORTS="$reports/ubsan" # set by tests/conftest.py
 export PYTHONMALLOC=malloc
 status=0
 PYTHONPATH="$PWD/build/sanitize" "$python" -m pytest -q -p no:cacheprovider "$@" || status=$?

@@ -48,14 +48,15 @@ class ExprFn:
     is evaluated on (`action`: a nested rule application, or a G-map call with its arguments), and
     otherwise returns a new Token."""
 
-    def __init__(self, log, raise_at, error, action):
-        self.log, self.raise_at, self.error, self.action = log, raise_at, error, action
+    def __init__(self, log, raise_at, error, action, keep):
+        self.log, self.raise_at, self.error, self.action, self.keep = log, raise_at, error, action, keep
         self.calls = self.model_calls = 0
         self.nested = action[0] == "apply"
 
     def __call__(self, ctx):
         self.calls += 1
-        entry = [self, (tuple(d.id for d in ctx.leftpattern), ctx.leftdart.id, ctx.rightdart.id, len(ctx.gmap)), None]
+        args = (tuple(d.id for d in ctx.leftpattern), ctx.leftdart.id, ctx.rightdart.id, len(ctx.gmap))
+        entry = [self, args, None, ctx if self.keep else None]  # a context kept after its call
         self.log.append(entry)
         if self.calls in self.raise_at:
             raise self.error("raised by an expression")
@@ -735,7 +736,7 @@ class Program:
                                      ("delete", self.dart()), ("linkAlpha", self.dim(), self.dart(), self.dart())]
         actions += [("apply", r) for r in self.rng.sample(candidates, min(2, len(candidates)))] * 2
         raise_at = {self.rng.randrange(1, 8)} if self.rng.random() < 0.3 else set()
-        fn = ExprFn(self.log, raise_at, self.rng.choice(RAISED), self.rng.choice(actions))
+        fn = ExprFn(self.log, raise_at, self.rng.choice(RAISED), self.rng.choice(actions), self.rng.random() < 0.2)
         name = self.rng.choice(["x", "y"])
         form = self.rng.randrange(3)
         if form == 0:
@@ -775,12 +776,14 @@ class Program:
             for expr in exprs:
                 if self.log_at >= len(self.log):
                     raise Mismatch("an expression was not called")
-                fn, args, value = self.log[self.log_at]
+                fn, args, value, kept = self.log[self.log_at]
                 self.log_at += 1
                 expected = (tuple(context[0]), context[1], context[2], gmap.size())
                 if fn is not expr.fn or args != expected:
                     raise Mismatch(f"expression called with {args}, expected {expected}")
                 fn.model_calls += 1
+                if kept is not None:
+                    self.keep(self.contexts, (kept, (gmap, context)), cap=6)
                 if fn.model_calls in fn.raise_at:
                     raise Refused(fn.error)
                 fn.model_action(self, gmap)
@@ -857,6 +860,17 @@ class Program:
                         self.same_value, touched=self.gmaps)
             self.check_output()
 
+    def op_context(self):
+        """A context kept by an expression after its call."""
+        if not self.contexts:
+            return self.op_apply()
+        ctx, (gmap, (left, leftdart, rightdart)) = self.pick(self.contexts)
+        self.expect(lambda: ctx.leftpattern, lambda: [gmap.handle(d) for d in left], self.same_handles)
+        self.expect(lambda: ctx.leftdart, lambda: gmap.handle(leftdart), self.same_handle)
+        self.expect(lambda: ctx.rightdart, lambda: gmap.handle(rightdart), self.same_handle)
+        self.expect(lambda: (str(ctx), ctx.modeler.name, len(ctx.gmap)),
+                    lambda: (f"ExprContext<{gmap.modeler.name}>", gmap.modeler.name, gmap.size()))
+
     # Geometry arrays and rule results
 
     def op_geometry(self):
@@ -905,7 +919,7 @@ class Program:
         "iterator_next": 3, "handle": 10, "orphans": 1, "raw": 10, "gmap_embeddings": 4, "handle_embeddings": 4,
         "orbit": 6, "extraction": 2, "rule": 3, "make_node": 10, "node_view": 4, "node_copies": 1,
         "standalone_node": 1, "node": 4, "link_nodes": 6, "compile": 4, "rule_queries": 2, "match": 1,
-        "expression": 3, "template_rule": 3, "polygon": 3, "apply": 12, "expression_table": 2, "geometry": 1, "rule_result": 1,
+        "expression": 3, "template_rule": 3, "polygon": 3, "apply": 12, "expression_table": 2, "context": 2, "geometry": 1, "rule_result": 1,
     }
 
     def run(self, steps):

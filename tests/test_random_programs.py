@@ -8,8 +8,8 @@ pytest.importorskip("gorvin_testing")
 from random_programs import Program  # noqa: E402
 
 ROUNDS = int(os.environ.get("GORVIN_RANDOM_ROUNDS", "1"))
-PROGRAMS = 24
-STEPS = 300
+PROGRAMS = 150
+STEPS = 500
 
 
 @pytest.mark.parametrize("seed", range(PROGRAMS * ROUNDS))

@@ -110,3 +110,39 @@ def test_a_released_value_whose_finalizer_changes_the_gmap(gmap, release, action
         gmap.ebd01(i)["bomb"] = Bomb(lambda: ACTIONS[action](gmap))
     RELEASES[release](gmap)
     assert_tables_agree(gmap)
+
+
+class Index:
+    """An int-like hook value whose conversion runs `action`."""
+
+    def __init__(self, value, action):
+        self.value, self.action = value, action
+
+    def __index__(self):
+        self.action()
+        return self.value
+
+
+@pytest.mark.parametrize(
+    "action",
+    [
+        lambda hooks, gmap, rule: hooks.clear(),
+        lambda hooks, gmap, rule: hooks.update({f"k{i}": 0 for i in range(64)}),  # the dict grows under the walk
+        lambda hooks, gmap, rule: gmap.clear(),
+        lambda hooks, gmap, rule: gmap.make_darts(100),
+        lambda hooks, gmap, rule: [rule.make_leftnode(f"n{i}", [0], True) for i in range(64)],
+    ],
+)
+def test_hook_values_that_run_code_while_converted(gmap, action):
+    square_grid(gmap, 1)
+    rule = make_rule(left=[("a", [0, 1], True), ("b", [], True)], right=[("a", [0, 1]), ("c", [-1, -1])],
+                     compile=False)
+    hooks = {}
+    hooks.update(a=Index(0, lambda: action(hooks, gmap, rule)), b=Index(1, lambda: None))
+    for form in (hooks, [hooks["a"], hooks["b"]]):
+        try:
+            gmap.apply(rule, form)
+        except (RuntimeError, TypeError):
+            pass
+        rule.compile()
+        assert_tables_agree(gmap)
