@@ -15,7 +15,6 @@ from gmap_model import (
     DELETED,
     NO_LINK,
     SLOTS,
-    MHandle,
     MIterator,
     MModeler,
     MModelerIterator,
@@ -60,28 +59,28 @@ class ExprFn:
         self.log.append(entry)
         if self.calls in self.raise_at:
             raise self.error("raised by an expression")
-        name, *args = self.action
+        name, *params = self.action
         if name == "apply":
-            ctx.gmap.apply(args[0][0])
+            ctx.gmap.apply(params[0][0])
         elif name == "delete":
-            ctx.gmap.get(*args).delete()
+            ctx.gmap.get(*params).delete()
         elif name != "none":
-            getattr(ctx.gmap, name)(*args)
+            getattr(ctx.gmap, name)(*params)
         entry[2] = Token()
         return entry[2]
 
     def model_action(self, program, gmap):
-        name, *args = self.action
+        name, *params = self.action
         if name == "apply":
-            program.model_apply(gmap, args[0][1], [])
+            program.model_apply(gmap, params[0][1], [])
         elif name == "delete":
-            gmap.handle(gmap.slot(args[0])[0]).delete()
+            gmap.handle(gmap.slot(params[0])[0]).delete()
         elif name == "linkAlpha":
-            gmap.link(*args)
+            gmap.link(*params)
         elif name == "make_darts":
-            gmap.make_darts(*args)
+            gmap.make_darts(*params)
         elif name != "none":
-            getattr(gmap, name)(*args)
+            getattr(gmap, name)(*params)
 
 
 class Mismatch(AssertionError):
@@ -97,7 +96,7 @@ class Program:
         self.log, self.log_at = [], 0
         self.messages, self.printed = [], ""
         self.modelers, self.gmaps, self.handles, self.raws, self.iterators = [], [], [], [], []
-        self.rules, self.nodes, self.exprs, self.fns, self.hooks, self.lists = [], [], [], [], [], []
+        self.rules, self.nodes, self.exprs, self.hooks = [], [], [], []
         self.ebds, self.contexts = [], []
         Value.bound = {}
         self.op_modeler()
@@ -119,8 +118,7 @@ class Program:
 
     def dart(self, g=None):
         size = g[1].size() if g else 8
-        r = self.rng.random()
-        if r < 0.9 or size == 0 and r < 0.95:
+        if self.rng.random() < 0.9:
             return self.rng.randrange(size + 2)
         return self.rng.choice([DELETED, DELETED - 1, 1000])
 
@@ -226,10 +224,10 @@ class Program:
 
     def op_copy_modeler(self):
         real, model = self.pick(self.modelers)
-        copy = MModeler(model.name, model.module, source=model)
-        result, _ = self.expect(lambda: gorvin.Modeler3D(real), lambda: copy, lambda r, m: None)
-        copy.py = result
-        self.keep(self.modelers, (result, copy), cap=4)
+        duplicate = MModeler(model.name, model.module, source=model)
+        result, _ = self.expect(lambda: gorvin.Modeler3D(real), lambda: duplicate, lambda r, m: None)
+        duplicate.py = result
+        self.keep(self.modelers, (result, duplicate), cap=4)
 
     def op_modeler_queries(self):
         real, model = self.pick(self.modelers)
@@ -567,12 +565,12 @@ class Program:
     def op_rule(self):
         if self.rules and self.rng.random() < 0.3:
             real, model = self.pick(self.rules)
-            copy = model.copy()
-            result, _ = self.expect(lambda: gorvin.Rule3D(real), lambda: copy, lambda r, m: None)
+            made = model.copy()
+            result, _ = self.expect(lambda: gorvin.Rule3D(real), lambda: made, lambda r, m: None)
         else:
-            copy = MRule(self.rng.choice(["r", "s"]), self.rng.choice(["", "c"]))
-            result, _ = self.expect(lambda: gorvin.Rule3D(copy.name, copy.category), lambda: copy, lambda r, m: None)
-        self.keep(self.rules, (result, copy), cap=10)
+            made = MRule(self.rng.choice(["r", "s"]), self.rng.choice(["", "c"]))
+            result, _ = self.expect(lambda: gorvin.Rule3D(made.name, made.category), lambda: made, lambda r, m: None)
+        self.keep(self.rules, (result, made), cap=10)
 
     def names(self):
         return self.rng.choice(["a", "b", "c", "d"])
