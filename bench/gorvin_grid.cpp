@@ -2,11 +2,15 @@
 #include "harness.h"
 
 #include "gorvin/core/gmap.h"
+#include "gorvin/core/islet.h"
 #include "gorvin/core/modeler.h"
+#include "gorvin/core/orbit.h"
+#include "gorvin/geometry/extraction.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +21,24 @@ struct PlainEmbedding {
 };
 
 using Modeler = gorvin::IModeler<PlainEmbedding>;
+using GMap = gorvin::IGMap<PlainEmbedding>;
+
+// The number of components: the slots that are their own label.
+std::uint64_t componentsOf(const std::vector<gorvin::DartID>& labels) {
+    std::uint64_t count = 0;
+    for (gorvin::DartID i = 0; i < labels.size(); ++i) count += labels[i] == i;
+    return count;
+}
+
+std::string checksumOf(const gorvin::CompactedGeometry& geometry) {
+    std::uint64_t corners = 0, hash = 0;
+    for (const auto& face : geometry.faces)
+        for (std::uint32_t v : face) {
+            ++corners;
+            hash = hash * 1000003 + v;
+        }
+    return bench::joined(geometry.vertices.size(), geometry.faces.size(), corners, hash);
+}
 
 } // namespace
 
@@ -25,7 +47,7 @@ int main(int argc, char** argv) {
     const std::uint64_t n = bench::gridDarts(k);
     bench::Report report;
     auto modeler = std::make_shared<Modeler>();
-    auto& gmap = *modeler->makeGMap();
+    GMap& gmap = *modeler->makeGMap();
 
     report.measure("build", [&] {
         gmap.makeDarts(n);
@@ -35,6 +57,17 @@ int main(int argc, char** argv) {
         return gmap.size();
     });
     report.memory("build", n);
+
+    report.measure("face orbits", [&] {
+        const gorvin::Orbit face({0, 1});
+        std::uint64_t visited = 0;
+        for (gorvin::DartID d = 0; d < n; d += 8) visited += face(gmap, d).size();
+        return visited;
+    });
+    report.measure("vertex islet", [&] { return gorvin::Islet({1, 2, 3})(gmap); }, componentsOf);
+    report.measure("component islet", [&] { return gorvin::Islet({0, 1, 2})(gmap); }, componentsOf);
+    report.measure("surface orbit", [&] { return gorvin::Orbit({0, 1, 2})(gmap, 0).size(); });
+    report.measure("extraction", [&] { return gorvin::extractGeometryCompacted3D(gmap); }, checksumOf);
     report.memory("peak", gmap.size());
     return 0;
 }
