@@ -11,9 +11,7 @@
 namespace {
 
 struct Items {
-    template <class Refs> struct Dart_wrapper {
-        using Dart_info = std::uint32_t;
-    };
+    template <class Refs> struct Dart_wrapper { using Dart_info = std::uint32_t; };
 };
 
 using GMap = CGAL::Generalized_map<3, Items>;
@@ -22,13 +20,15 @@ using Dart = GMap::Dart_handle;
 // Counts the darts an orbit range visits.
 template <class Range> std::uint64_t countOf(Range&& range) {
     std::uint64_t count = 0;
-    for (auto it = range.begin(), end = range.end(); it != end; ++it) ++count;
+    for (auto it = range.begin(), end = range.end(); it != end; ++it)
+        ++count;
     return count;
 }
 
 // Marks the i-cell of dart: the basic cell iterator marks every dart it reaches.
 template <unsigned i> void markCell(GMap& gm, Dart dart, GMap::size_type mark) {
-    for (auto d = gm.darts_of_cell_basic<i>(dart, mark).begin(); d.cont(); ++d) continue;
+    for (auto d = gm.darts_of_cell_basic<i>(dart, mark).begin(); d.cont(); ++d)
+        continue;
 }
 
 // Vertex representatives in dart order and every face walked from its first dart, each corner
@@ -44,7 +44,8 @@ Geometry extractGeometry(GMap& gm) {
     for (auto it = gm.darts().begin(), end = gm.darts().end(); it != end; ++it) {
         if (gm.is_marked(it, mark)) continue;
         const auto number = static_cast<std::uint32_t>(geometry.vertices.size());
-        for (auto d = gm.darts_of_cell_basic<0>(it, mark).begin(); d.cont(); ++d) gm.info(d) = number;
+        for (auto d = gm.darts_of_cell_basic<0>(it, mark).begin(); d.cont(); ++d)
+            gm.info(d) = number;
         geometry.vertices.push_back(it);
     }
     gm.negate_mark(mark); // every dart is marked: this unmarks them all at once
@@ -85,7 +86,8 @@ int main(int argc, char** argv) {
 
     report.measure("build", [&] {
         darts.reserve(n);
-        for (std::uint64_t i = 0; i < n; ++i) darts.push_back(gm.create_dart());
+        for (std::uint64_t i = 0; i < n; ++i)
+            darts.push_back(gm.create_dart());
         bench::forEachGridLink(k, [&](unsigned dim, std::uint32_t a, std::uint32_t b) {
             gm.basic_link_alpha(darts[a], darts[b], dim);
         });
@@ -102,9 +104,11 @@ int main(int argc, char** argv) {
     report.measure("vertex islet", [&] { return countOf(gm.one_dart_per_cell<0>()); });
     report.measure("component islet", [&] { return countOf(gm.one_dart_per_cell<3>()); });
     report.measure("surface orbit", [&] { return countOf(gm.darts_of_orbit<0, 1, 2>(darts[0])); });
-    report.measure("extraction", [&] { return extractGeometry(gm); }, checksumOf);
+    report.measure(
+        "extraction", [&] { return extractGeometry(gm); }, checksumOf);
     report.measure("triangulation", [&] {
-        for (std::uint64_t f = 0; f < n / 8; ++f) gm.insert_cell_0_in_cell_2(darts[8 * f]);
+        for (std::uint64_t f = 0; f < n / 8; ++f)
+            gm.insert_cell_0_in_cell_2(darts[8 * f]);
         return gm.number_of_darts();
     });
     report.memory("peak", gm.number_of_darts());

@@ -26,7 +26,8 @@ using GMap = gorvin::IGMap<PlainEmbedding>;
 // The number of components: the slots that are their own label.
 std::uint64_t componentsOf(const std::vector<gorvin::DartID>& labels) {
     std::uint64_t count = 0;
-    for (gorvin::DartID i = 0; i < labels.size(); ++i) count += labels[i] == i;
+    for (gorvin::DartID i = 0; i < labels.size(); ++i)
+        count += labels[i] == i;
     return count;
 }
 
@@ -51,9 +52,8 @@ int main(int argc, char** argv) {
 
     report.measure("build", [&] {
         gmap.makeDarts(n);
-        bench::forEachGridLink(k, [&](unsigned dim, std::uint32_t a, std::uint32_t b) {
-            gmap.linkAlpha(dim, a, b);
-        });
+        bench::forEachGridLink(
+            k, [&](unsigned dim, std::uint32_t a, std::uint32_t b) { gmap.linkAlpha(dim, a, b); });
         return gmap.size();
     });
     report.memory("build", n);
@@ -61,13 +61,25 @@ int main(int argc, char** argv) {
     report.measure("face orbits", [&] {
         const gorvin::Orbit face({0, 1});
         std::uint64_t visited = 0;
-        for (gorvin::DartID d = 0; d < n; d += 8) visited += face(gmap, d).size();
+        for (gorvin::DartID d = 0; d < n; d += 8)
+            visited += face(gmap, d).size();
         return visited;
     });
-    report.measure("vertex islet", [&] { return gorvin::Islet({1, 2, 3})(gmap); }, componentsOf);
-    report.measure("component islet", [&] { return gorvin::Islet({0, 1, 2})(gmap); }, componentsOf);
+    report.measure(
+        "vertex islet",
+        [&] {
+            return gorvin::Islet({1, 2, 3})(gmap);
+        },
+        componentsOf);
+    report.measure(
+        "component islet",
+        [&] {
+            return gorvin::Islet({0, 1, 2})(gmap);
+        },
+        componentsOf);
     report.measure("surface orbit", [&] { return gorvin::Orbit({0, 1, 2})(gmap, 0).size(); });
-    report.measure("extraction", [&] { return gorvin::extractGeometryCompacted3D(gmap); }, checksumOf);
+    report.measure(
+        "extraction", [&] { return gorvin::extractGeometryCompacted3D(gmap); }, checksumOf);
     report.memory("peak", gmap.size());
     return 0;
 }

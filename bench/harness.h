@@ -1,14 +1,15 @@
 // What both grid benchmark programs share: the k x k grid of square faces, a stopwatch that prints
 // one line per operation, and the resident-memory reading. Output lines are tab-separated:
-// "op <name> <seconds> <checksum>" and "memory <name> <bytes per dart>".
+// "op <name> <seconds> <checksum>" and "memory <name> <bytes per dart>". Times are CPU time of
+// the calling thread, so that other processes on a shared machine disturb them little.
 #pragma once
 
 #include <sys/resource.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace bench {
@@ -18,7 +19,9 @@ inline std::uint32_t faceDart(std::uint32_t k, std::uint32_t i, std::uint32_t j,
     return 8 * (j * k + i) + d;
 }
 
-inline std::uint64_t gridDarts(std::uint32_t k) { return 8ull * k * k; }
+inline std::uint64_t gridDarts(std::uint32_t k) {
+    return 8ull * k * k;
+}
 
 // Calls link(dim, a, b) for every link of the grid: alpha0 and alpha1 around each face, then the
 // alpha2 seams to the face on the right (darts 2, 3 to 7, 6) and above (darts 4, 5 to 1, 0).
@@ -56,10 +59,10 @@ class Report {
     // string or any value std::to_string accepts.
     template <class Work, class Summarize>
     void measure(const char* name, Work&& work, Summarize&& summarize) {
-        const auto start = std::chrono::steady_clock::now();
+        const double start = threadSeconds();
         const auto result = work();
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        std::printf("op\t%s\t%.6f\t%s\n", name, elapsed.count(), text(summarize(result)).c_str());
+        const double elapsed = threadSeconds() - start;
+        std::printf("op\t%s\t%.6f\t%s\n", name, elapsed, text(summarize(result)).c_str());
         std::fflush(stdout);
     }
     // Times work() once; its result is the checksum.
@@ -75,6 +78,11 @@ class Report {
     }
 
   private:
+    static double threadSeconds() {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+    }
     static std::string text(const std::string& checksum) { return checksum; }
     template <class Number> static std::string text(Number checksum) {
         return std::to_string(checksum);
