@@ -1,4 +1,4 @@
-.PHONY: example test venv
+.PHONY: example test venv bench
 
 venv:
 	bash scripts/venv.sh
@@ -8,3 +8,7 @@ example: venv
 
 test: venv
 	.venv/bin/python -m pytest -q
+
+# Not part of the tests: installs the peer library (apt-get, root) and runs the benchmarks.
+bench:
+	bash scripts/bench.sh $(BENCH_ARGS)
