@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
             k, [&](unsigned dim, std::uint32_t a, std::uint32_t b) { gmap.linkAlpha(dim, a, b); });
         return gmap.size();
     });
-    report.memory("build", n);
+
+    report.resident("build", n);
 
     report.measure("face orbits", [&] {
         const std::vector<int> face{0, 1};
@@ -120,6 +121,6 @@ int main(int argc, char** argv) {
                           noEvaluation);
         return gmap.size();
     });
-    report.memory("peak", gmap.size());
+    report.peakResident("peak", gmap.size());
     return 0;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -51,9 +52,19 @@ inline std::uint64_t peakResidentBytes() {
     return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
 }
 
+// Resident memory of this process now, in bytes.
+inline std::uint64_t residentBytes() {
+    unsigned long long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%llu %llu", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return resident * static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
 class Report {
   public:
-    Report() : baseline_(peakResidentBytes()) {}
+    Report() : baseline_(residentBytes()) {}
 
     // Times work() once and prints summarize(its result), summarized after the clock stops: a
     // string or any value std::to_string accepts.
@@ -70,14 +81,20 @@ class Report {
         measure(name, work, [](const auto& result) { return result; });
     }
 
-    // Prints the peak resident memory above the start-up baseline, per dart.
-    void memory(const char* name, std::uint64_t darts) const {
-        const double perDart = double(peakResidentBytes() - baseline_) / double(darts);
-        std::printf("memory\t%s\t%.1f\n", name, perDart);
-        std::fflush(stdout);
+    // Prints the resident memory above the start-up baseline per dart, as it is now.
+    void resident(const char* name, std::uint64_t darts) const {
+        print(name, residentBytes(), darts);
+    }
+    // The same at the peak so far.
+    void peakResident(const char* name, std::uint64_t darts) const {
+        print(name, peakResidentBytes(), darts);
     }
 
   private:
+    void print(const char* name, std::uint64_t bytes, std::uint64_t darts) const {
+        std::printf("memory\t%s\t%.1f\n", name, double(bytes - baseline_) / double(darts));
+        std::fflush(stdout);
+    }
     static double threadSeconds() {
         timespec now{};
         clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);

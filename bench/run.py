@@ -100,8 +100,8 @@ def main():
         memory_table += memory_rows(k, memory)
     print(f"Kernel, median of {args.runs} runs (seconds; ratio = Gorvin / CGAL)")
     print_table(["operation", "k", "Gorvin s", "CGAL s", "ratio", "checksums agree"], kernel)
-    print("\nResident memory per dart (bytes, above the process baseline): after build, and peak "
-          "over all operations per dart at the end")
+    print("\nResident memory per dart (bytes above the process's start): after the build, and the "
+          "peak over all operations per dart at the end")
     print_table(["side", "k", "build", "peak"], memory_table)
 
     python_path = os.pathsep.join(p for p in [str(args.build_dir), os.environ.get("PYTHONPATH", "")] if p)
