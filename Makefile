@@ -1,4 +1,4 @@
-.PHONY: example test venv bench
+.PHONY: example test test-sanitized venv bench
 
 venv:
 	bash scripts/venv.sh
@@ -8,6 +8,9 @@ example: venv
 
 test: venv
 	.venv/bin/python -m pytest -q
+
+test-sanitized: venv
+	bash scripts/test-sanitized.sh
 
 # Not part of the tests: installs the peer library (apt-get, root) and runs the benchmarks.
 bench:

@@ -20,3 +20,20 @@ def square_face(gmap, first=0):
         gmap.linkAlpha(0, first + i, first + i + 1)
         gmap.linkAlpha(1, first + i + 1, first + (i + 2) % 8)
     return list(range(first, first + 8))
+
+
+DELETED = 4294967295
+
+
+def kernel_error():
+    """Kernel exceptions carry no message; Python sees this RuntimeError."""
+    return pytest.raises(RuntimeError, match=r"^Caught an unknown exception!$")
+
+
+def snapshot(gmap):
+    """The dart table as (id, alpha0, alpha1, alpha2, alpha3) per slot, None for a deleted slot."""
+    rows = []
+    for i in range(len(gmap)):
+        raw = gmap.get(i).dart() if gmap.exists(i) else None
+        rows.append(None if raw is None else (raw.id, raw[0], raw[1], raw[2], raw[3]))
+    return rows

@@ -81,11 +81,12 @@ void bindRawDart(py::module_& m) {
     // Results that are the argument itself come back as the same Python object.
     cls.def(
         "a",
-        [](RawDart& self, Dim dim) -> py::object {
-            if (dim > kDimension) return py::cast(self, py::return_value_policy::reference);
-            return py::cast(RawDart(self.owner(), self.record().alpha[dim]));
+        [](RawDart& self, Dim dim) -> RawDart* {
+            if (dim > kDimension) return &self;
+            return new RawDart(self.owner(), self.record().alpha[dim]);
         },
-        py::arg("dim"), "returns the neighbor dart object for a given dimension");
+        py::arg("dim"), py::return_value_policy::take_ownership,
+        "returns the neighbor dart object for a given dimension");
     cls.def(
         "set",
         [](const RawDart& self, Dim dim, RawDart& dart) -> RawDart& {

@@ -2,6 +2,8 @@
 #include "python_types.h"
 #include "registry.h"
 
+#include <pybind11/typing.h>
+
 namespace gorvin::python {
 
 namespace {
@@ -36,7 +38,9 @@ void declareGMap(py::module_& m) {
 
 void bindDartIterator(py::module_& m) {
     auto cls = classOf<DartIteratorClass>(m, "GMapDart3DIterator");
-    cls.def("__iter__", [](py::object self) { return self; });
+    cls.def(
+        "__iter__", [](DartIterator& self) -> DartIterator& { return self; },
+        py::return_value_policy::reference);
     cls.def("__next__", &DartIterator::next);
 }
 
@@ -79,7 +83,7 @@ void bindGMap(py::module_& m) {
         "make_darts",
         [](GMap& self, std::uint64_t n) {
             const DartID first = self.makeDarts(n);
-            py::list darts(n);
+            py::typing::List<Dart> darts(n);
             for (std::uint64_t i = 0; i < n; ++i)
                 darts[i] = py::cast(handleOf(self, static_cast<DartID>(first + i)));
             return darts;
@@ -88,7 +92,7 @@ void bindGMap(py::module_& m) {
     cls.def(
         "toDarts",
         [](const GMap& self) {
-            py::list darts(self.size());
+            py::typing::List<Dart> darts(self.size());
             for (std::size_t i = 0; i < self.size(); ++i)
                 darts[i] = py::cast(handleOf(self, self.darts()[i].id));
             return darts;

@@ -44,7 +44,9 @@ void bindModeler(py::module_& m) {
     cls.def("__str__", text);
     cls.def_property_readonly("name", &Modeler::name, "returns the name of the modeler");
     cls.def_property_readonly("module", &Modeler::module, "returns the module of the modeler");
-    cls.def("sizeEbds", &Modeler::sizeEbds, "returns the size of the ebds");
+    cls.def(
+        "sizeEbds", [](const Modeler& self) { return self.sizeEbds(); },
+        "returns the size of the ebds");
     cls.def("sizeGMaps", &Modeler::sizeGMaps, "returns the size of the gmaps");
     auto gmap = [](Modeler& self, std::uint32_t gid) {
         return pinned(self.shared_from_this(), self.gmap(gid));

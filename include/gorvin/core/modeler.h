@@ -1,6 +1,7 @@
 // The modeler: name, module, the sixteen embedding descriptors and the list of its G-maps.
 // G-maps are shared: a copied modeler lists the same G-maps as its source. A G-map refers back to
-// the modeler that made it without owning it, so the two never keep each other alive.
+// the modeler that made it without owning it, so the two never keep each other alive; a copy keeps
+// its source alive, so that every G-map it lists still has its modeler.
 #pragma once
 
 #include "gorvin/core/embedding_descriptor.h"
@@ -28,7 +29,8 @@ template <class Policy> class IModeler : public std::enable_shared_from_this<IMo
         : name_(std::move(name)), module_(std::move(module)), descriptors_(makeDescriptors()) {}
     IModeler(const IModeler& other)
         : std::enable_shared_from_this<IModeler>(), name_(other.name_), module_(other.module_),
-          descriptors_(other.descriptors_), gmaps_(other.gmaps_) {}
+          descriptors_(other.descriptors_), gmaps_(other.gmaps_),
+          source_(other.weak_from_this().lock()) {}
     IModeler& operator=(const IModeler&) = delete;
 
     const std::string& name() const { return name_; }
@@ -65,6 +67,7 @@ template <class Policy> class IModeler : public std::enable_shared_from_this<IMo
     std::string module_;
     std::shared_ptr<const Descriptors> descriptors_;
     std::vector<std::shared_ptr<GMap>> gmaps_;
+    std::shared_ptr<const IModeler> source_;
 };
 
 } // namespace gorvin

@@ -1,0 +1,103 @@
+"""Plain transcriptions of the orbit walk and the label sweeps, to check the module against."""
+import random
+
+DELETED = 0xFFFFFFFF
+
+
+class Unexistent(Exception):
+    """The walk met an index that names no slot."""
+
+
+def table_of(gmap):
+    """Slot i as (id field, [alpha0..alpha3]), read back through the module."""
+    table = []
+    for i in range(len(gmap)):
+        if gmap.exists(i):
+            raw = gmap.get(i).dart()
+            table.append((i, [raw[d] for d in range(4)]))
+        else:
+            table.append((DELETED, [DELETED] * 4))
+    return table
+
+
+def alpha(table, x, d):
+    if x >= len(table):
+        raise Unexistent
+    return table[x][1][d] if 0 <= d <= 3 else x
+
+
+def orbit(table, dims, start):
+    n = len(table)
+    if -42 in dims:
+        return {i for i, (ident, _) in enumerate(table) if ident != DELETED}
+    visited = [False] * n
+    stack, result = [start], set()
+    while stack:
+        x = stack.pop()
+        if x < n and visited[x]:
+            continue
+        result.add(x)
+        if x < n:
+            visited[x] = True
+        for d in dims:
+            y = alpha(table, x, d)
+            if not (y < n and visited[y]):
+                stack.append(y)
+    return result
+
+
+def sub_orbit(table, dims, sub, start):
+    members = sorted(orbit(table, dims, start))
+    label = {x: x for x in members}
+    changed = True
+    while changed:
+        changed = False
+        for x in members:
+            low = label[x]
+            for d in sub:
+                y = alpha(table, x, d)
+                if y in label and label[y] < low:  # a neighbour outside the orbit is ignored
+                    label[x] = label[y]
+                    changed = True
+    return set(label.values())
+
+
+def islet(table, dims, labels):
+    if not dims:
+        return list(labels)
+    label = list(labels)
+    changed = True
+    while changed:
+        changed = False
+        for i in range(len(label)):
+            low = label[i]
+            for d in dims:
+                y = alpha(table, i, d)
+                if y < len(label) and label[y] < low:  # a position past the list has no label
+                    label[i] = label[y]
+                    changed = True
+    return label
+
+
+def random_gmap(modeler, rng, involutive=True):
+    """A small G-map with random links, some deleted darts, some links past the end and, unless
+    involutive, one-sided links."""
+    gmap = modeler.make_gmap()
+    size = rng.randrange(0, 24)
+    gmap.resize(size + 3)
+    for _ in range(rng.randrange(0, 3 * size + 1)):
+        d = rng.randrange(4)
+        a, b = rng.randrange(size + 3), rng.randrange(size + 3)
+        if involutive or rng.random() < 0.5:
+            gmap.linkAlpha(d, a, b)
+        else:
+            gmap.get(a).dart()[d] = b
+    gmap.resize(size)  # links into the dropped slots stay
+    for _ in range(rng.randrange(0, 3) if size else 0):
+        gmap.get(rng.randrange(size)).delete()
+    return gmap
+
+
+def random_dims(rng, whole_map=False):
+    choices = [0, 0, 1, 1, 2, 2, 3, -1, 7] + ([-42] if whole_map else [])
+    return [rng.choice(choices) for _ in range(rng.randrange(0, 4))]
