@@ -26,11 +26,17 @@ py::set idSet(const std::vector<DartID>& ids) {
     return result;
 }
 
-// The orbit of dart as a set, in the order the walk finds it.
+// The orbit of dart as a set, in the order the walk finds it. The walk's buffer is kept for the
+// thread's next call; a call made while it is out (from a finalizer that the set's allocations
+// run) walks into a new one.
 py::set orbitSet(const GMap& gmap, const Orbit& orbit, DartID dart) {
-    std::vector<DartID> darts;
+    thread_local std::vector<DartID> spare;
+    std::vector<DartID> darts = std::move(spare);
+    darts.clear();
     appendOrbit(gmap, orbit.dims(), dart, darts);
-    return idSet(darts);
+    py::set result = idSet(darts);
+    spare = std::move(darts);
+    return result;
 }
 
 // Sub-orbit representatives of a handle's dart in the handle's G-map.
