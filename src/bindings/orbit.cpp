@@ -26,7 +26,7 @@ py::set idSet(const std::vector<DartID>& ids) {
     return result;
 }
 
-// The orbit of dart as a set, in the order the walk finds it. The walk's buffer is kept for the
+// The orbit of dart as a set, in the order the walk finds it. A small walk buffer is kept for the
 // thread's next call; a call made while it is out (from a finalizer that the set's allocations
 // run) walks into a new one.
 py::set orbitSet(const GMap& gmap, const Orbit& orbit, DartID dart) {
@@ -35,7 +35,7 @@ py::set orbitSet(const GMap& gmap, const Orbit& orbit, DartID dart) {
     darts.clear();
     appendOrbit(gmap, orbit.dims(), dart, darts);
     py::set result = idSet(darts);
-    spare = std::move(darts);
+    if (darts.capacity() <= 4096) spare = std::move(darts); // a large orbit's buffer is not kept
     return result;
 }
 
