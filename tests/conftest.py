@@ -37,3 +37,9 @@ def snapshot(gmap):
         raw = gmap.get(i).dart() if gmap.exists(i) else None
         rows.append(None if raw is None else (raw.id, raw[0], raw[1], raw[2], raw[3]))
     return rows
+
+
+@pytest.fixture
+def expression_table():
+    """The AllExpressions3D table of a right node (from the test-support module built beside gorvinpy_bin)."""
+    return pytest.importorskip("gorvin_testing").expression_table

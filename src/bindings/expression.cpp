@@ -1,26 +1,188 @@
-// Expression3D, the per-orbit expression classes and AllExpressions3D.
-// Placeholder: the members of these classes are not bound yet.
+// Expression3D, the sixteen per-orbit expression classes, AllExpressions3D, and the evaluation of
+// an expression group (gorvin/rules/expression_group.h).
+#include "python_rules.h"
 #include "registry.h"
+
+#include <array>
+#include <cstddef>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace gorvin::python {
 
 namespace {
-struct ExpressionPlaceholder {};
-struct ExpressionTablePlaceholder {};
+
+// An Orbit object crossing the boundary as its list of dimensions.
+struct OrbitDims {
+    std::vector<int> dims;
+};
+
+// The Orbit class object, set when Expression3D's members are bound; the module keeps it alive.
+py::handle& orbitClass() {
+    static py::handle cls;
+    return cls;
+}
+
 } // namespace
 
-void declareExpression(py::module_& m) {
-    py::class_<ExpressionPlaceholder>(m, "Expression3D", "A class representing a computational expression of a specific embedding");
+} // namespace gorvin::python
+
+namespace pybind11::detail {
+
+template <> struct type_caster<gorvin::python::OrbitDims> {
+    PYBIND11_TYPE_CASTER(gorvin::python::OrbitDims, const_name("Orbit"));
+
+    bool load(handle src, bool) {
+        if (!isinstance(src, gorvin::python::orbitClass())) return false;
+        value.dims.clear();
+        for (handle item : src)
+            value.dims.push_back(item.cast<int>());
+        return true;
+    }
+    static handle cast(const gorvin::python::OrbitDims& orbit, return_value_policy, handle) {
+        return gorvin::python::orbitClass()(orbit.dims).release();
+    }
+};
+
+} // namespace pybind11::detail
+
+namespace gorvin::python {
+
+namespace {
+
+using ExpressionClass = py::class_<Expression3D>;
+using ExpressionTableClass = py::class_<ExpressionTable>;
+
+// The per-orbit classes, in registration order: the orbit bitmask each one fixes, and its name.
+constexpr std::array<std::uint64_t, kSlots> kHelperMasks{0, 1,  2,  4, 8,  3,  5,  9,
+                                                         6, 10, 12, 7, 11, 13, 14, 15};
+constexpr std::array<const char*, kSlots> kHelperNames{
+    "Expr3DEbdDart", "Expr3DEbd0",   "Expr3DEbd1",   "Expr3DEbd2",   "Expr3DEbd3",  "Expr3DEbd01",
+    "Expr3DEbd02",   "Expr3DEbd03",  "Expr3DEbd12",  "Expr3DEbd13",  "Expr3DEbd23", "Expr3DEbd012",
+    "Expr3DEbd013",  "Expr3DEbd023", "Expr3DEbd123", "Expr3DEbd0123"};
+
+// The C++ type behind per-orbit class number I.
+template <std::size_t I> struct Expr3DHelper : Expression3D {};
+
+// The dimensions of an orbit bitmask, ascending.
+std::vector<int> dimsOf(std::uint64_t mask) {
+    std::vector<int> dims;
+    for (int d = 0; d <= static_cast<int>(kDimension); ++d)
+        if (mask & (1u << d)) dims.push_back(d);
+    return dims;
 }
 
-void bindExpression(py::module_&) {}
+template <std::size_t I> void bindHelper(py::module_& m) {
+    using Helper = Expr3DHelper<I>;
+    py::class_<Helper, Expression3D> cls(m, kHelperNames[I], "expression for a specific orbit.");
+    cls.def(py::init([](std::string name, py::function fct) {
+                return Helper{{std::move(name), dimsOf(kHelperMasks[I]), std::move(fct)}};
+            }),
+            py::arg("name"), py::arg("fct"),
+            "creates an expression with an ebdname and a function");
+    cls.def_property_readonly(
+        "name", [](const Helper& self) { return self.name; },
+        "returns the ebdname of the expression (read-only)");
+    cls.def_property_readonly(
+        "orbit", [](const Helper& self) { return OrbitDims{self.orbit}; },
+        "returns the orbit of the expression (read-only)");
+    cls.def_property_readonly(
+        "fct", [](const Helper& self) { return self.fct; },
+        "returns the function of the expression (read-only)");
+    auto text = [](const Helper& self) {
+        return "Expression3D: name=" + self.name + ", orbit=" + orbitText(self.orbit);
+    };
+    cls.def("__repr__", text);
+    cls.def("__str__", text);
+}
+
+template <std::size_t... I> void bindHelpers(py::module_& m, std::index_sequence<I...>) {
+    (bindHelper<I>(m), ...);
+}
+
+// Serialises group evaluations across the process. Re-entrant, so a callable may evaluate again
+// on its own thread; another thread waits for it with the interpreter lock released.
+class EvaluationLock {
+  public:
+    EvaluationLock() {
+        if (mutex().try_lock()) return;
+        py::gil_scoped_release release;
+        mutex().lock();
+    }
+    ~EvaluationLock() { mutex().unlock(); }
+    EvaluationLock(const EvaluationLock&) = delete;
+    EvaluationLock& operator=(const EvaluationLock&) = delete;
+
+  private:
+    static std::recursive_mutex& mutex() {
+        static std::recursive_mutex instance;
+        return instance;
+    }
+};
+
+} // namespace
+
+py::dict evaluate(const Group& group, const Context& context) {
+    EvaluationLock lock;
+    py::dict result;
+    // The callables may keep their argument: it owns a copy of the context.
+    const auto shared = std::make_shared<Context>(context);
+    try {
+        for (const Expression3D& expr : group.exprs)
+            result[py::str(expr.name)] = expr.fct(shared);
+    } catch (const std::exception& error) {
+        std::cerr << "[ERROR] Exception occurred while evaluating expressions: " << error.what()
+                  << std::endl;
+        throw;
+    }
+    return result;
+}
+
+void declareExpression(py::module_& m) {
+    ExpressionClass(m, "Expression3D",
+                    "A class representing a computational expression of a specific embedding");
+}
+
+void bindExpression(py::module_& m) {
+    orbitClass() = m.attr("Orbit");
+    auto cls = classOf<ExpressionClass>(m, "Expression3D");
+    cls.def(py::init([](std::string name, OrbitDims orbit, py::function fct) {
+        return Expression3D{std::move(name), std::move(orbit.dims), std::move(fct)};
+    }));
+    cls.def(py::init([](std::string name, std::vector<int> orbit, py::function fct) {
+        return Expression3D{std::move(name), std::move(orbit), std::move(fct)};
+    }));
+    cls.def_property_readonly("name", [](const Expression3D& self) { return self.name; });
+    cls.def_property_readonly("orbit",
+                              [](const Expression3D& self) { return OrbitDims{self.orbit}; });
+}
+
+void bindExpressionHelpers(py::module_& m) {
+    bindHelpers(m, std::make_index_sequence<kSlots>{});
+}
 
 void declareExpressionTable(py::module_& m) {
-    py::class_<ExpressionTablePlaceholder>(m, "AllExpressions3D", "A class representing a collection of all 3D expressions (internal use)");
+    ExpressionTableClass(m, "AllExpressions3D",
+                         "A class representing a collection of all 3D expressions (internal use)");
 }
 
-void bindExpressionTable(py::module_&) {}
-
-void bindExpressionHelpers(py::module_&) {}
+void bindExpressionTable(py::module_& m) {
+    auto cls = classOf<ExpressionTableClass>(m, "AllExpressions3D");
+    cls.def(py::init<>());
+    cls.def("__len__", [](const ExpressionTable& self) { return self.groups.size(); });
+    cls.def(
+        "__getitem__",
+        [](const ExpressionTable& self, std::size_t i) -> py::object {
+            if (i >= self.groups.size()) throw "not identified expressions";
+            if (!self.groups[i]) return py::none();
+            return py::cpp_function([group = *self.groups[i]](const Context& context) {
+                return evaluate(group, context);
+            });
+        },
+        py::arg("i"));
+}
 
 } // namespace gorvin::python

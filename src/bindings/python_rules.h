@@ -25,8 +25,22 @@ using Rule = IRule<Expression3D>;
 using Group = ExprsOrbit<Expression3D>;
 using Context = ExprContext<DictEmbedding, Expression3D>;
 
+// The expression table of a right node as Python sees it (AllExpressions3D).
+struct ExpressionTable {
+    ExprTable<Expression3D> groups;
+};
+
 using RuleClass = py::class_<Rule, std::shared_ptr<Rule>>;
 using InputHooksClass = py::class_<AtomicInputHooks>;
+using ContextClass = py::class_<Context, std::shared_ptr<Context>>;
+
+// An orbit as text: "<", each dimension followed by one blank, ">".
+inline std::string orbitText(const std::vector<int>& dims) {
+    std::string text = "<";
+    for (int d : dims)
+        text += std::to_string(d) + " ";
+    return text + ">";
+}
 
 // Calls each expression of the group with a Context3D, in order, and collects the results in a
 // new dict under the expressions' names. On failure writes the error line to standard error and

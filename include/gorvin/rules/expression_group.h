@@ -17,10 +17,13 @@ template <class Expression> struct ExprsOrbit {
     std::uint64_t mask = 0;
 };
 
-template <class Expression> using ExprTable = std::array<std::optional<ExprsOrbit<Expression>>, kSlots>;
+template <class Expression>
+using ExprTable = std::array<std::optional<ExprsOrbit<Expression>>, kSlots>;
 
-// Sorts expressions into slots by orbit bitmask, keeping list order; masks of 16 or more are dropped.
-template <class Expression> ExprTable<Expression> makeExprTable(const std::vector<Expression>& exprs) {
+// Sorts expressions into slots by orbit bitmask, keeping list order; masks of 16 or more are
+// dropped.
+template <class Expression>
+ExprTable<Expression> makeExprTable(const std::vector<Expression>& exprs) {
     ExprTable<Expression> table;
     for (const Expression& expr : exprs) {
         const std::uint64_t mask = orbitMask(expr.orbit);

@@ -16,7 +16,9 @@ class RuleNodeMultiplicity {
     // True when the interval admits exactly one instance.
     bool admitsOne() const { return min_ <= 1 && max_ >= 1; }
 
-    bool operator==(const RuleNodeMultiplicity& o) const { return min_ == o.min_ && max_ == o.max_; }
+    bool operator==(const RuleNodeMultiplicity& o) const {
+        return min_ == o.min_ && max_ == o.max_;
+    }
     bool operator!=(const RuleNodeMultiplicity& o) const { return !(*this == o); }
 
   private:

@@ -5,8 +5,10 @@
 
 #include "gorvin/core/exceptions.h"
 #include "gorvin/core/types.h"
+#include "gorvin/rules/input_hooks.h"
 #include "gorvin/rules/rule_node.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -62,18 +64,25 @@ template <class Expression> class IRule {
         return rightnodes_[firstNamed(rightnodes_, name, GorvinUnfoundRightNodeExpcetion{})];
     }
 
-    void linkLeftNodes(Dim d, std::uint32_t a, std::uint32_t b) { link(leftnodes_, d, a, b, leftError()); }
+    void linkLeftNodes(Dim d, std::uint32_t a, std::uint32_t b) {
+        link(leftnodes_, d, a, b, leftError());
+    }
     void linkLeftNodes(Dim d, std::uint32_t a) { loop(leftnodes_, d, a, leftError()); }
-    void linkRightNodes(Dim d, std::uint32_t a, std::uint32_t b) { link(rightnodes_, d, a, b, rightError()); }
+    void linkRightNodes(Dim d, std::uint32_t a, std::uint32_t b) {
+        link(rightnodes_, d, a, b, rightError());
+    }
     void linkRightNodes(Dim d, std::uint32_t a) { loop(rightnodes_, d, a, rightError()); }
 
-    // Pairs nodes by name: assoc[r] = first left node named like r, leftToRight[l] likewise; -1 none.
+    // Pairs nodes by name: assoc[r] = first left node named like r, leftToRight[l] likewise; -1
+    // none.
     void compile() {
         if (compiled_) return;
         assoc_.assign(rightnodes_.size(), -1);
         leftToRight_.assign(leftnodes_.size(), -1);
-        for (const Right& r : rightnodes_) assoc_[r.id] = firstNamedOr(leftnodes_, r.name);
-        for (const Left& l : leftnodes_) leftToRight_[l.id] = firstNamedOr(rightnodes_, l.name);
+        for (const Right& r : rightnodes_)
+            assoc_[r.id] = firstNamedOr(leftnodes_, r.name);
+        for (const Left& l : leftnodes_)
+            leftToRight_[l.id] = firstNamedOr(rightnodes_, l.name);
         compiled_ = true;
     }
 
@@ -85,7 +94,9 @@ template <class Expression> class IRule {
     }
     bool isCreated(std::uint64_t id) const { return id < assoc_.size() && assoc_[id] == -1; }
     bool isKept(std::uint64_t id) const { return id < assoc_.size() && assoc_[id] != -1; }
-    bool isDeleted(std::uint64_t id) const { return id < leftToRight_.size() && leftToRight_[id] == -1; }
+    bool isDeleted(std::uint64_t id) const {
+        return id < leftToRight_.size() && leftToRight_[id] == -1;
+    }
 
     std::vector<std::uint32_t> createdRightNodesID() const { return positions(assoc_, true); }
     std::vector<std::uint32_t> keptRightNodesID() const { return positions(assoc_, false); }
@@ -97,25 +108,39 @@ template <class Expression> class IRule {
             if (l.isHook) ids.push_back(l.id);
         return ids;
     }
+    std::size_t countHooks() const {
+        return static_cast<std::size_t>(std::count_if(leftnodes_.begin(), leftnodes_.end(),
+                                                      [](const Left& l) { return l.isHook; }));
+    }
+
+    // True when the hooks have one column per hook node and every left node admits one instance.
+    bool match(const InputHooks& hooks) const {
+        return hooks.sizeCol() == countHooks() &&
+               std::all_of(leftnodes_.begin(), leftnodes_.end(),
+                           [](const Left& l) { return l.multiplicity.admitsOne(); });
+    }
 
   private:
     static GorvinUnfoundLeftNodeExpcetion leftError() { return {}; }
     static GorvinUnfoundRightNodeExpcetion rightError() { return {}; }
 
-    template <class Node> static std::int32_t firstNamedOr(const std::vector<Node>& nodes, const std::string& name) {
+    template <class Node>
+    static std::int32_t firstNamedOr(const std::vector<Node>& nodes, const std::string& name) {
         for (const Node& node : nodes)
             if (node.name == name) return static_cast<std::int32_t>(node.id);
         return -1;
     }
     template <class Node, class Error>
-    static std::size_t firstNamed(const std::vector<Node>& nodes, const std::string& name, Error error) {
+    static std::size_t firstNamed(const std::vector<Node>& nodes, const std::string& name,
+                                  Error error) {
         const std::int32_t id = firstNamedOr(nodes, name);
         if (id < 0) throw error;
         return static_cast<std::size_t>(id);
     }
 
     // Ids whose table entry is (absent == true) or is not (absent == false) -1, ascending.
-    static std::vector<std::uint32_t> positions(const std::vector<std::int32_t>& table, bool absent) {
+    static std::vector<std::uint32_t> positions(const std::vector<std::int32_t>& table,
+                                                bool absent) {
         std::vector<std::uint32_t> ids;
         for (std::size_t i = 0; i < table.size(); ++i)
             if ((table[i] == -1) == absent) ids.push_back(static_cast<std::uint32_t>(i));
@@ -124,7 +149,8 @@ template <class Expression> class IRule {
 
     // Links a and b along d, the former partners of both becoming loops.
     template <class Node, class Error>
-    static void link(std::vector<Node>& nodes, Dim d, std::uint32_t a, std::uint32_t b, Error error) {
+    static void link(std::vector<Node>& nodes, Dim d, std::uint32_t a, std::uint32_t b,
+                     Error error) {
         if (d > kDimension) throw GorvinDimensionException{};
         if (a >= nodes.size() || b >= nodes.size()) throw error;
         const std::uint32_t x = nodes[a].links[d], y = nodes[b].links[d];
