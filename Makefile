@@ -7,7 +7,8 @@ example: venv
 	.venv/bin/python examples/main.py
 
 test: venv
-	.venv/bin/python -m pytest -q
+	bash scripts/test-support.sh
+	PYTHONPATH=build/test-support .venv/bin/python -m pytest -q
 
 test-sanitized: venv
 	bash scripts/test-sanitized.sh

@@ -6,6 +6,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 python=.venv/bin/python
+export PATH="$PWD/.venv/bin:$PATH"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGORVIN_SANITIZE=ON \
   -DPython_EXECUTABLE="$PWD/$python" -Dpybind11_DIR="$("$python" -m pybind11 --cmakedir)" >/dev/null
 cmake --build build/sanitize -j2

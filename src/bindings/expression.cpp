@@ -3,6 +3,8 @@
 #include "python_rules.h"
 #include "registry.h"
 
+#include "gorvin/core/orbit.h"
+
 #include <array>
 #include <cstddef>
 #include <iostream>
@@ -10,44 +12,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-namespace gorvin::python {
-
-namespace {
-
-// An Orbit object crossing the boundary as its list of dimensions.
-struct OrbitDims {
-    std::vector<int> dims;
-};
-
-// The Orbit class object, set when Expression3D's members are bound; the module keeps it alive.
-py::handle& orbitClass() {
-    static py::handle cls;
-    return cls;
-}
-
-} // namespace
-
-} // namespace gorvin::python
-
-namespace pybind11::detail {
-
-template <> struct type_caster<gorvin::python::OrbitDims> {
-    PYBIND11_TYPE_CASTER(gorvin::python::OrbitDims, const_name("Orbit"));
-
-    bool load(handle src, bool) {
-        if (!isinstance(src, gorvin::python::orbitClass())) return false;
-        value.dims.clear();
-        for (handle item : src)
-            value.dims.push_back(item.cast<int>());
-        return true;
-    }
-    static handle cast(const gorvin::python::OrbitDims& orbit, return_value_policy, handle) {
-        return gorvin::python::orbitClass()(orbit.dims).release();
-    }
-};
-
-} // namespace pybind11::detail
 
 namespace gorvin::python {
 
@@ -87,13 +51,13 @@ template <std::size_t I> void bindHelper(py::module_& m) {
         "name", [](const Helper& self) { return self.name; },
         "returns the ebdname of the expression (read-only)");
     cls.def_property_readonly(
-        "orbit", [](const Helper& self) { return OrbitDims{self.orbit}; },
+        "orbit", [](const Helper& self) { return Orbit(self.orbit); },
         "returns the orbit of the expression (read-only)");
     cls.def_property_readonly(
         "fct", [](const Helper& self) { return self.fct; },
         "returns the function of the expression (read-only)");
     auto text = [](const Helper& self) {
-        return "Expression3D: name=" + self.name + ", orbit=" + orbitText(self.orbit);
+        return "Expression3D: name=" + self.name + ", orbit=" + dimensionText(self.orbit);
     };
     cls.def("__repr__", text);
     cls.def("__str__", text);
@@ -147,17 +111,16 @@ void declareExpression(py::module_& m) {
 }
 
 void bindExpression(py::module_& m) {
-    orbitClass() = m.attr("Orbit");
     auto cls = classOf<ExpressionClass>(m, "Expression3D");
-    cls.def(py::init([](std::string name, OrbitDims orbit, py::function fct) {
-        return Expression3D{std::move(name), std::move(orbit.dims), std::move(fct)};
+    cls.def(py::init([](std::string name, const Orbit& orbit, py::function fct) {
+        return Expression3D{std::move(name), orbit.dims(), std::move(fct)};
     }));
     cls.def(py::init([](std::string name, std::vector<int> orbit, py::function fct) {
         return Expression3D{std::move(name), std::move(orbit), std::move(fct)};
     }));
     cls.def_property_readonly("name", [](const Expression3D& self) { return self.name; });
     cls.def_property_readonly("orbit",
-                              [](const Expression3D& self) { return OrbitDims{self.orbit}; });
+                              [](const Expression3D& self) { return Orbit(self.orbit); });
 }
 
 void bindExpressionHelpers(py::module_& m) {

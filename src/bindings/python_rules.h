@@ -4,6 +4,7 @@
 
 #include "python_types.h"
 
+#include "gorvin/core/dimension_list.h"
 #include "gorvin/rules/context.h"
 #include "gorvin/rules/expression_group.h"
 #include "gorvin/rules/input_hooks.h"
@@ -33,14 +34,6 @@ struct ExpressionTable {
 using RuleClass = py::class_<Rule, std::shared_ptr<Rule>>;
 using InputHooksClass = py::class_<AtomicInputHooks>;
 using ContextClass = py::class_<Context, std::shared_ptr<Context>>;
-
-// An orbit as text: "<", each dimension followed by one blank, ">".
-inline std::string orbitText(const std::vector<int>& dims) {
-    std::string text = "<";
-    for (int d : dims)
-        text += std::to_string(d) + " ";
-    return text + ">";
-}
 
 // Calls each expression of the group with a Context3D, in order, and collects the results in a
 // new dict under the expressions' names. On failure writes the error line to standard error and

@@ -13,12 +13,12 @@ using MultiplicityClass = py::class_<RuleNodeMultiplicity>;
 
 std::string text(const Rule::Left& node) {
     return "RuleNodeLeft<id=" + std::to_string(node.id) + (node.isHook ? ";hook" : "") +
-           ";name=" + node.name + ";orbit=" + orbitText(node.orbit) + ">";
+           ";name=" + node.name + ";orbit=" + dimensionText(node.orbit) + ">";
 }
 
 std::string text(const Rule::Right& node) {
     return "RuleNodeRight<id=" + std::to_string(node.id) + ";name=" + node.name +
-           ";exprs=" + std::to_string(node.exprs.size()) + ";orbit=" + orbitText(node.orbit) + ">";
+           ";exprs=" + std::to_string(node.exprs.size()) + ";orbit=" + dimensionText(node.orbit) + ">";
 }
 
 // A link slot of a node; dimensions above 3 name no slot.

@@ -13,6 +13,14 @@
 
 namespace gorvin {
 
+// The entries, each followed by one blank, between `open` and ">": <0 1 >, <>.
+inline std::string dimensionText(const std::vector<int>& dims, const std::string& open = "<") {
+    std::string out = open;
+    for (int d : dims)
+        out += std::to_string(d) + ' ';
+    return out + '>';
+}
+
 class DimensionList {
   public:
     DimensionList() = default;
@@ -26,13 +34,7 @@ class DimensionList {
         if (i >= dims_.size()) throw std::out_of_range("Index out of range");
         return dims_[i];
     }
-    // The entries, each followed by one blank, between `open` and ">".
-    std::string text(const std::string& open) const {
-        std::string out = open;
-        for (int d : dims_)
-            out += std::to_string(d) + ' ';
-        return out + '>';
-    }
+    std::string text(const std::string& open) const { return dimensionText(dims_, open); }
 
     bool operator==(const DimensionList& other) const { return dims_ == other.dims_; }
     bool operator!=(const DimensionList& other) const { return dims_ != other.dims_; }
