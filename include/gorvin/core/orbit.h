@@ -115,7 +115,9 @@ inline void appendMarkedOrbit(const std::vector<IDart>& darts, const LinkDims& l
                 out.resize(first);
                 throw GorvinUnexistentDartException{};
             }
-            if (visited.mark(y)) out.push_back(y);
+            if (!visited.mark(y)) continue;
+            __builtin_prefetch(&darts[y]); // read when the queue reaches it
+            out.push_back(y);
         }
     }
     unmarkFound();
