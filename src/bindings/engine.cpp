@@ -1,11 +1,109 @@
 // GMap3D.apply and applyRule (gorvin/rules/engine.h).
-// Placeholder: the members of these classes are not bound yet.
+#include "python_rules.h"
 #include "registry.h"
+
+#include "gorvin/rules/engine.h"
+
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
 
 namespace gorvin::python {
 
-void bindGMapApply(py::module_&) {}
+namespace {
 
-void bindApplyRule(py::module_&) {}
+// The object behind a holder argument. None arrives as an empty holder; reference_cast_error sends
+// dispatch on to the next overload, and in the end to the TypeError of arguments matching none.
+template <class T> const T& given(const std::shared_ptr<T>& holder) {
+    if (!holder) throw py::reference_cast_error();
+    return *holder;
+}
+
+void run(const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
+         const std::shared_ptr<Rule>& rule, const InputHooks& hooks) {
+    given(modeler);
+    given(gmap);
+    given(rule);
+    applyRule(modeler, gmap, rule, hooks,
+              [](const Group& group, const Context& context) -> py::object {
+                  return evaluate(group, context);
+              });
+}
+
+// The modeler that owns `gmap`; a G-map whose modeler is gone cannot be applied to.
+std::shared_ptr<Modeler> ownerOf(const GMap& gmap) {
+    auto modeler = gmap.modeler().lock();
+    if (!modeler) throw GorvinException{};
+    return modeler;
+}
+
+// One dart per hook node, taken from a dict of left-node names to dart ids, in the dict's order.
+// A hook node that no key names keeps kNoLink.
+// A key must name a hook node: the first left node of that name, if any, must be a hook.
+AtomicInputHooks hooksFromNames(const Rule& rule, const py::dict& names) {
+    const std::vector<std::uint32_t> hookIds = rule.hooks();
+    const auto& left = rule.leftnodes();
+    std::vector<DartID> darts(hookIds.size(), kNoLink);
+    for (const auto& [key, value] : names) {
+        const auto name = py::cast<std::string>(key);
+        const auto node = std::find_if(left.begin(), left.end(),
+                                       [&](const RuleNodeLeft& l) { return l.name == name; });
+        const auto hook = node == left.end() ? hookIds.end()
+                                             : std::find(hookIds.begin(), hookIds.end(), node->id);
+        if (hook == hookIds.end()) throw GorvinUnfoundLeftNodeExpcetion{};
+        darts[static_cast<std::size_t>(hook - hookIds.begin())] = py::cast<DartID>(value);
+    }
+    return AtomicInputHooks(std::move(darts));
+}
+
+// "<", each dimension and a blank, ">", then " -> oid=" and the orbit bitmask.
+void printOrbitLines() {
+    static const std::vector<std::vector<int>> orbits = {
+        {},     {0},    {1},    {2},       {3},       {0, 1},    {0, 2},    {0, 3},
+        {1, 2}, {1, 3}, {2, 3}, {0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}, {0, 1, 2, 3}};
+    for (const auto& orbit : orbits) {
+        std::cout << '<';
+        for (int d : orbit)
+            std::cout << d << ' ';
+        std::cout << "> -> oid=" << orbitMask(orbit) << '\n';
+    }
+    std::cout.flush();
+}
+
+} // namespace
+
+void bindGMapApply(py::module_& m) {
+    auto cls = classOf<GMapClass>(m, "GMap3D");
+    cls.def(
+        "apply",
+        [](const std::shared_ptr<GMap>& self, const std::shared_ptr<Rule>& rule,
+           const AtomicInputHooks& hooks) { run(ownerOf(*self), self, rule, hooks); },
+        py::arg("rule"), py::arg_v("hooks", AtomicInputHooks(), "[]"), "apply a rule to the gmap");
+    cls.def(
+        "apply",
+        [](const std::shared_ptr<GMap>& self, const std::shared_ptr<Rule>& rule,
+           std::vector<DartID> hooks) {
+            run(ownerOf(*self), self, rule, AtomicInputHooks(std::move(hooks)));
+        },
+        py::arg("rule"), py::arg("hooks"), "apply a rule to the gmap");
+    cls.def(
+        "apply",
+        [](const std::shared_ptr<GMap>& self, const std::shared_ptr<Rule>& rule,
+           const py::dict& hooks) {
+            run(ownerOf(*self), self, rule, hooksFromNames(given(rule), hooks));
+        },
+        py::arg("rule"), py::arg("hooks") = py::dict(),
+        "apply a rule to the gmap with hooks as a dictionary");
+}
+
+void bindApplyRule(py::module_& m) {
+    m.def("applyRule",
+          [](const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
+             const std::shared_ptr<Rule>& rule, const AtomicInputHooks& hooks) {
+              run(modeler, gmap, rule, hooks);
+              printOrbitLines();
+          });
+}
 
 } // namespace gorvin::python

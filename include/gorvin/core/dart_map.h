@@ -1,0 +1,93 @@
+// A map from dart ids to 32-bit values whose cost follows its entries, not the dart table. It
+// starts as an open-addressing hash and turns into a dense array over the ids below `universe`
+// once it holds an eighth of them, so the pass over the array is paid for by the entries.
+// Invariants: stored keys are below the universe; kAbsent is never stored as a value.
+#pragma once
+
+#include "gorvin/core/types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace gorvin {
+
+class DartMap {
+  public:
+    static constexpr std::uint32_t kAbsent = 0xFFFFFFFFu;
+
+    explicit DartMap(std::size_t universe) : universe_(universe) {
+        if (universe_ <= kSmallUniverse)
+            dense_.assign(universe_, kAbsent);
+        else
+            slots_.assign(kInitialSlots, Slot{});
+    }
+
+    // The value stored under `key`, kAbsent when there is none (also for keys out of the universe).
+    std::uint32_t get(DartID key) const {
+        if (key >= universe_) return kAbsent;
+        if (isDense()) return dense_[key];
+        return slots_[find(key)].value;
+    }
+
+    bool contains(DartID key) const { return get(key) != kAbsent; }
+
+    // Stores `value` under `key`; key < universe, value != kAbsent.
+    void set(DartID key, std::uint32_t value) {
+        if (isDense()) {
+            dense_[key] = value;
+            return;
+        }
+        Slot& slot = slots_[find(key)];
+        if (slot.key == key) {
+            slot.value = value;
+            return;
+        }
+        slot = Slot{key, value};
+        ++count_;
+        if (count_ * 8 >= universe_)
+            becomeDense();
+        else if (count_ * 2 >= slots_.size())
+            rehash(slots_.size() * 2);
+    }
+
+  private:
+    struct Slot {
+        DartID key = kNoLink; // kNoLink marks an empty slot: it is never below the universe
+        std::uint32_t value = kAbsent;
+    };
+    static constexpr std::size_t kSmallUniverse = 1024;
+    static constexpr std::size_t kInitialSlots = 64;
+
+    bool isDense() const { return slots_.empty(); }
+
+    // The slot holding `key`, or the empty slot where it would go.
+    std::size_t find(DartID key) const {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        while (slots_[i].key != key && slots_[i].key != kNoLink)
+            i = (i + 1) & mask;
+        return i;
+    }
+
+    void rehash(std::size_t size) {
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        for (const Slot& slot : old)
+            if (slot.key != kNoLink) slots_[find(slot.key)] = slot;
+    }
+
+    void becomeDense() {
+        dense_.assign(universe_, kAbsent);
+        for (const Slot& slot : slots_)
+            if (slot.key != kNoLink) dense_[slot.key] = slot.value;
+        std::vector<Slot>().swap(slots_);
+    }
+
+    std::size_t universe_;
+    std::size_t count_ = 0;
+    std::vector<std::uint32_t> dense_;
+    std::vector<Slot> slots_;
+};
+
+} // namespace gorvin

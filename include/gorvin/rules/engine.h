@@ -1,0 +1,186 @@
+// Rule application: finds the rows of a compiled rule from the hook darts, appends one dart per
+// created right node per row, evaluates the expressions against the topology as it was, rewrites
+// the links, stores the computed values and deletes the darts of deleted left nodes.
+// Nothing changes before every precondition has passed, and when an expression throws the G-map
+// is brought back to its size, links and records from before the call.
+#pragma once
+
+#include "gorvin/core/dart_map.h"
+#include "gorvin/core/exceptions.h"
+#include "gorvin/core/gmap.h"
+#include "gorvin/core/modeler.h"
+#include "gorvin/core/types.h"
+#include "gorvin/rules/context.h"
+#include "gorvin/rules/input_hooks.h"
+#include "gorvin/rules/row_table.h"
+#include "gorvin/rules/rule.h"
+#include "gorvin/rules/rule_plan.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace gorvin {
+
+namespace detail {
+
+// The hook darts of row 0; each must be a live dart of the G-map.
+template <class Policy>
+std::vector<DartID> liveHookDarts(const IGMap<Policy>& gmap, const InputHooks& hooks,
+                                  std::size_t count) {
+    std::vector<DartID> darts(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        darts[i] = hooks.dartAt(i, 0);
+        if (!gmap.exists(darts[i])) throw GorvinUnexistentDartException{};
+    }
+    return darts;
+}
+
+// Right darts of every row, rows x right nodes: created node j of row r is base + r * C + j, a
+// kept node is the dart its left counterpart matched.
+inline std::vector<DartID> rightDarts(const RulePlan& plan, const RowTable& rows, DartID base) {
+    const std::size_t width = plan.rightSize;
+    std::vector<DartID> right(rows.count * width);
+    DartID next = base;
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        DartID* row = right.data() + r * width;
+        for (std::uint32_t q : plan.created)
+            row[q] = next++;
+        for (std::uint32_t q : plan.kept)
+            row[q] = rows.leftDart(r, plan.source[q]);
+    }
+    return right;
+}
+
+template <class Value> struct ComputedValue {
+    DartID dart;
+    unsigned slot;
+    Value value;
+};
+
+// Calls every expression group once per row and right node, in row, node and slot order.
+template <class Policy, class Expression, class Evaluate>
+std::vector<ComputedValue<typename Policy::Value>>
+evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, const RowTable& rows,
+             const std::vector<DartID>& right, Evaluate& evaluate) {
+    std::vector<std::pair<std::uint32_t, unsigned>> groups; // (right node, slot) with expressions
+    const auto& nodes = context.rule->rightnodes();
+    for (std::uint32_t q = 0; q < plan.rightSize; ++q)
+        for (unsigned s = 0; s < kSlots; ++s)
+            if (nodes[q].exprs[s]) groups.emplace_back(q, s);
+
+    std::vector<ComputedValue<typename Policy::Value>> values;
+    if (groups.empty()) return values;
+    values.reserve(rows.count * groups.size());
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        const DartID* left = rows.left.data() + r * rows.leftSize;
+        context.leftpattern.assign(left, left + rows.leftSize);
+        context.rowid = static_cast<std::uint32_t>(r);
+        for (const auto& [q, s] : groups) {
+            context.rnodeid = q;
+            context.leftdart = plan.source[q] == kNoLink ? kNoLink : left[plan.source[q]];
+            context.rightdart = right[r * plan.rightSize + q];
+            values.push_back({context.rightdart, s, evaluate(*nodes[q].exprs[s], context)});
+        }
+    }
+    return values;
+}
+
+// Explicit links between right nodes, then the implicit links along each right node's orbit.
+template <class Policy>
+void linkRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
+              const std::vector<DartID>& right) {
+    const std::size_t width = plan.rightSize;
+    for (std::size_t w = 0; w < rows.count; ++w) {
+        const DartID* row = right.data() + w * width;
+        for (std::size_t q = 0; q < width; ++q) {
+            for (Dim k = 0; k <= kDimension; ++k) {
+                const std::uint32_t t = plan.rightLinks[q][k];
+                if (t != kNoLink) gmap.linkAlpha(k, row[q], row[t]);
+            }
+            for (std::size_t j = 0; j < plan.orbitLength; ++j) {
+                const int e = plan.rightDim(q, j);
+                if (e < 0 || e > static_cast<int>(kDimension)) continue;
+                const std::size_t u = rows.neighbourRow(w, j);
+                gmap.linkAlpha(static_cast<Dim>(e), row[q], right[u * width + q]);
+            }
+        }
+    }
+}
+
+// Deletes dart x and frees the partners that link back to it.
+inline void deleteDart(std::vector<IDart>& darts, DartID x) {
+    IDart& dart = darts[x];
+    for (Dim d = 0; d <= kDimension; ++d) {
+        const DartID p = dart.alpha[d];
+        if (p != x && p < darts.size() && darts[p].alpha[d] == x) darts[p].alpha[d] = p;
+    }
+    dart.erase();
+}
+
+// Deletes the darts that deleted left nodes matched, except those that are also right darts.
+template <class Policy>
+void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
+                   const std::vector<DartID>& right, DartID base) {
+    if (plan.deleted.empty()) return;
+    DartMap keptDarts(base);
+    for (std::size_t r = 0; r < rows.count; ++r)
+        for (std::uint32_t q : plan.kept)
+            keptDarts.set(right[r * plan.rightSize + q], 0);
+    auto& darts = gmap.darts();
+    for (std::size_t r = 0; r < rows.count; ++r)
+        for (std::uint32_t l : plan.deleted) {
+            const DartID x = rows.leftDart(r, l);
+            if (gmap.exists(x) && !keptDarts.contains(x)) deleteDart(darts, x);
+        }
+}
+
+} // namespace detail
+
+// Applies `rule` to `gmap` at `hooks` (dartAt(i, 0) is the dart of hook node i).
+// `evaluate(group, context)` computes the value of one expression group; it sees the new darts
+// free and every old link unchanged. Preconditions, checked before any change (see makeRulePlan
+// and matchRows for the rule and row checks): every hook dart is a live dart of `gmap`
+// (GorvinUnexistentDartException). When `evaluate` throws, the G-map is cut back to its former
+// size and the exception leaves unchanged; when an expression has shrunk the G-map below the new
+// darts, the same cut is made and GorvinUnexistentDartException is thrown.
+template <class Policy, class Expression, class Evaluate>
+void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
+               const std::shared_ptr<IGMap<Policy>>& gmap,
+               const std::shared_ptr<IRule<Expression>>& rule, const InputHooks& hooks,
+               Evaluate evaluate) {
+    const RulePlan plan = makeRulePlan(*rule, hooks.sizeCol());
+    const std::vector<DartID> hookDarts = detail::liveHookDarts(*gmap, hooks, plan.hooks.size());
+    const RowTable rows = matchRows(plan, gmap->darts(), hookDarts);
+
+    const auto base = static_cast<DartID>(gmap->size());
+    const std::uint64_t added = std::uint64_t{rows.count} * plan.created.size();
+    gmap->appendSharedDarts(added);
+    const std::vector<DartID> right = detail::rightDarts(plan, rows, base);
+    const auto cutBack = [&] {
+        if (gmap->size() > base) gmap->resize(base);
+    };
+
+    std::vector<detail::ComputedValue<typename Policy::Value>> values;
+    try {
+        const ExprContext<Policy, Expression> context{modeler, rule, gmap,    {},
+                                                      0,       0,    kNoLink, kNoLink};
+        values = detail::evaluateRows(context, plan, rows, right, evaluate);
+    } catch (...) {
+        cutBack();
+        throw;
+    }
+    if (gmap->size() < base + added) {
+        cutBack();
+        throw GorvinUnexistentDartException{};
+    }
+
+    detail::linkRows(*gmap, plan, rows, right);
+    for (auto& computed : values)
+        gmap->embeddings().set(computed.dart, computed.slot, std::move(computed.value));
+    detail::deleteMatched(*gmap, plan, rows, right, base);
+}
+
+} // namespace gorvin

@@ -1,0 +1,186 @@
+// The rows of one application: every instance of a rule's left pattern, found from the hook darts
+// and repeated along the first hook's orbit, depth first. Rows are columns of flat arrays: row r's
+// left darts are left[r * leftSize ..], its neighbour rows opp[r * n ..] (kNoLink when unknown).
+// A complete table has a dart for every left node of every row, and a neighbour row at every
+// position where some right orbit has a dimension 0..3.
+#pragma once
+
+#include "gorvin/core/dart.h"
+#include "gorvin/core/dart_map.h"
+#include "gorvin/core/exceptions.h"
+#include "gorvin/core/types.h"
+#include "gorvin/rules/rule_plan.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <iostream>
+#include <vector>
+
+namespace gorvin {
+
+struct RowTable {
+    std::size_t count = 0;
+    std::size_t leftSize = 0;
+    std::size_t orbitLength = 0;
+    std::vector<DartID> left;
+    std::vector<std::uint32_t> opp;
+
+    DartID leftDart(std::size_t row, std::size_t node) const { return left[row * leftSize + node]; }
+    std::uint32_t neighbourRow(std::size_t row, std::size_t k) const {
+        return opp[row * orbitLength + k];
+    }
+};
+
+namespace detail {
+
+// Finds the rows on a dart table. A dart is used once: the marks and the row index (first-hook
+// dart to row) share one map, whose value is the row for an indexed dart and kUsed otherwise.
+// A link to a deleted slot or past the table reaches no dart, like a link to a used one.
+class RowMatcher {
+  public:
+    RowMatcher(const RulePlan& plan, const std::vector<IDart>& darts)
+        : plan_(plan), darts_(darts), used_(darts.size()) {
+        rows_.leftSize = plan.leftSize;
+        rows_.orbitLength = plan.orbitLength;
+    }
+
+    RowTable match(const std::vector<DartID>& hookDarts) {
+        addRow();
+        for (std::size_t i = 0; i < plan_.hooks.size(); ++i) {
+            rows_.left[plan_.hooks[i]] = hookDarts[i];
+            used_.set(hookDarts[i], kUsed);
+        }
+        extend(0);
+        if (plan_.leftSize > 0) expand();
+        checkComplete();
+        return std::move(rows_);
+    }
+
+  private:
+    static constexpr std::uint32_t kUsed = DartMap::kAbsent - 1; // never a row number
+
+    bool fresh(DartID y) const {
+        return y < darts_.size() && darts_[y].exists() && !used_.contains(y);
+    }
+    static DartID neighbour(const IDart& dart, int e) {
+        return dart.neighbour(static_cast<Dim>(e));
+    }
+    DartID& leftDart(std::size_t row, std::size_t node) {
+        return rows_.left[row * plan_.leftSize + node];
+    }
+    std::uint32_t& opp(std::size_t row, std::size_t k) {
+        return rows_.opp[row * plan_.orbitLength + k];
+    }
+
+    std::uint32_t addRow() {
+        rows_.left.resize(rows_.left.size() + plan_.leftSize, kNoLink);
+        rows_.opp.resize(rows_.opp.size() + plan_.orbitLength, kNoLink);
+        return static_cast<std::uint32_t>(rows_.count++);
+    }
+
+    // Gives a dart to every left node reached from the hooks through the explicit left links.
+    void extend(std::uint32_t row) {
+        stack_.assign(plan_.hooks.begin(), plan_.hooks.end());
+        while (!stack_.empty()) {
+            const std::uint32_t v = stack_.back();
+            stack_.pop_back();
+            const IDart& x = darts_[leftDart(row, v)];
+            for (Dim k = 0; k <= kDimension; ++k) {
+                const std::uint32_t t = plan_.leftLinks[v][k];
+                if (t == kNoLink) continue;
+                const DartID y = x.alpha[k];
+                if (!fresh(y)) continue;
+                leftDart(row, t) = y;
+                used_.set(y, kUsed);
+                stack_.push_back(t);
+            }
+        }
+    }
+
+    // Repeats the pattern along the first hook's orbit: one candidate row per row and position.
+    void expand() {
+        const std::size_t hookCount = plan_.hooks.size();
+        std::vector<DartID> candidate(hookCount);
+        used_.set(leftDart(0, plan_.hooks[0]), 0);
+        std::vector<std::uint32_t> pending{0};
+        while (!pending.empty()) {
+            const std::uint32_t r = pending.back();
+            pending.pop_back();
+            for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
+                std::size_t received = 0;
+                for (std::size_t i = 0; i < hookCount; ++i) {
+                    candidate[i] = step(r, i, k);
+                    if (!fresh(candidate[i])) {
+                        candidate[i] = kNoLink;
+                        continue;
+                    }
+                    used_.set(candidate[i], kUsed);
+                    ++received;
+                }
+                if (received == hookCount) {
+                    pending.push_back(accept(r, k, candidate));
+                } else if (received == 0) {
+                    findNeighbour(r, k);
+                } else {
+                    std::cerr << "ERROR NOT ISOMORPH HOOKS!!" << std::endl;
+                    throw GorvinRefoldPatternException{};
+                }
+            }
+        }
+    }
+
+    // The dart one step from hook i of row r along entry k of that hook's orbit, or kNoLink.
+    DartID step(std::uint32_t r, std::size_t i, std::size_t k) {
+        const DartID d = leftDart(r, plan_.hooks[i]);
+        const int e = plan_.hookDim(i, k);
+        return d == kNoLink || e == -1 ? kNoLink : neighbour(darts_[d], e);
+    }
+
+    std::uint32_t accept(std::uint32_t r, std::size_t k, const std::vector<DartID>& candidate) {
+        const std::uint32_t c = addRow();
+        opp(r, k) = c;
+        opp(c, k) = r;
+        for (std::size_t i = 0; i < candidate.size(); ++i)
+            leftDart(c, plan_.hooks[i]) = candidate[i];
+        used_.set(candidate[0], c);
+        extend(c);
+        return c;
+    }
+
+    // Where no fresh row lies at position k, the neighbour is the row indexed by the first hook's
+    // step.
+    void findNeighbour(std::uint32_t r, std::size_t k) {
+        if (opp(r, k) != kNoLink) return;
+        const DartID y = step(r, 0, k);
+        const std::uint32_t row = used_.get(y);
+        if (row < kUsed) opp(r, k) = row;
+    }
+
+    void checkComplete() const {
+        for (DartID d : rows_.left)
+            if (d == kNoLink) throw GorvinRefoldPatternException{};
+        for (std::size_t r = 0; r < rows_.count; ++r)
+            for (std::size_t j = 0; j < plan_.orbitLength; ++j)
+                if (plan_.needsNeighbour[j] && rows_.neighbourRow(r, j) == kNoLink)
+                    throw GorvinRefoldPatternException{};
+    }
+
+    const RulePlan& plan_;
+    const std::vector<IDart>& darts_;
+    DartMap used_;
+    RowTable rows_;
+    std::vector<std::uint32_t> stack_;
+};
+
+} // namespace detail
+
+// Finds the rows of `plan` on `darts` from the hook darts (one per hook node, each a live dart).
+// Throws GorvinRefoldPatternException (after "ERROR NOT ISOMORPH HOOKS!!" on standard error) when
+// some hooks of a candidate row step onto fresh darts and others do not, and, without a message,
+// when a row leaves a left node without a dart or lacks a neighbour row that a right orbit needs.
+inline RowTable matchRows(const RulePlan& plan, const std::vector<IDart>& darts,
+                          const std::vector<DartID>& hookDarts) {
+    return detail::RowMatcher(plan, darts).match(hookDarts);
+}
+
+} // namespace gorvin
