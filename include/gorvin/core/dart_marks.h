@@ -52,6 +52,12 @@ class DartBits {
     }
     void unmark(DartID i) { words_[i >> 6] &= ~(std::uint64_t{1} << (i & 63)); }
 
+    // Unmarks every id below end; costs end / 64.
+    void clearBelow(std::size_t end) {
+        const std::size_t words = std::min(words_.size(), (end + 63) / 64);
+        std::fill(words_.begin(), words_.begin() + static_cast<std::ptrdiff_t>(words), 0);
+    }
+
     // Appends the marked ids below `end` to out in ascending order and unmarks them; costs end / 64
     // plus their number.
     void drainAscending(std::size_t end, std::vector<DartID>& out) {

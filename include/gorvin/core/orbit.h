@@ -100,7 +100,8 @@ inline void appendMarkedOrbit(const std::vector<IDart>& darts, const LinkDims& l
                               std::vector<DartID>& out) {
     DartBits& visited = walkMarks();
     const std::size_t first = out.size();
-    const auto unmarkFound = [&] {
+    const auto unmarkFound = [&] { // id by id, or for a large orbit, word by word
+        if ((out.size() - first) * 8 >= darts.size()) return visited.clearBelow(darts.size());
         for (std::size_t i = first; i < out.size(); ++i)
             visited.unmark(out[i]);
     };
