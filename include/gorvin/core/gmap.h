@@ -1,6 +1,7 @@
 // The G-map store: a contiguous dart table and the parallel embedding table, indexed by dart id.
-// Invariants: both tables have the same length; slot i holds dart i or a deleted slot; ids are never
-// reused until resize or clear shrinks the tables. Every id taken from a caller is checked here.
+// Invariants: both tables have the same length; slot i holds dart i or a deleted slot; ids are
+// never reused until resize or clear shrinks the tables. Every id taken from a caller is checked
+// here.
 #pragma once
 
 #include "gorvin/core/dart.h"
@@ -121,12 +122,13 @@ template <class Policy> class IGMap {
         else
             embeddings_.appendFresh(n);
         try {
-            darts_.resize(first + n);
+            darts_.reserve(first + n);
         } catch (...) {
             embeddings_.truncate(first);
             throw;
         }
-        for (DartID i = first; i < darts_.size(); ++i) darts_[i] = IDart::fresh(i);
+        for (std::uint64_t i = first; i < first + n; ++i)
+            darts_.push_back(IDart::fresh(static_cast<DartID>(i)));
         return first;
     }
 
