@@ -12,7 +12,19 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGORVIN
 cmake --build build/sanitize -j2
 # libstdc++ is preloaded too, or the sanitizer runtime cannot intercept C++ throws.
 export LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libstdc++.so)"
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Reports go to files, since pytest captures the standard error of the process they abort; any
+# report fails the run, also one from a child process.
+reports="$PWD/build/sanitize/reports"
+rm -rf "$reports"
+mkdir -p "$reports"
+export ASAN_OPTIONS="detect_leaks=0:abort_on_error=1:log_path=$reports/asan"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports/ubsan"
 export PYTHONMALLOC=malloc
-PYTHONPATH="$PWD/build/sanitize" "$python" -m pytest -q -p no:cacheprovider "$@"
+status=0
+PYTHONPATH="$PWD/build/sanitize" "$python" -m pytest -q -p no:cacheprovider "$@" || status=$?
+if [ -n "$(ls -A "$reports")" ]; then
+  cat "$reports"/*
+  echo "sanitizer reports: $(ls "$reports" | wc -l)" >&2
+  exit 1
+fi
+exit "$status"

@@ -93,6 +93,55 @@ def islet(table, dims, labels):
     return label
 
 
+# Geometry extraction: the label sweeps and face walks over (alpha, live) tables, one step at a
+# time. A link that names no live dart reads as a free link, and a walk ends before it would repeat
+# a dart.
+
+
+def neighbour(alpha, live, i, d):
+    j = alpha[i][d]
+    return j if j < len(alpha) and live[j] else i
+
+
+def sweep_labels(alpha, live, dims):
+    label = list(range(len(alpha)))
+    changed = True
+    while changed:
+        changed = False
+        for i in range(len(alpha)):
+            if not live[i]:
+                continue
+            start = label[i]
+            for d in dims:
+                other = label[neighbour(alpha, live, i, d)]
+                if other < start:
+                    label[i] = other
+                    changed = True
+    return label
+
+
+def walk(alpha, live, start):
+    met, d = [], start
+    while d not in met:
+        met.append(d)
+        d = neighbour(alpha, live, neighbour(alpha, live, d, 0), 1)
+    return met
+
+
+def reference_faces(alpha, live, dims):
+    label = sweep_labels(alpha, live, dims)
+    starts = sorted({label[i] for i in range(len(alpha)) if live[i]})
+    return [walk(alpha, live, f) for f in starts]
+
+
+def reference_compacted(alpha, live):
+    label = sweep_labels(alpha, live, (1, 2, 3))
+    vertices = sorted({label[i] for i in range(len(alpha)) if live[i]})
+    number = {v: k for k, v in enumerate(vertices)}
+    faces = reference_faces(alpha, live, (0, 1, 3))
+    return vertices, [[number[label[d]] for d in face] for face in faces]
+
+
 def random_gmap(modeler, rng, involutive=True):
     """A small G-map with random links, some deleted darts, some links past the end and, unless
     involutive, one-sided links."""

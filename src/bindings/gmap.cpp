@@ -73,7 +73,8 @@ void bindGMap(py::module_& m) {
         "path",
         [](const GMap& self, DartID id, const std::vector<Dim>& dims) {
             DartID current = id;
-            for (Dim d : dims) current = self.dart(self.neighbour(current, d)).id;
+            for (Dim d : dims)
+                current = self.dart(self.neighbour(current, d)).id;
             return handleOf(self, current);
         },
         py::arg("id"), py::arg("dims"),
@@ -92,9 +93,14 @@ void bindGMap(py::module_& m) {
     cls.def(
         "toDarts",
         [](const GMap& self) {
-            py::typing::List<Dart> darts(self.size());
-            for (std::size_t i = 0; i < self.size(); ++i)
-                darts[i] = py::cast(handleOf(self, self.darts()[i].id));
+            // The ids first: making the handles may run code (a finalizer) that changes the table.
+            std::vector<DartID> ids;
+            ids.reserve(self.size());
+            for (const IDart& dart : self.darts())
+                ids.push_back(dart.id);
+            py::typing::List<Dart> darts(ids.size());
+            for (std::size_t i = 0; i < ids.size(); ++i)
+                darts[i] = py::cast(handleOf(self, ids[i]));
             return darts;
         },
         "returns a list of Dart3D objects in the gmap");
@@ -104,7 +110,8 @@ void bindGMap(py::module_& m) {
         return DartIterator{std::move(self), 0, end};
     });
     auto text = [](const GMap& self) {
-        return "GMap<" + std::to_string(self.id()) + " - size: " + std::to_string(self.size()) + ">";
+        return "GMap<" + std::to_string(self.id()) + " - size: " + std::to_string(self.size()) +
+               ">";
     };
     cls.def("__str__", text);
     cls.def("__repr__", text);

@@ -1,12 +1,16 @@
 // The embedding table: one record of sixteen values per dart slot, parallel to the dart table.
 // Records are reference counted and copied on write, so darts added together can share one record.
 // A null record, or a null value in an unshared record, is created from the descriptors on first
-// read; a shared record is always complete. Reads hand out the stored value itself.
+// read; a shared record is always complete. Reads hand out the stored value itself. Making and
+// releasing values may run code (finalizers) that changes the table, so neither happens while a
+// position in the table is held.
 #pragma once
 
 #include "gorvin/core/embedding_descriptor.h"
+#include "gorvin/core/exceptions.h"
 #include "gorvin/core/types.h"
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -17,6 +21,12 @@ namespace gorvin {
 template <class Value> class EmbeddingTable {
   public:
     using Descriptors = EmbeddingDescriptors<Value>;
+
+    struct Record {
+        std::array<Value, kSlots> slots;
+        std::size_t refs = 1;
+    };
+    using RecordPtr = std::unique_ptr<Record>;
 
     explicit EmbeddingTable(std::shared_ptr<const Descriptors> descriptors)
         : descriptors_(std::move(descriptors)) {}
@@ -30,36 +40,49 @@ template <class Value> class EmbeddingTable {
     // n records whose values are made on first use, one set per dart.
     void appendFresh(std::size_t n) { records_.resize(records_.size() + n, nullptr); }
 
-    // n records sharing one complete default record.
-    void appendShared(std::size_t n) {
+    // A complete default record. Making its values may run code of the value type (a finalizer),
+    // which may change this table: make it before reading positions in the table.
+    RecordPtr completeRecord() const {
+        RecordPtr record(new Record{});
+        for (unsigned k = 0; k < kSlots; ++k)
+            record->slots[k] = (*descriptors_)[k].defaultValue();
+        return record;
+    }
+
+    // n records sharing `shared`, which completeRecord made.
+    void appendShared(std::size_t n, RecordPtr shared) {
         if (n == 0) return;
-        Record* shared = new Record{};
-        try {
-            for (unsigned k = 0; k < kSlots; ++k) shared->slots[k] = (*descriptors_)[k].defaultValue();
-            records_.insert(records_.end(), n, shared);
-        } catch (...) {
-            delete shared;
-            throw;
-        }
-        shared->refs = n;
+        records_.insert(records_.end(), n, shared.get());
+        shared.release()->refs = n;
     }
 
+    // Drops the records from n on. The table shrinks before they are released: releasing a value
+    // may run code that uses this table.
     void truncate(std::size_t n) {
-        for (std::size_t i = n; i < records_.size(); ++i) release(records_[i]);
-        if (n < records_.size()) records_.resize(n);
+        if (n >= records_.size()) return;
+        const std::vector<Record*> dropped(records_.begin() + static_cast<std::ptrdiff_t>(n),
+                                           records_.end());
+        records_.resize(n);
+        for (Record* record : dropped)
+            release(record);
     }
 
-    // The value of slot k of record i (k < kSlots, i < size()).
-    const Value& get(std::size_t i, unsigned k) {
+    // The value of slot k of record i (k < kSlots, i < size()). Making a missing value may run code
+    // that changes this table; GorvinUnexistentDartException when record i is gone by then.
+    Value get(std::size_t i, unsigned k) {
+        if (const Record* record = records_[i]; record && record->slots[k]) return record->slots[k];
+        Value made = (*descriptors_)[k].defaultValue();
+        if (i >= records_.size()) throw GorvinUnexistentDartException{};
         Record*& record = records_[i];
         if (!record) record = new Record{};
         Value& value = record->slots[k];
-        if (!value) value = (*descriptors_)[k].defaultValue();
+        if (!value) value = std::move(made);
         return value;
     }
 
-    // Replaces slot k of record i; other darts sharing the record keep the old value.
-    void set(std::size_t i, unsigned k, Value value) {
+    // Replaces slot k of record i (other darts sharing the record keep the old value) and returns
+    // the old value: the caller releases it once it no longer works on the table.
+    [[nodiscard]] Value set(std::size_t i, unsigned k, Value value) {
         Record*& record = records_[i];
         if (!record) {
             record = new Record{};
@@ -68,17 +91,13 @@ template <class Value> class EmbeddingTable {
             --record->refs;
             record = own;
         }
-        record->slots[k] = std::move(value);
+        std::swap(record->slots[k], value);
+        return value;
     }
 
     const Descriptors& descriptors() const { return *descriptors_; }
 
   private:
-    struct Record {
-        std::array<Value, kSlots> slots;
-        std::size_t refs = 1;
-    };
-
     static void release(Record* record) {
         if (record && --record->refs == 0) delete record;
     }

@@ -9,6 +9,7 @@
 #include "gorvin/core/exceptions.h"
 #include "gorvin/core/types.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -77,19 +78,25 @@ template <class Policy> class IGMap {
     }
 
     // Appends n free darts whose embedding values are made on first use; returns the first id.
-    DartID makeDarts(std::uint64_t n) { return grow(n, false); }
+    DartID makeDarts(std::uint64_t n) { return grow(n, nullptr); }
 
-    // Appends n free darts sharing one default embedding record; returns the first id.
-    DartID appendSharedDarts(std::uint64_t n) { return grow(n, true); }
+    // Appends n free darts sharing `record` (from embeddings().completeRecord()); returns the first
+    // id.
+    DartID appendSharedDarts(std::uint64_t n, typename Embeddings::RecordPtr record) {
+        return grow(n, std::move(record));
+    }
 
     // Grows with darts sharing one default record, or drops the slots from n on.
     void resize(std::uint64_t n) {
-        if (n >= darts_.size()) {
-            appendSharedDarts(n - darts_.size());
-        } else {
-            darts_.resize(n);
-            embeddings_.truncate(n);
+        if (n > darts_.size()) {
+            auto record = embeddings_.completeRecord(); // may change the size
+            if (n > darts_.size()) {
+                grow(n - darts_.size(), std::move(record));
+                return;
+            }
         }
+        darts_.resize(n);
+        embeddings_.truncate(n);
     }
 
     void reserve(std::uint64_t n) {
@@ -115,14 +122,17 @@ template <class Policy> class IGMap {
             throw std::length_error("dart ids exhausted");
         return static_cast<DartID>(darts_.size());
     }
-    DartID grow(std::uint64_t n, bool sharedRecord) {
+    // Appends n darts, sharing `record` or, when it is null, with records made on first use.
+    DartID grow(std::uint64_t n, typename Embeddings::RecordPtr record) {
         const DartID first = grownSize(n);
-        if (sharedRecord)
-            embeddings_.appendShared(n);
+        if (record)
+            embeddings_.appendShared(n, std::move(record));
         else
             embeddings_.appendFresh(n);
         try {
-            darts_.reserve(first + n);
+            // doubling, so that many small batches stay linear overall
+            if (first + n > darts_.capacity())
+                darts_.reserve(std::max<std::uint64_t>(first + n, 2 * darts_.capacity()));
         } catch (...) {
             embeddings_.truncate(first);
             throw;

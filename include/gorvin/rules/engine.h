@@ -152,12 +152,14 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
                const std::shared_ptr<IRule<Expression>>& rule, const InputHooks& hooks,
                Evaluate evaluate) {
     const RulePlan plan = makeRulePlan(*rule, hooks.sizeCol());
+    // Made before the rows are found: making values may run code that changes the G-map.
+    auto record = plan.created.empty() ? nullptr : gmap->embeddings().completeRecord();
     const std::vector<DartID> hookDarts = detail::liveHookDarts(*gmap, hooks, plan.hooks.size());
     const RowTable rows = matchRows(plan, gmap->darts(), hookDarts);
 
     const auto base = static_cast<DartID>(gmap->size());
     const std::uint64_t added = std::uint64_t{rows.count} * plan.created.size();
-    gmap->appendSharedDarts(added);
+    gmap->appendSharedDarts(added, std::move(record));
     const std::vector<DartID> right = detail::rightDarts(plan, rows, base);
     const auto cutBack = [&] {
         if (gmap->size() > base) gmap->resize(base);
@@ -178,8 +180,12 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
     }
 
     detail::linkRows(*gmap, plan, rows, right);
+    // The replaced values are released last: releasing one may run code that changes the G-map.
+    std::vector<typename Policy::Value> replaced;
+    replaced.reserve(values.size());
     for (auto& computed : values)
-        gmap->embeddings().set(computed.dart, computed.slot, std::move(computed.value));
+        replaced.push_back(
+            gmap->embeddings().set(computed.dart, computed.slot, std::move(computed.value)));
     detail::deleteMatched(*gmap, plan, rows, right, base);
 }
 
