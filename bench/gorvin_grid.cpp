@@ -1,5 +1,6 @@
 // The grid workload on Gorvin's kernel, instantiated in plain C++ with a trivial embedding policy.
 #include "harness.h"
+#include "plain_embedding.h"
 
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/islet.h"
@@ -17,11 +18,7 @@
 
 namespace {
 
-struct PlainEmbedding {
-    using Value = std::shared_ptr<int>;
-    static std::string typeName() { return "int"; }
-    static Value create() { return std::make_shared<int>(0); }
-};
+using bench::PlainEmbedding;
 
 using Modeler = gorvin::IModeler<PlainEmbedding>;
 using GMap = gorvin::IGMap<PlainEmbedding>;
