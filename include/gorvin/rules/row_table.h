@@ -76,10 +76,8 @@ class RowMatcher {
     }
 
     std::uint32_t addRow() {
-        for (std::size_t i = 0; i < plan_.leftSize; ++i)
-            rows_.left.push_back(kNoLink);
-        for (std::size_t k = 0; k < plan_.orbitLength; ++k)
-            rows_.opp.push_back(kNoLink);
+        rows_.left.resize(rows_.left.size() + plan_.leftSize, kNoLink);
+        rows_.opp.resize(rows_.opp.size() + plan_.orbitLength, kNoLink);
         return static_cast<std::uint32_t>(rows_.count++);
     }
 
