@@ -63,7 +63,8 @@ class RowMatcher {
     static constexpr std::uint32_t kUsed = DartMap::kAbsent - 1; // never a row number
 
     bool fresh(DartID y) const {
-        return y < darts_.size() && darts_[y].exists() && !used_.contains(y);
+        // the mark first: a used dart then costs no read of the dart table
+        return y < darts_.size() && !used_.contains(y) && darts_[y].exists();
     }
     static DartID neighbour(const IDart& dart, int e) {
         return dart.neighbour(static_cast<Dim>(e));
