@@ -61,6 +61,7 @@ template <class Policy> class IGMap {
         if (d > kDimension) return;
         check(a);
         check(b);
+        if (darts_[a].alpha[d] == b && darts_[b].alpha[d] == a) return; // already linked
         const DartID oa = darts_[a].alpha[d];
         const DartID ob = darts_[b].alpha[d];
         makeLoop(oa, d);

@@ -63,7 +63,8 @@ class RowMatcher {
     static constexpr std::uint32_t kUsed = DartMap::kAbsent - 1; // never a row number
 
     bool fresh(DartID y) const {
-        return y < darts_.size() && darts_[y].exists() && !used_.contains(y);
+        // the mark first: a used dart then costs no read of the dart table
+        return y < darts_.size() && !used_.contains(y) && darts_[y].exists();
     }
     static DartID neighbour(const IDart& dart, int e) {
         return dart.neighbour(static_cast<Dim>(e));
@@ -76,10 +77,8 @@ class RowMatcher {
     }
 
     std::uint32_t addRow() {
-        for (std::size_t i = 0; i < plan_.leftSize; ++i)
-            rows_.left.push_back(kNoLink);
-        for (std::size_t k = 0; k < plan_.orbitLength; ++k)
-            rows_.opp.push_back(kNoLink);
+        rows_.left.resize(rows_.left.size() + plan_.leftSize, kNoLink);
+        rows_.opp.resize(rows_.opp.size() + plan_.orbitLength, kNoLink);
         return static_cast<std::uint32_t>(rows_.count++);
     }
 
