@@ -1,4 +1,4 @@
-.PHONY: example test test-sanitized venv
+.PHONY: example test test-sanitized venv bench
 
 venv:
 	bash scripts/venv.sh
@@ -12,3 +12,7 @@ test: venv
 
 test-sanitized: venv
 	bash scripts/test-sanitized.sh
+
+# Not part of the tests: installs the peer library (apt-get, root) and runs the benchmarks.
+bench:
+	bash scripts/bench.sh $(BENCH_ARGS)

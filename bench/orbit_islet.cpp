@@ -1,8 +1,11 @@
 // Kernel timings of orbits, sub-orbits and islets on the k x k grid and on a long alpha0/alpha1
 // chain whose ids run 0, n-1, n-2, ..., 1 along it (slow for repeated label sweeps).
 // Build and run from the repository root:
-//   g++ -O2 -std=c++17 -Wall -Wextra -Iinclude bench/orbit_islet.cpp -o build/orbit_islet
-//   build/orbit_islet [k = 1000] [n = 1000000] [sweep chain = 10000]
+//   cmake -S bench -B build/bench && cmake --build build/bench --target orbit_islet
+//   build/bench/orbit_islet [k = 1000] [n = 1000000] [sweep chain = 10000]
+#include "harness.h"
+#include "plain_embedding.h"
+
 #include "gorvin/core/islet.h"
 #include "gorvin/core/modeler.h"
 #include "gorvin/core/orbit.h"
@@ -18,14 +21,8 @@
 
 namespace {
 
-struct PlainPolicy {
-    using Value = std::shared_ptr<int>;
-    static std::string typeName() { return "int"; }
-    static Value create() { return std::make_shared<int>(0); }
-};
-
-using Modeler = gorvin::IModeler<PlainPolicy>;
-using GMap = gorvin::IGMap<PlainPolicy>;
+using Modeler = gorvin::IModeler<bench::PlainEmbedding>;
+using GMap = gorvin::IGMap<bench::PlainEmbedding>;
 using gorvin::DartID;
 
 template <class Work> void timed(const char* what, Work work) {
@@ -36,25 +33,8 @@ template <class Work> void timed(const char* what, Work work) {
 }
 
 void buildGrid(GMap& gmap, DartID k) {
-    gmap.resize(std::uint64_t{8} * k * k);
-    for (DartID j = 0; j < k; ++j)
-        for (DartID i = 0; i < k; ++i) {
-            const DartID f = 8 * (j * k + i);
-            for (DartID d = 0; d < 8; d += 2) {
-                gmap.linkAlpha(0, f + d, f + d + 1);
-                gmap.linkAlpha(1, f + d + 1, f + (d + 2) % 8);
-            }
-            if (i + 1 < k) {
-                const DartID right = f + 8;
-                gmap.linkAlpha(2, f + 2, right + 7);
-                gmap.linkAlpha(2, f + 3, right + 6);
-            }
-            if (j + 1 < k) {
-                const DartID up = f + 8 * k;
-                gmap.linkAlpha(2, f + 4, up + 1);
-                gmap.linkAlpha(2, f + 5, up + 0);
-            }
-        }
+    gmap.resize(bench::gridDarts(k));
+    bench::forEachGridLink(k, [&](unsigned dim, DartID a, DartID b) { gmap.linkAlpha(dim, a, b); });
 }
 
 // The darts 0, n-1, n-2, ..., 1 in chain order, linked alternately by alpha0 and alpha1; with

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Makes .venv with CPython 3.10 and installs the package with its test and rendering dependencies.
-# The build runs without isolation against build tools kept in .venv, so that reinstalling after a
-# change rebuilds only what changed.
+# Makes .venv with CPython 3.10 and installs the package with the optional dependencies named by
+# the first argument (default: test,render). The build runs without isolation against build tools
+# kept in .venv, so that reinstalling after a change rebuilds only what changed.
 set -eu
 cd "$(dirname "$0")/.."
 bash scripts/system-packages.sh
@@ -11,4 +11,4 @@ if [ ! -x .venv/bin/python ]; then
 fi
 .venv/bin/python -m pip install --quiet --upgrade pip
 .venv/bin/python -m pip install --quiet "scikit-build-core>=0.10" "pybind11>=3.0,<4" cmake ninja
-PATH="$PWD/.venv/bin:$PATH" .venv/bin/python -m pip install --quiet --no-build-isolation ".[test,render]"
+PATH="$PWD/.venv/bin:$PATH" .venv/bin/python -m pip install --quiet --no-build-isolation ".[${1:-test,render}]"

@@ -18,7 +18,25 @@ using OrbitClass = py::class_<Orbit>;
 constexpr const char* kSubOrbitDoc = "returns the suborbit in a gmap starting of a dart";
 
 py::set idSet(const std::vector<DartID>& ids) {
-    return py::set(py::cast(ids));
+    py::set result;
+    for (DartID id : ids) {
+        const py::object item = py::reinterpret_steal<py::object>(PyLong_FromUnsignedLong(id));
+        if (!item || PySet_Add(result.ptr(), item.ptr()) != 0) throw py::error_already_set();
+    }
+    return result;
+}
+
+// The orbit of dart as a set, in the order the walk finds it. A small walk buffer is kept for the
+// thread's next call; a call made while it is out (from a finalizer that the set's allocations
+// run) walks into a new one.
+py::set orbitSet(const GMap& gmap, const Orbit& orbit, DartID dart) {
+    thread_local std::vector<DartID> spare;
+    std::vector<DartID> darts = std::move(spare);
+    darts.clear();
+    appendOrbit(gmap, orbit.dims(), dart, darts);
+    py::set result = idSet(darts);
+    if (darts.capacity() <= 4096) spare = std::move(darts); // a large orbit's buffer is not kept
+    return result;
 }
 
 // Sub-orbit representatives of a handle's dart in the handle's G-map.
@@ -50,7 +68,7 @@ void bindOrbit(py::module_& m) {
     bindDimensionListHead(cls, "orbit", "<");
     cls.def(
         "__call__",
-        [](const Orbit& self, const GMap& gmap, DartID dart) { return idSet(self(gmap, dart)); },
+        [](const Orbit& self, const GMap& gmap, DartID dart) { return orbitSet(gmap, self, dart); },
         py::arg("gmap"), py::arg("dart"), "returns the orbit in a gmap starting of a dart");
     cls.def(
         "sub",
@@ -76,10 +94,10 @@ void bindOrbit(py::module_& m) {
 
 void bindOrbitFunctions(py::module_& m) {
     m.def("orbit", [](const Orbit& orbit, const Dart& dart) {
-        return idSet(orbit(*dart.gmap(), dart.dartid));
+        return orbitSet(*dart.gmap(), orbit, dart.dartid);
     });
     m.def("orbit", [](const GMap& gmap, const Orbit& orbit, DartID dart) {
-        return idSet(orbit(gmap, dart));
+        return orbitSet(gmap, orbit, dart);
     });
     m.def("islet",
           [](const Orbit& orbit, const GMap& gmap) { return isletLabels(gmap, orbit.dims()); });

@@ -1,6 +1,7 @@
 // A map from dart ids to 32-bit values whose cost follows its entries, not the dart table. It
 // starts as an open-addressing hash and turns into a dense array over the ids below `universe`
-// once it holds an eighth of them, so the pass over the array is paid for by the entries.
+// once it holds a 64th of them: the pass over the array, 64 words an entry, is paid for by the
+// entries, and hash probes stop early.
 // Invariants: stored keys are below the universe; kAbsent is never stored as a value.
 #pragma once
 
@@ -45,7 +46,7 @@ class DartMap {
         }
         slot = Slot{key, value};
         ++count_;
-        if (count_ * 8 >= universe_)
+        if (count_ * 64 >= universe_)
             becomeDense();
         else if (count_ * 2 >= slots_.size())
             rehash(slots_.size() * 2);

@@ -1,6 +1,7 @@
-// Marks on dart ids that a new pass clears in O(1). A mark is the number of the pass that set it,
-// so only the ids actually marked are ever written, and storage grows with the largest id marked.
-// Not shared between threads: each walk keeps its own instance (or one per thread).
+// Marks on dart ids. DartMarks: a new pass clears them in O(1); a mark is the number of the pass
+// that set it, so only the ids actually marked are ever written. DartBits: one bit per id, cleared
+// id by id. Storage grows with the largest id marked. Not shared between threads: each walk keeps
+// its own instance (or one per thread).
 #pragma once
 
 #include "gorvin/core/types.h"
@@ -34,6 +35,42 @@ class DartMarks {
   private:
     std::vector<std::uint32_t> stamps_;
     std::uint32_t pass_ = 1;
+};
+
+// One bit per dart id, for walks that unmark every id they marked before they end: a walk then
+// costs its own length, and the bits of a large table stay small enough to keep in cache.
+class DartBits {
+  public:
+    // Marks i; false when i was marked already.
+    bool mark(DartID i) {
+        const std::size_t word = i >> 6;
+        if (word >= words_.size()) words_.resize(word + 1, 0);
+        const std::uint64_t bit = std::uint64_t{1} << (i & 63);
+        if (words_[word] & bit) return false;
+        words_[word] |= bit;
+        return true;
+    }
+    void unmark(DartID i) { words_[i >> 6] &= ~(std::uint64_t{1} << (i & 63)); }
+
+    // Unmarks every id below end; costs end / 64.
+    void clearBelow(std::size_t end) {
+        const std::size_t words = std::min(words_.size(), (end + 63) / 64);
+        std::fill(words_.begin(), words_.begin() + static_cast<std::ptrdiff_t>(words), 0);
+    }
+
+    // Appends the marked ids below `end` to out in ascending order and unmarks them; costs end / 64
+    // plus their number.
+    void drainAscending(std::size_t end, std::vector<DartID>& out) {
+        const std::size_t words = std::min(words_.size(), (end + 63) / 64);
+        for (std::size_t w = 0; w < words; ++w) {
+            for (std::uint64_t bits = words_[w]; bits != 0; bits &= bits - 1)
+                out.push_back(static_cast<DartID>(w * 64 + __builtin_ctzll(bits)));
+            words_[w] = 0;
+        }
+    }
+
+  private:
+    std::vector<std::uint64_t> words_;
 };
 
 } // namespace gorvin

@@ -9,6 +9,7 @@
 #include "gorvin/core/exceptions.h"
 #include "gorvin/core/types.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -60,6 +61,7 @@ template <class Policy> class IGMap {
         if (d > kDimension) return;
         check(a);
         check(b);
+        if (darts_[a].alpha[d] == b && darts_[b].alpha[d] == a) return; // already linked
         const DartID oa = darts_[a].alpha[d];
         const DartID ob = darts_[b].alpha[d];
         makeLoop(oa, d);
@@ -129,13 +131,15 @@ template <class Policy> class IGMap {
         else
             embeddings_.appendFresh(n);
         try {
-            darts_.resize(first + n);
+            // doubling, so that many small batches stay linear overall
+            if (first + n > darts_.capacity())
+                darts_.reserve(std::max<std::uint64_t>(first + n, 2 * darts_.capacity()));
         } catch (...) {
             embeddings_.truncate(first);
             throw;
         }
-        for (DartID i = first; i < darts_.size(); ++i)
-            darts_[i] = IDart::fresh(i);
+        for (std::uint64_t i = first; i < first + n; ++i)
+            darts_.push_back(IDart::fresh(static_cast<DartID>(i)));
         return first;
     }
 

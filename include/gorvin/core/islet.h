@@ -11,7 +11,6 @@
 #include "gorvin/core/types.h"
 
 #include <cstdint>
-#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -39,9 +38,13 @@ std::vector<DartID> isletLabels(const IGMap<Policy>& gmap, const std::vector<int
 // The islet of the whole table: every slot starts with its own id.
 template <class Policy>
 std::vector<DartID> isletLabels(const IGMap<Policy>& gmap, const std::vector<int>& dims) {
-    std::vector<DartID> labels(gmap.size());
-    std::iota(labels.begin(), labels.end(), DartID{0});
-    return isletLabels(gmap, dims, std::move(labels));
+    const auto& darts = gmap.darts();
+    const auto count = static_cast<DartID>(darts.size());
+    const detail::LinkDims links(dims);
+    return smallestReachablePositions(count, links.count, [&](std::uint32_t i, unsigned k) {
+        const DartID y = darts[i].alpha[links.dims[k]];
+        return y < count ? y : kNoPosition;
+    });
 }
 
 // An islet named by its list of dimensions.

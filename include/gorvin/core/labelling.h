@@ -41,7 +41,8 @@ template <class Neighbour>
 void unionFindLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
     const auto n = static_cast<std::uint32_t>(labels.size());
     std::vector<std::uint32_t> parent(n);
-    for (std::uint32_t i = 0; i < n; ++i) parent[i] = i;
+    for (std::uint32_t i = 0; i < n; ++i)
+        parent[i] = i;
     for (std::uint32_t i = 0; i < n; ++i)
         for (unsigned k = 0; k < degree; ++k) {
             const std::uint32_t j = neighbour(i, k);
@@ -52,7 +53,8 @@ void unionFindLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
             if (labels[b] < labels[a]) labels[a] = labels[b];
             parent[b] = a;
         }
-    for (std::uint32_t i = 0; i < n; ++i) labels[i] = labels[findRoot(parent, i)];
+    for (std::uint32_t i = 0; i < n; ++i)
+        labels[i] = labels[findRoot(parent, i)];
 }
 
 // Iterative Tarjan; a finished component's label is final when it is popped.
@@ -116,10 +118,46 @@ void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
 
 } // namespace detail
 
+// The labels of minimumReachableLabels when every position starts with its own label, for
+// positions 0..n-1. Symmetric edges take one depth-first pass in which a position's label doubles
+// as its visited mark, so nothing is allocated beyond the result and the stack.
+template <class Neighbour>
+std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
+                                               const Neighbour& neighbour) {
+    constexpr DartID unvisited = kNoPosition;
+    std::vector<DartID> labels(n, unvisited);
+    std::vector<std::uint32_t> stack;
+    for (std::uint32_t root = 0; root < n; ++root) {
+        if (labels[root] != unvisited) continue;
+        // Every position reached from root is past it, so root is the component's smallest label.
+        labels[root] = root;
+        stack.push_back(root);
+        while (!stack.empty()) {
+            const std::uint32_t i = stack.back();
+            stack.pop_back();
+            for (unsigned k = 0; k < degree; ++k) {
+                const std::uint32_t j = neighbour(i, k);
+                if (j == kNoPosition || j == i || labels[j] == root) continue;
+                if (labels[j] != unvisited || neighbour(j, k) != i) {
+                    // not symmetric: the finished components are final, the others start over
+                    for (std::uint32_t p = 0; p < n; ++p)
+                        if (labels[p] == unvisited || labels[p] == root) labels[p] = p;
+                    detail::componentLabels(labels, degree, neighbour);
+                    return labels;
+                }
+                labels[j] = root;
+                stack.push_back(j);
+            }
+        }
+    }
+    return labels;
+}
+
 // labels: one starting label per position (fewer than 2^32 - 1 positions). neighbour(i, k) for
 // k < degree gives a position or kNoPosition; it is called several times per edge.
 template <class Neighbour>
-void minimumReachableLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
+void minimumReachableLabels(std::vector<DartID>& labels, unsigned degree,
+                            const Neighbour& neighbour) {
     if (detail::symmetric(labels.size(), degree, neighbour))
         detail::unionFindLabels(labels, degree, neighbour);
     else

@@ -1,6 +1,6 @@
 // Orbits: the darts reachable from a start dart by following the links of a list of dimensions.
-// A walk costs O(orbit size): its visited marks are cleared per pass, never per table. Results are
-// ascending dart ids. A list holding the whole-map marker stands for every live dart.
+// A walk costs O(orbit size): orbits over one or two involutions are walked without marks, others
+// unmark what they marked. A list holding the whole-map marker stands for every live dart.
 #pragma once
 
 #include "gorvin/core/dart_marks.h"
@@ -10,6 +10,7 @@
 #include "gorvin/core/types.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <vector>
 
@@ -30,39 +31,145 @@ template <class Policy> std::vector<DartID> liveDarts(const IGMap<Policy>& gmap)
     return live;
 }
 
-// Ascending ids of the darts reachable from start through the links of dims (a dimension outside
-// 0..3 leads a dart to itself). Throws GorvinUnexistentDartException when the walk meets an index
-// that names no slot: a start beyond the table, or a link into a deleted or removed slot.
-// An empty list gives {start} without looking at the table; the whole-map marker gives liveDarts.
+namespace detail {
+
+// The distinct dimensions of a list that are links (0..3), in list order: the others lead a dart
+// to itself and add nothing to a walk.
+struct LinkDims {
+    std::array<Dim, kDimension + 1> dims{};
+    unsigned count = 0;
+
+    explicit LinkDims(const std::vector<int>& list) {
+        for (int d : list) {
+            if (d < 0 || d > static_cast<int>(kDimension)) continue;
+            const auto dim = static_cast<Dim>(d);
+            if (std::find(dims.begin(), dims.begin() + count, dim) == dims.begin() + count)
+                dims[count++] = dim;
+        }
+    }
+};
+
+// Walks from start along d0, d1, d0, ..., appending each dart met, until the walk stops at a free
+// dart or comes back to start (closed). False when a step leaves the table or follows a link
+// that its target does not return.
+inline bool alternatingWalk(const std::vector<IDart>& darts, DartID start, Dim d0, Dim d1,
+                            std::vector<DartID>& out, bool& closed) {
+    DartID x = start;
+    Dim d = d0;
+    for (std::size_t steps = 0; steps < darts.size(); ++steps) {
+        const DartID y = darts[x].alpha[d];
+        if (y == x) return true;
+        if (y >= darts.size() || darts[y].alpha[d] != x) return false;
+        if (y == start) {
+            closed = true;
+            return true;
+        }
+        out.push_back(y);
+        x = y;
+        d = d == d0 ? d1 : d0;
+    }
+    return false;
+}
+
+// The orbit over one or two link dimensions without marks: where both are involutions its darts
+// form a path or a cycle alternating the two, walked both ways from start. False, with out as it
+// was, where a link is not an involution.
+inline bool appendDihedralOrbit(const std::vector<IDart>& darts, const LinkDims& links,
+                                DartID start, std::vector<DartID>& out) {
+    const std::size_t first = out.size();
+    out.push_back(start);
+    const Dim d0 = links.dims[0], d1 = links.dims[links.count - 1];
+    bool closed = false;
+    if (alternatingWalk(darts, start, d0, d1, out, closed) &&
+        (closed || d0 == d1 || alternatingWalk(darts, start, d1, d0, out, closed)))
+        return true;
+    out.resize(first);
+    return false;
+}
+
+// Marks of the walks of this thread; a walk never calls out, so it is never re-entered.
+inline DartBits& walkMarks() {
+    thread_local DartBits marks;
+    return marks;
+}
+
+// Breadth-first walk with out as its queue, marking darts as they are found and unmarking them
+// all before it returns. Throws GorvinUnexistentDartException, with out as it was, when a link
+// names no slot.
+inline void appendMarkedOrbit(const std::vector<IDart>& darts, const LinkDims& links, DartID start,
+                              std::vector<DartID>& out) {
+    DartBits& visited = walkMarks();
+    const std::size_t first = out.size();
+    const auto unmarkFound = [&] { // id by id, or for a large orbit, word by word
+        if ((out.size() - first) * 8 >= darts.size()) return visited.clearBelow(darts.size());
+        for (std::size_t i = first; i < out.size(); ++i)
+            visited.unmark(out[i]);
+    };
+    visited.mark(start);
+    out.push_back(start);
+    for (std::size_t next = first; next < out.size(); ++next) {
+        const IDart& x = darts[out[next]];
+        for (unsigned k = 0; k < links.count; ++k) {
+            const DartID y = x.alpha[links.dims[k]];
+            if (y >= darts.size()) {
+                unmarkFound();
+                out.resize(first);
+                throw GorvinUnexistentDartException{};
+            }
+            if (!visited.mark(y)) continue;
+            __builtin_prefetch(&darts[y]); // read when the queue reaches it
+            out.push_back(y);
+        }
+    }
+    unmarkFound();
+}
+
+} // namespace detail
+
+// Appends to out the darts reachable from start through the links of dims, each once and in no
+// particular order (a dimension outside 0..3 leads a dart to itself). Costs the orbit's size.
+// Throws GorvinUnexistentDartException, with out as it was, when the walk meets an index that
+// names no slot: a start beyond the table, or a link into a deleted or removed slot. An empty
+// list gives start without looking at the table; the whole-map marker gives liveDarts.
+template <class Policy>
+void appendOrbit(const IGMap<Policy>& gmap, const std::vector<int>& dims, DartID start,
+                 std::vector<DartID>& out) {
+    if (namesWholeMap(dims)) {
+        const std::vector<DartID> live = liveDarts(gmap);
+        out.insert(out.end(), live.begin(), live.end());
+        return;
+    }
+    if (dims.empty()) {
+        out.push_back(start);
+        return;
+    }
+    const auto& darts = gmap.darts();
+    if (start >= darts.size()) throw GorvinUnexistentDartException{};
+    const detail::LinkDims links(dims);
+    if (links.count == 0) {
+        out.push_back(start);
+        return;
+    }
+    if (links.count <= 2 && detail::appendDihedralOrbit(darts, links, start, out)) return;
+    detail::appendMarkedOrbit(darts, links, start, out);
+}
+
+// The darts of appendOrbit in ascending order. A large orbit is ordered by scanning marks, which
+// is cheaper than sorting it.
 template <class Policy>
 std::vector<DartID> orbitDarts(const IGMap<Policy>& gmap, const std::vector<int>& dims,
                                DartID start) {
-    if (namesWholeMap(dims)) return liveDarts(gmap);
-    if (dims.empty()) return {start};
-    thread_local DartMarks visited; // a walk never calls out, so it cannot be re-entered
-    visited.newPass();
-    const auto& darts = gmap.darts();
     std::vector<DartID> found;
-    std::vector<DartID> pending{start};
-    while (!pending.empty()) {
-        const DartID x = pending.back();
-        pending.pop_back();
-        if (x >= darts.size()) throw GorvinUnexistentDartException{};
-        if (!visited.mark(x)) continue;
-        found.push_back(x);
-        for (int d : dims) {
-            const DartID y = walkNeighbour(darts, x, d);
-            if (!visited.marked(y)) pending.push_back(y);
-        }
-    }
-    // A large orbit is listed by scanning the marks, which is cheaper than sorting it.
-    if (found.size() < darts.size() / 16) {
+    appendOrbit(gmap, dims, start, found);
+    if (found.size() < 2 || found.size() * 16 < gmap.size()) { // a lone start may name no slot
         std::sort(found.begin(), found.end());
-    } else {
-        found.clear();
-        for (DartID i = 0; i < darts.size(); ++i)
-            if (visited.marked(i)) found.push_back(i);
+        return found;
     }
+    DartBits& marks = detail::walkMarks();
+    for (DartID x : found)
+        marks.mark(x);
+    found.clear();
+    marks.drainAscending(gmap.size(), found);
     return found;
 }
 

@@ -38,21 +38,28 @@ std::vector<DartID> liveHookDarts(const IGMap<Policy>& gmap, const InputHooks& h
     return darts;
 }
 
-// Right darts of every row, rows x right nodes: created node j of row r is base + r * C + j, a
-// kept node is the dart its left counterpart matched.
-inline std::vector<DartID> rightDarts(const RulePlan& plan, const RowTable& rows, DartID base) {
-    const std::size_t width = plan.rightSize;
-    std::vector<DartID> right(rows.count * width);
-    DartID next = base;
-    for (std::size_t r = 0; r < rows.count; ++r) {
-        DartID* row = right.data() + r * width;
-        for (std::uint32_t q : plan.created)
-            row[q] = next++;
-        for (std::uint32_t q : plan.kept)
-            row[q] = rows.leftDart(r, plan.source[q]);
+// Right darts of every row: created node j of row r is base + r * C + j, a kept node is the dart
+// its left counterpart matched.
+class RightDarts {
+  public:
+    RightDarts(const RulePlan& plan, const RowTable& rows, DartID base)
+        : plan_(plan), rows_(rows), base_(base), createdIndex_(plan.rightSize, kNoLink) {
+        for (std::uint32_t j = 0; j < plan.created.size(); ++j)
+            createdIndex_[plan.created[j]] = j;
     }
-    return right;
-}
+
+    DartID operator()(std::size_t row, std::uint32_t node) const {
+        const std::uint32_t j = createdIndex_[node];
+        if (j == kNoLink) return rows_.leftDart(row, plan_.source[node]);
+        return static_cast<DartID>(base_ + row * plan_.created.size() + j);
+    }
+
+  private:
+    const RulePlan& plan_;
+    const RowTable& rows_;
+    DartID base_;
+    std::vector<std::uint32_t> createdIndex_; // per right node: its place in plan.created
+};
 
 template <class Value> struct ComputedValue {
     DartID dart;
@@ -64,7 +71,7 @@ template <class Value> struct ComputedValue {
 template <class Policy, class Expression, class Evaluate>
 std::vector<ComputedValue<typename Policy::Value>>
 evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, const RowTable& rows,
-             const std::vector<DartID>& right, Evaluate& evaluate) {
+             const RightDarts& right, Evaluate& evaluate) {
     std::vector<std::pair<std::uint32_t, unsigned>> groups; // (right node, slot) with expressions
     const auto& nodes = context.rule->rightnodes();
     for (std::uint32_t q = 0; q < plan.rightSize; ++q)
@@ -81,7 +88,7 @@ evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, cons
         for (const auto& [q, s] : groups) {
             context.rnodeid = q;
             context.leftdart = plan.source[q] == kNoLink ? kNoLink : left[plan.source[q]];
-            context.rightdart = right[r * plan.rightSize + q];
+            context.rightdart = right(r, q);
             values.push_back({context.rightdart, s, evaluate(*nodes[q].exprs[s], context)});
         }
     }
@@ -91,20 +98,18 @@ evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, cons
 // Explicit links between right nodes, then the implicit links along each right node's orbit.
 template <class Policy>
 void linkRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
-              const std::vector<DartID>& right) {
-    const std::size_t width = plan.rightSize;
+              const RightDarts& right) {
     for (std::size_t w = 0; w < rows.count; ++w) {
-        const DartID* row = right.data() + w * width;
-        for (std::size_t q = 0; q < width; ++q) {
+        for (std::uint32_t q = 0; q < plan.rightSize; ++q) {
+            const DartID x = right(w, q);
             for (Dim k = 0; k <= kDimension; ++k) {
                 const std::uint32_t t = plan.rightLinks[q][k];
-                if (t != kNoLink) gmap.linkAlpha(k, row[q], row[t]);
+                if (t != kNoLink) gmap.linkAlpha(k, x, right(w, t));
             }
             for (std::size_t j = 0; j < plan.orbitLength; ++j) {
                 const int e = plan.rightDim(q, j);
                 if (e < 0 || e > static_cast<int>(kDimension)) continue;
-                const std::size_t u = rows.neighbourRow(w, j);
-                gmap.linkAlpha(static_cast<Dim>(e), row[q], right[u * width + q]);
+                gmap.linkAlpha(static_cast<Dim>(e), x, right(rows.neighbourRow(w, j), q));
             }
         }
     }
@@ -123,12 +128,12 @@ inline void deleteDart(std::vector<IDart>& darts, DartID x) {
 // Deletes the darts that deleted left nodes matched, except those that are also right darts.
 template <class Policy>
 void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
-                   const std::vector<DartID>& right, DartID base) {
+                   const RightDarts& right, DartID base) {
     if (plan.deleted.empty()) return;
     DartMap keptDarts(base);
     for (std::size_t r = 0; r < rows.count; ++r)
         for (std::uint32_t q : plan.kept)
-            keptDarts.set(right[r * plan.rightSize + q], 0);
+            keptDarts.set(right(r, q), 0);
     auto& darts = gmap.darts();
     for (std::size_t r = 0; r < rows.count; ++r)
         for (std::uint32_t l : plan.deleted) {
@@ -160,7 +165,7 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
     const auto base = static_cast<DartID>(gmap->size());
     const std::uint64_t added = std::uint64_t{rows.count} * plan.created.size();
     gmap->appendSharedDarts(added, std::move(record));
-    const std::vector<DartID> right = detail::rightDarts(plan, rows, base);
+    const detail::RightDarts right(plan, rows, base);
     const auto cutBack = [&] {
         if (gmap->size() > base) gmap->resize(base);
     };

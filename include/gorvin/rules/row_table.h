@@ -42,6 +42,9 @@ class RowMatcher {
         : plan_(plan), darts_(darts), used_(darts.size()) {
         rows_.leftSize = plan.leftSize;
         rows_.orbitLength = plan.orbitLength;
+        for (const auto& links : plan.leftLinks)
+            for (std::uint32_t t : links)
+                hasLeftLinks_ = hasLeftLinks_ || t != kNoLink;
     }
 
     RowTable match(const std::vector<DartID>& hookDarts) {
@@ -60,7 +63,8 @@ class RowMatcher {
     static constexpr std::uint32_t kUsed = DartMap::kAbsent - 1; // never a row number
 
     bool fresh(DartID y) const {
-        return y < darts_.size() && darts_[y].exists() && !used_.contains(y);
+        // the mark first: a used dart then costs no read of the dart table
+        return y < darts_.size() && !used_.contains(y) && darts_[y].exists();
     }
     static DartID neighbour(const IDart& dart, int e) {
         return dart.neighbour(static_cast<Dim>(e));
@@ -80,6 +84,7 @@ class RowMatcher {
 
     // Gives a dart to every left node reached from the hooks through the explicit left links.
     void extend(std::uint32_t row) {
+        if (!hasLeftLinks_) return;
         stack_.assign(plan_.hooks.begin(), plan_.hooks.end());
         while (!stack_.empty()) {
             const std::uint32_t v = stack_.back();
@@ -107,6 +112,7 @@ class RowMatcher {
             const std::uint32_t r = pending.back();
             pending.pop_back();
             for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
+                const auto nextRow = static_cast<std::uint32_t>(rows_.count);
                 std::size_t received = 0;
                 for (std::size_t i = 0; i < hookCount; ++i) {
                     candidate[i] = step(r, i, k);
@@ -114,7 +120,8 @@ class RowMatcher {
                         candidate[i] = kNoLink;
                         continue;
                     }
-                    used_.set(candidate[i], kUsed);
+                    // the first hook's dart indexes the row it will start if accepted
+                    used_.set(candidate[i], i == 0 ? nextRow : kUsed);
                     ++received;
                 }
                 if (received == hookCount) {
@@ -142,7 +149,6 @@ class RowMatcher {
         opp(c, k) = r;
         for (std::size_t i = 0; i < candidate.size(); ++i)
             leftDart(c, plan_.hooks[i]) = candidate[i];
-        used_.set(candidate[0], c);
         extend(c);
         return c;
     }
@@ -170,6 +176,7 @@ class RowMatcher {
     DartMap used_;
     RowTable rows_;
     std::vector<std::uint32_t> stack_;
+    bool hasLeftLinks_ = false; // without explicit left links, extend finds nothing
 };
 
 } // namespace detail
