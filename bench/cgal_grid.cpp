@@ -65,16 +65,6 @@ Geometry extractGeometry(GMap& gm) {
     return geometry;
 }
 
-std::string checksumOf(const Geometry& geometry) {
-    std::uint64_t corners = 0, hash = 0;
-    for (const auto& face : geometry.faces)
-        for (std::uint32_t v : face) {
-            ++corners;
-            hash = hash * 1000003 + v;
-        }
-    return bench::joined(geometry.vertices.size(), geometry.faces.size(), corners, hash);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -110,7 +100,7 @@ int main(int argc, char** argv) {
     report.measure("component islet", [&] { return countOf(gm.one_dart_per_cell<3>()); });
     report.measure("surface orbit", [&] { return countOf(gm.darts_of_orbit<0, 1, 2>(faces[0])); });
     report.measure(
-        "extraction", [&] { return extractGeometry(gm); }, checksumOf);
+        "extraction", [&] { return extractGeometry(gm); }, bench::geometryChecksum<Geometry>);
     report.measure("triangulation", [&] {
         for (Dart face : faces)
             gm.insert_cell_0_in_cell_2(face);

@@ -53,16 +53,6 @@ std::uint64_t componentsOf(const std::vector<gorvin::DartID>& labels) {
     return count;
 }
 
-std::string checksumOf(const gorvin::CompactedGeometry& geometry) {
-    std::uint64_t corners = 0, hash = 0;
-    for (const auto& face : geometry.faces)
-        for (std::uint32_t v : face) {
-            ++corners;
-            hash = hash * 1000003 + v;
-        }
-    return bench::joined(geometry.vertices.size(), geometry.faces.size(), corners, hash);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -111,7 +101,8 @@ int main(int argc, char** argv) {
         return darts.size();
     });
     report.measure(
-        "extraction", [&] { return gorvin::extractGeometryCompacted3D(gmap); }, checksumOf);
+        "extraction", [&] { return gorvin::extractGeometryCompacted3D(gmap); },
+        bench::geometryChecksum<gorvin::CompactedGeometry>);
     report.measure("triangulation", [&] {
         const auto noEvaluation = [](const auto&, const auto&) { return PlainEmbedding::Value{}; };
         gorvin::applyRule(modeler, gmapOwner, triangulation(), gorvin::AtomicInputHooks({0}),

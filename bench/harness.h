@@ -124,4 +124,16 @@ template <class... Counts> std::string joined(std::uint64_t first, Counts... res
     return text;
 }
 
+// Checksum of extracted geometry (vertices, faces, corners, a hash of the corner list): any
+// type with `vertices` and `faces` (a list of vertex-number lists).
+template <class Geometry> std::string geometryChecksum(const Geometry& geometry) {
+    std::uint64_t corners = 0, hash = 0;
+    for (const auto& face : geometry.faces)
+        for (std::uint32_t v : face) {
+            ++corners;
+            hash = hash * 1000003 + v;
+        }
+    return joined(geometry.vertices.size(), geometry.faces.size(), corners, hash);
+}
+
 } // namespace bench
