@@ -18,7 +18,7 @@ PYBIND11_MODULE(gorvin_testing, m) {
     m.def(
         "dart_table",
         [](const GMap& gmap) {
-            const std::vector<IDart> darts = gmap.darts(); // a copy: building the list runs Python
+            const DartTable darts = gmap.darts(); // a copy: building the list runs Python
             py::list rows;
             for (const IDart& dart : darts)
                 rows.append(py::make_tuple(dart.id, dart.alpha[0], dart.alpha[1], dart.alpha[2],

@@ -2,6 +2,7 @@
 // A free dart links to itself; a deleted slot holds kDeleted in all five fields.
 #pragma once
 
+#include "gorvin/core/pod_vector.h"
 #include "gorvin/core/types.h"
 
 #include <array>
@@ -20,5 +21,8 @@ struct IDart {
     bool isFree(Dim d) const { return neighbour(d) == id; }
     void erase() { *this = IDart{}; }
 };
+
+// The dart table: slot i holds dart i.
+using DartTable = PodVector<IDart>;
 
 } // namespace gorvin

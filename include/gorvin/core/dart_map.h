@@ -33,6 +33,15 @@ class DartMap {
 
     bool contains(DartID key) const { return get(key) != kAbsent; }
 
+    // Asks the processor to load the place of `key` ahead of a get or set.
+    void prefetch(DartID key) const {
+        if (key >= universe_) return;
+        if (isDense())
+            __builtin_prefetch(&dense_[key]);
+        else
+            __builtin_prefetch(&slots_[home(key)]);
+    }
+
     // Stores `value` under `key`; key < universe, value != kAbsent.
     void set(DartID key, std::uint32_t value) {
         if (isDense()) {
@@ -62,10 +71,15 @@ class DartMap {
 
     bool isDense() const { return slots_.empty(); }
 
+    // The first slot probed for `key`.
+    std::size_t home(DartID key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+    }
+
     // The slot holding `key`, or the empty slot where it would go.
     std::size_t find(DartID key) const {
         const std::size_t mask = slots_.size() - 1;
-        std::size_t i = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
+        std::size_t i = home(key);
         while (slots_[i].key != key && slots_[i].key != kNoLink)
             i = (i + 1) & mask;
         return i;

@@ -8,6 +8,7 @@
 
 #include "gorvin/core/embedding_descriptor.h"
 #include "gorvin/core/exceptions.h"
+#include "gorvin/core/pod_vector.h"
 #include "gorvin/core/types.h"
 
 #include <array>
@@ -38,7 +39,7 @@ template <class Value> class EmbeddingTable {
     void reserve(std::size_t n) { records_.reserve(n); }
 
     // n records whose values are made on first use, one set per dart.
-    void appendFresh(std::size_t n) { records_.resize(records_.size() + n, nullptr); }
+    void appendFresh(std::size_t n) { records_.append(n, nullptr); }
 
     // A complete default record. Making its values may run code of the value type (a finalizer),
     // which may change this table: make it before reading positions in the table.
@@ -52,7 +53,7 @@ template <class Value> class EmbeddingTable {
     // n records sharing `shared`, which completeRecord made.
     void appendShared(std::size_t n, RecordPtr shared) {
         if (n == 0) return;
-        records_.insert(records_.end(), n, shared.get());
+        records_.append(n, shared.get());
         shared.release()->refs = n;
     }
 
@@ -60,8 +61,7 @@ template <class Value> class EmbeddingTable {
     // may run code that uses this table.
     void truncate(std::size_t n) {
         if (n >= records_.size()) return;
-        const std::vector<Record*> dropped(records_.begin() + static_cast<std::ptrdiff_t>(n),
-                                           records_.end());
+        const std::vector<Record*> dropped(records_.begin() + n, records_.end());
         records_.resize(n);
         for (Record* record : dropped)
             release(record);
@@ -103,7 +103,7 @@ template <class Value> class EmbeddingTable {
     }
 
     std::shared_ptr<const Descriptors> descriptors_;
-    std::vector<Record*> records_;
+    PodVector<Record*> records_;
 };
 
 } // namespace gorvin

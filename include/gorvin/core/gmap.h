@@ -9,12 +9,10 @@
 #include "gorvin/core/exceptions.h"
 #include "gorvin/core/types.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <utility>
-#include <vector>
 
 namespace gorvin {
 
@@ -52,8 +50,8 @@ template <class Policy> class IGMap {
     // Neighbour of slot x along d (x itself for d > 3); x must name a slot.
     DartID neighbour(DartID x, Dim d) const { return dart(x).neighbour(d); }
 
-    const std::vector<IDart>& darts() const { return darts_; }
-    std::vector<IDart>& darts() { return darts_; }
+    const DartTable& darts() const { return darts_; }
+    DartTable& darts() { return darts_; }
     Embeddings& embeddings() { return embeddings_; }
 
     // Links a and b along d and frees their former neighbours; d > 3 does nothing.
@@ -61,6 +59,11 @@ template <class Policy> class IGMap {
         if (d > kDimension) return;
         check(a);
         check(b);
+        linkSlots(d, a, b);
+    }
+
+    // linkAlpha for d <= 3 and a, b known to name slots.
+    void linkSlots(Dim d, DartID a, DartID b) {
         if (darts_[a].alpha[d] == b && darts_[b].alpha[d] == a) return; // already linked
         const DartID oa = darts_[a].alpha[d];
         const DartID ob = darts_[b].alpha[d];
@@ -131,21 +134,18 @@ template <class Policy> class IGMap {
         else
             embeddings_.appendFresh(n);
         try {
-            // doubling, so that many small batches stay linear overall
-            if (first + n > darts_.capacity())
-                darts_.reserve(std::max<std::uint64_t>(first + n, 2 * darts_.capacity()));
+            darts_.appendGenerated(
+                n, [first](std::size_t i) { return IDart::fresh(static_cast<DartID>(first + i)); });
         } catch (...) {
             embeddings_.truncate(first);
             throw;
         }
-        for (std::uint64_t i = first; i < first + n; ++i)
-            darts_.push_back(IDart::fresh(static_cast<DartID>(i)));
         return first;
     }
 
     std::weak_ptr<Modeler> modeler_;
     std::uint32_t id_;
-    std::vector<IDart> darts_;
+    DartTable darts_;
     Embeddings embeddings_;
 };
 

@@ -18,7 +18,7 @@ namespace gorvin {
 
 // The neighbour a walk follows: the link of slot x for d in 0..3, x itself for any other d (also
 // when x is a deleted slot). x must name a slot.
-inline DartID walkNeighbour(const std::vector<IDart>& darts, DartID x, int d) {
+inline DartID walkNeighbour(const DartTable& darts, DartID x, int d) {
     return d >= 0 && d <= static_cast<int>(kDimension) ? darts[x].alpha[d] : x;
 }
 
@@ -52,7 +52,7 @@ struct LinkDims {
 // Walks from start along d0, d1, d0, ..., appending each dart met, until the walk stops at a free
 // dart or comes back to start (closed). False when a step leaves the table or follows a link
 // that its target does not return.
-inline bool alternatingWalk(const std::vector<IDart>& darts, DartID start, Dim d0, Dim d1,
+inline bool alternatingWalk(const DartTable& darts, DartID start, Dim d0, Dim d1,
                             std::vector<DartID>& out, bool& closed) {
     DartID x = start;
     Dim d = d0;
@@ -74,8 +74,8 @@ inline bool alternatingWalk(const std::vector<IDart>& darts, DartID start, Dim d
 // The orbit over one or two link dimensions without marks: where both are involutions its darts
 // form a path or a cycle alternating the two, walked both ways from start. False, with out as it
 // was, where a link is not an involution.
-inline bool appendDihedralOrbit(const std::vector<IDart>& darts, const LinkDims& links,
-                                DartID start, std::vector<DartID>& out) {
+inline bool appendDihedralOrbit(const DartTable& darts, const LinkDims& links, DartID start,
+                                std::vector<DartID>& out) {
     const std::size_t first = out.size();
     out.push_back(start);
     const Dim d0 = links.dims[0], d1 = links.dims[links.count - 1];
@@ -96,7 +96,7 @@ inline DartBits& walkMarks() {
 // Breadth-first walk with out as its queue, marking darts as they are found and unmarking them
 // all before it returns. Throws GorvinUnexistentDartException, with out as it was, when a link
 // names no slot.
-inline void appendMarkedOrbit(const std::vector<IDart>& darts, const LinkDims& links, DartID start,
+inline void appendMarkedOrbit(const DartTable& darts, const LinkDims& links, DartID start,
                               std::vector<DartID>& out) {
     DartBits& visited = walkMarks();
     const std::size_t first = out.size();

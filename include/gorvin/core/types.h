@@ -1,5 +1,6 @@
 // Basic kernel types: dart ids, dimensions and the orbit bitmask that numbers embedding slots.
-// Invariant: kDeleted (all ones) is never the id of a live dart; it marks deleted slots and absent links.
+// Invariant: kDeleted (all ones) is never the id of a live dart; it marks deleted slots and absent
+// links.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,8 @@ constexpr unsigned kSlots = 16; // one embedding slot per subset of {0,1,2,3}
 // OR of 1 << (d mod 32) over the entries, in 32-bit arithmetic; 16 or more names no slot.
 inline std::uint64_t orbitMask(const std::vector<int>& dims) {
     std::uint32_t mask = 0;
-    for (int d : dims) mask |= 1u << (static_cast<std::uint32_t>(d) & 31u);
+    for (int d : dims)
+        mask |= 1u << (static_cast<std::uint32_t>(d) & 31u);
     return mask;
 }
 

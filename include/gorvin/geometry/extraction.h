@@ -26,13 +26,13 @@ struct CompactedGeometry {
 namespace detail {
 
 // The neighbour of live slot i along d, or i itself when that link names no live dart.
-inline DartID liveNeighbour(const std::vector<IDart>& darts, DartID i, Dim d) {
+inline DartID liveNeighbour(const DartTable& darts, DartID i, Dim d) {
     const DartID j = darts[i].alpha[d];
     return j < darts.size() && darts[j].exists() ? j : i;
 }
 
 // One step of a face walk: alpha1(alpha0(d)).
-inline DartID nextCorner(const std::vector<IDart>& darts, DartID d) {
+inline DartID nextCorner(const DartTable& darts, DartID d) {
     return liveNeighbour(darts, liveNeighbour(darts, d, 0), 1);
 }
 
@@ -47,7 +47,7 @@ struct Cells {
 // Turns each live dart's entry, in increasing order, into the position of its cell: an entry
 // equal to the dart starts a new cell; any other names an earlier dart of the same cell, whose
 // entry is a position already.
-inline void numberCells(const std::vector<IDart>& darts, Cells& cells) {
+inline void numberCells(const DartTable& darts, Cells& cells) {
     std::vector<DartID>& entry = cells.cellOf;
     cells.representatives.clear();
     for (DartID i = 0; i < darts.size(); ++i) {
@@ -65,7 +65,7 @@ inline void numberCells(const std::vector<IDart>& darts, Cells& cells) {
 // is always below its child. Gives up, returning false, at a link that its target does not
 // return, since cells are then what the links reach rather than what they join.
 template <std::size_t K>
-bool joinCells(const std::vector<IDart>& darts, const std::array<Dim, K>& dims, Cells& cells) {
+bool joinCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& cells) {
     std::vector<DartID>& parent = cells.cellOf;
     parent.resize(darts.size());
     std::iota(parent.begin(), parent.end(), DartID{0});
@@ -91,7 +91,7 @@ bool joinCells(const std::vector<IDart>& darts, const std::array<Dim, K>& dims, 
 // Any links: a dart's representative is the smallest live id it reaches (the fixed point of
 // repeated label sweeps), and a representative is its own label.
 template <std::size_t K>
-void reachCells(const std::vector<IDart>& darts, const std::array<Dim, K>& dims, Cells& cells) {
+void reachCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& cells) {
     std::vector<DartID>& labels = cells.cellOf;
     labels.resize(darts.size());
     std::iota(labels.begin(), labels.end(), DartID{0});
@@ -104,7 +104,7 @@ void reachCells(const std::vector<IDart>& darts, const std::array<Dim, K>& dims,
 }
 
 template <std::size_t K>
-Cells cells(const std::vector<IDart>& darts, const std::array<Dim, K>& dims) {
+Cells cells(const DartTable& darts, const std::array<Dim, K>& dims) {
     Cells result;
     if (!joinCells(darts, dims, result)) {
         result.involutive = false;
@@ -117,7 +117,7 @@ Cells cells(const std::vector<IDart>& darts, const std::array<Dim, K>& dims) {
 // returns to r or, when the links are not involutions, meets a dart it already met.
 // corner(d) is stored for every dart d met.
 template <class Corner>
-FaceList walkFaces(const std::vector<IDart>& darts, const Cells& faces, const Corner& corner) {
+FaceList walkFaces(const DartTable& darts, const Cells& faces, const Corner& corner) {
     FaceList result;
     result.reserve(faces.representatives.size());
     // the walk that last met each dart; on involutions w is a permutation and needs none
@@ -138,7 +138,7 @@ FaceList walkFaces(const std::vector<IDart>& darts, const Cells& faces, const Co
 }
 
 template <std::size_t K>
-FaceList faceWalks(const std::vector<IDart>& darts, const std::array<Dim, K>& dims) {
+FaceList faceWalks(const DartTable& darts, const std::array<Dim, K>& dims) {
     return walkFaces(darts, cells(darts, dims), [](DartID d) { return d; });
 }
 
@@ -158,7 +158,7 @@ template <class Policy> FaceList extractFaces2D(const IGMap<Policy>& gmap) {
 // Vertices (components over 1, 2, 3) numbered by increasing representative, and the faces of the
 // 3-map with each corner given by the number of its vertex.
 template <class Policy> CompactedGeometry extractGeometryCompacted3D(const IGMap<Policy>& gmap) {
-    const std::vector<IDart>& darts = gmap.darts();
+    const DartTable& darts = gmap.darts();
     detail::Cells vertices = detail::cells(darts, std::array<Dim, 3>{1, 2, 3});
     const detail::Cells faces = detail::cells(darts, std::array<Dim, 3>{0, 1, 3});
     FaceList corners =

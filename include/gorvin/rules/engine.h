@@ -54,6 +54,12 @@ class RightDarts {
         return static_cast<DartID>(base_ + row * plan_.created.size() + j);
     }
 
+    // The partner of row's dart of step.node in link step `step`.
+    DartID partner(std::size_t row, const LinkStep& step) const {
+        if (step.position == kNoLink) return (*this)(row, step.other);
+        return (*this)(rows_.neighbourRow(row, step.position), step.node);
+    }
+
   private:
     const RulePlan& plan_;
     const RowTable& rows_;
@@ -95,28 +101,24 @@ evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, cons
     return values;
 }
 
-// Explicit links between right nodes, then the implicit links along each right node's orbit.
+// The link steps of every row, in row order. The darts a row's steps touch are requested a few
+// rows ahead, so that their memory reads overlap.
 template <class Policy>
 void linkRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
               const RightDarts& right) {
+    constexpr std::size_t kAhead = 16;
+    const DartTable& darts = gmap.darts();
     for (std::size_t w = 0; w < rows.count; ++w) {
-        for (std::uint32_t q = 0; q < plan.rightSize; ++q) {
-            const DartID x = right(w, q);
-            for (Dim k = 0; k <= kDimension; ++k) {
-                const std::uint32_t t = plan.rightLinks[q][k];
-                if (t != kNoLink) gmap.linkAlpha(k, x, right(w, t));
-            }
-            for (std::size_t j = 0; j < plan.orbitLength; ++j) {
-                const int e = plan.rightDim(q, j);
-                if (e < 0 || e > static_cast<int>(kDimension)) continue;
-                gmap.linkAlpha(static_cast<Dim>(e), x, right(rows.neighbourRow(w, j), q));
-            }
-        }
+        if (w + kAhead < rows.count)
+            for (const LinkStep& step : plan.linkSteps)
+                __builtin_prefetch(&darts[right.partner(w + kAhead, step)]);
+        for (const LinkStep& step : plan.linkSteps)
+            gmap.linkSlots(step.dim, right(w, step.node), right.partner(w, step));
     }
 }
 
 // Deletes dart x and frees the partners that link back to it.
-inline void deleteDart(std::vector<IDart>& darts, DartID x) {
+inline void deleteDart(DartTable& darts, DartID x) {
     IDart& dart = darts[x];
     for (Dim d = 0; d <= kDimension; ++d) {
         const DartID p = dart.alpha[d];

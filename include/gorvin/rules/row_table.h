@@ -8,6 +8,7 @@
 #include "gorvin/core/dart.h"
 #include "gorvin/core/dart_map.h"
 #include "gorvin/core/exceptions.h"
+#include "gorvin/core/pod_vector.h"
 #include "gorvin/core/types.h"
 #include "gorvin/rules/rule_plan.h"
 
@@ -22,8 +23,8 @@ struct RowTable {
     std::size_t count = 0;
     std::size_t leftSize = 0;
     std::size_t orbitLength = 0;
-    std::vector<DartID> left;
-    std::vector<std::uint32_t> opp;
+    PodVector<DartID> left;
+    PodVector<std::uint32_t> opp;
 
     DartID leftDart(std::size_t row, std::size_t node) const { return left[row * leftSize + node]; }
     std::uint32_t neighbourRow(std::size_t row, std::size_t k) const {
@@ -38,7 +39,7 @@ namespace detail {
 // A link to a deleted slot or past the table reaches no dart, like a link to a used one.
 class RowMatcher {
   public:
-    RowMatcher(const RulePlan& plan, const std::vector<IDart>& darts)
+    RowMatcher(const RulePlan& plan, const DartTable& darts)
         : plan_(plan), darts_(darts), used_(darts.size()) {
         rows_.leftSize = plan.leftSize;
         rows_.orbitLength = plan.orbitLength;
@@ -77,8 +78,8 @@ class RowMatcher {
     }
 
     std::uint32_t addRow() {
-        rows_.left.resize(rows_.left.size() + plan_.leftSize, kNoLink);
-        rows_.opp.resize(rows_.opp.size() + plan_.orbitLength, kNoLink);
+        rows_.left.append(plan_.leftSize, kNoLink);
+        rows_.opp.append(plan_.orbitLength, kNoLink);
         return static_cast<std::uint32_t>(rows_.count++);
     }
 
@@ -106,16 +107,18 @@ class RowMatcher {
     void expand() {
         const std::size_t hookCount = plan_.hooks.size();
         std::vector<DartID> candidate(hookCount);
+        std::vector<DartID> steps(plan_.orbitLength * hookCount);
         used_.set(leftDart(0, plan_.hooks[0]), 0);
         std::vector<std::uint32_t> pending{0};
         while (!pending.empty()) {
             const std::uint32_t r = pending.back();
             pending.pop_back();
+            readSteps(r, steps);
             for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
                 const auto nextRow = static_cast<std::uint32_t>(rows_.count);
                 std::size_t received = 0;
                 for (std::size_t i = 0; i < hookCount; ++i) {
-                    candidate[i] = step(r, i, k);
+                    candidate[i] = steps[k * hookCount + i];
                     if (!fresh(candidate[i])) {
                         candidate[i] = kNoLink;
                         continue;
@@ -127,7 +130,7 @@ class RowMatcher {
                 if (received == hookCount) {
                     pending.push_back(accept(r, k, candidate));
                 } else if (received == 0) {
-                    findNeighbour(r, k);
+                    findNeighbour(r, k, steps[k * hookCount]);
                 } else {
                     std::cerr << "ERROR NOT ISOMORPH HOOKS!!" << std::endl;
                     throw GorvinRefoldPatternException{};
@@ -136,11 +139,23 @@ class RowMatcher {
         }
     }
 
-    // The dart one step from hook i of row r along entry k of that hook's orbit, or kNoLink.
-    DartID step(std::uint32_t r, std::size_t i, std::size_t k) {
-        const DartID d = leftDart(r, plan_.hooks[i]);
-        const int e = plan_.hookDim(i, k);
-        return d == kNoLink || e == -1 ? kNoLink : neighbour(darts_[d], e);
+    // The darts one step from each hook of row r along each position k of that hook's orbit
+    // (kNoLink where there is none), position by position. Their marks and slots are requested
+    // together, so that the memory reads of all positions overlap.
+    void readSteps(std::uint32_t r, std::vector<DartID>& steps) const {
+        const std::size_t hookCount = plan_.hooks.size();
+        for (std::size_t i = 0; i < hookCount; ++i) {
+            const DartID d = rows_.left[r * plan_.leftSize + plan_.hooks[i]];
+            for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
+                const int e = plan_.hookDim(i, k);
+                const DartID y = d == kNoLink || e == -1 ? kNoLink : neighbour(darts_[d], e);
+                steps[k * hookCount + i] = y;
+                if (y < darts_.size()) {
+                    used_.prefetch(y);
+                    __builtin_prefetch(&darts_[y]);
+                }
+            }
+        }
     }
 
     std::uint32_t accept(std::uint32_t r, std::size_t k, const std::vector<DartID>& candidate) {
@@ -153,11 +168,10 @@ class RowMatcher {
         return c;
     }
 
-    // Where no fresh row lies at position k, the neighbour is the row indexed by the first hook's
-    // step.
-    void findNeighbour(std::uint32_t r, std::size_t k) {
+    // Where no fresh row lies at position k, the neighbour is the row that the first hook's step
+    // y indexes.
+    void findNeighbour(std::uint32_t r, std::size_t k, DartID y) {
         if (opp(r, k) != kNoLink) return;
-        const DartID y = step(r, 0, k);
         const std::uint32_t row = used_.get(y);
         if (row < kUsed) opp(r, k) = row;
     }
@@ -172,7 +186,7 @@ class RowMatcher {
     }
 
     const RulePlan& plan_;
-    const std::vector<IDart>& darts_;
+    const DartTable& darts_;
     DartMap used_;
     RowTable rows_;
     std::vector<std::uint32_t> stack_;
@@ -185,7 +199,7 @@ class RowMatcher {
 // Throws GorvinRefoldPatternException (after "ERROR NOT ISOMORPH HOOKS!!" on standard error) when
 // some hooks of a candidate row step onto fresh darts and others do not, and, without a message,
 // when a row leaves a left node without a dart or lacks a neighbour row that a right orbit needs.
-inline RowTable matchRows(const RulePlan& plan, const std::vector<IDart>& darts,
+inline RowTable matchRows(const RulePlan& plan, const DartTable& darts,
                           const std::vector<DartID>& hookDarts) {
     return detail::RowMatcher(plan, darts).match(hookDarts);
 }

@@ -16,6 +16,16 @@
 
 namespace gorvin {
 
+// One link step of a row: the dart of right node `node` is linked along `dim` to the dart of
+// node `other` in the same row (position == kNoLink) or to the dart of `node` in the row's
+// neighbour at `position`.
+struct LinkStep {
+    std::uint32_t node;
+    Dim dim;
+    std::uint32_t other;
+    std::uint32_t position;
+};
+
 struct RulePlan {
     using Links = std::array<std::uint32_t, kDimension + 1>;
 
@@ -24,9 +34,8 @@ struct RulePlan {
     std::vector<std::uint32_t> hooks; // hook node ids, in left-node order
     std::size_t orbitLength = 0;      // n: the length of the first hook's orbit
     std::vector<int> hookOrbits;      // hooks.size() x n: the first n entries of each hook's orbit
-    std::vector<int> rightOrbits;     // rightSize x n: the first n entries of each right orbit
     std::vector<Links> leftLinks;
-    std::vector<Links> rightLinks;
+    std::vector<LinkStep> linkSteps;    // the link steps of every row, in order
     std::vector<std::uint32_t> created; // right nodes without a left counterpart, ascending
     std::vector<std::uint32_t> kept;    // right nodes with a left counterpart, ascending
     std::vector<std::uint32_t> source;  // per right node: its left counterpart, or kNoLink
@@ -35,9 +44,6 @@ struct RulePlan {
 
     int hookDim(std::size_t hook, std::size_t k) const {
         return hookOrbits[hook * orbitLength + k];
-    }
-    int rightDim(std::size_t node, std::size_t j) const {
-        return rightOrbits[node * orbitLength + j];
     }
 };
 
@@ -51,10 +57,32 @@ template <class Node> bool linksInRange(const std::vector<Node>& nodes) {
     return true;
 }
 
+// Throws when `orbit` has fewer than n entries.
+inline void checkOrbitLength(const std::vector<int>& orbit, std::size_t n) {
+    if (orbit.size() < n) throw GorvinDimensionException{};
+}
+
 // Appends the first n entries of `orbit`; throws when it has fewer.
 inline void appendOrbit(std::vector<int>& table, const std::vector<int>& orbit, std::size_t n) {
-    if (orbit.size() < n) throw GorvinDimensionException{};
+    checkOrbitLength(orbit, n);
     table.insert(table.end(), orbit.begin(), orbit.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+// Per right node in order: its explicit links by dimension, then the implicit links of its orbit
+// entries 0..3 among the first n, by position.
+template <class Node>
+std::vector<LinkStep> linkStepsOf(const std::vector<Node>& right, std::size_t n) {
+    std::vector<LinkStep> steps;
+    for (std::uint32_t q = 0; q < right.size(); ++q) {
+        for (Dim k = 0; k <= kDimension; ++k)
+            if (right[q].links[k] != kNoLink) steps.push_back({q, k, right[q].links[k], kNoLink});
+        for (std::uint32_t j = 0; j < n; ++j) {
+            const int e = right[q].orbit[j];
+            if (e >= 0 && e <= static_cast<int>(kDimension))
+                steps.push_back({q, static_cast<Dim>(e), q, j});
+        }
+    }
+    return steps;
 }
 
 } // namespace detail
@@ -87,17 +115,14 @@ RulePlan makeRulePlan(const IRule<Expression>& rule, std::size_t hookColumns) {
     plan.orbitLength = n;
     for (std::uint32_t h : plan.hooks)
         detail::appendOrbit(plan.hookOrbits, left[h].orbit, n);
+    for (const auto& node : right)
+        detail::checkOrbitLength(node.orbit, n);
+    plan.linkSteps = detail::linkStepsOf(right, n);
     plan.needsNeighbour.assign(n, false);
-    for (const auto& node : right) {
-        detail::appendOrbit(plan.rightOrbits, node.orbit, n);
-        for (std::size_t j = 0; j < n; ++j)
-            if (node.orbit[j] >= 0 && node.orbit[j] <= static_cast<int>(kDimension))
-                plan.needsNeighbour[j] = true;
-    }
+    for (const LinkStep& step : plan.linkSteps)
+        if (step.position != kNoLink) plan.needsNeighbour[step.position] = true;
     for (const auto& node : left)
         plan.leftLinks.push_back(node.links);
-    for (const auto& node : right)
-        plan.rightLinks.push_back(node.links);
 
     plan.created = rule.createdRightNodesID();
     plan.kept = rule.keptRightNodesID();
