@@ -44,10 +44,23 @@ class DartMap {
 
     // Stores `value` under `key`; key < universe, value != kAbsent.
     void set(DartID key, std::uint32_t value) {
-        if (isDense()) {
+        if (isDense())
             dense_[key] = value;
-            return;
-        }
+        else
+            setInSlots(key, value);
+    }
+
+  private:
+    struct Slot {
+        DartID key = kNoLink; // kNoLink marks an empty slot: it is never below the universe
+        std::uint32_t value = kAbsent;
+    };
+    static constexpr std::size_t kSmallUniverse = 1024;
+    static constexpr std::size_t kInitialSlots = 64;
+
+    bool isDense() const { return slots_.empty(); }
+
+    [[gnu::noinline]] void setInSlots(DartID key, std::uint32_t value) {
         Slot& slot = slots_[find(key)];
         if (slot.key == key) {
             slot.value = value;
@@ -60,16 +73,6 @@ class DartMap {
         else if (count_ * 2 >= slots_.size())
             rehash(slots_.size() * 2);
     }
-
-  private:
-    struct Slot {
-        DartID key = kNoLink; // kNoLink marks an empty slot: it is never below the universe
-        std::uint32_t value = kAbsent;
-    };
-    static constexpr std::size_t kSmallUniverse = 1024;
-    static constexpr std::size_t kInitialSlots = 64;
-
-    bool isDense() const { return slots_.empty(); }
 
     // The first slot probed for `key`.
     std::size_t home(DartID key) const {

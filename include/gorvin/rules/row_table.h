@@ -12,6 +12,7 @@
 #include "gorvin/core/types.h"
 #include "gorvin/rules/rule_plan.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iostream>
@@ -56,6 +57,8 @@ class RowMatcher {
         }
         extend(0);
         if (plan_.leftSize > 0) expand();
+        rows_.left.resize(rows_.count * plan_.leftSize);
+        rows_.opp.resize(rows_.count * plan_.orbitLength);
         checkComplete();
         return std::move(rows_);
     }
@@ -77,9 +80,13 @@ class RowMatcher {
         return rows_.opp[row * plan_.orbitLength + k];
     }
 
+    // Columns grow in batches already filled with kNoLink, so that adding a row writes nothing.
     std::uint32_t addRow() {
-        rows_.left.append(plan_.leftSize, kNoLink);
-        rows_.opp.append(plan_.orbitLength, kNoLink);
+        if (rows_.count == capacity_) {
+            capacity_ = std::max<std::size_t>(2 * capacity_, 16);
+            rows_.left.resize(capacity_ * plan_.leftSize, kNoLink);
+            rows_.opp.resize(capacity_ * plan_.orbitLength, kNoLink);
+        }
         return static_cast<std::uint32_t>(rows_.count++);
     }
 
@@ -106,7 +113,6 @@ class RowMatcher {
     // Repeats the pattern along the first hook's orbit: one candidate row per row and position.
     void expand() {
         const std::size_t hookCount = plan_.hooks.size();
-        std::vector<DartID> candidate(hookCount);
         std::vector<DartID> steps(plan_.orbitLength * hookCount);
         used_.set(leftDart(0, plan_.hooks[0]), 0);
         std::vector<std::uint32_t> pending{0};
@@ -114,23 +120,13 @@ class RowMatcher {
             const std::uint32_t r = pending.back();
             pending.pop_back();
             readSteps(r, steps);
-            for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
-                const auto nextRow = static_cast<std::uint32_t>(rows_.count);
-                std::size_t received = 0;
-                for (std::size_t i = 0; i < hookCount; ++i) {
-                    candidate[i] = steps[k * hookCount + i];
-                    if (!fresh(candidate[i])) {
-                        candidate[i] = kNoLink;
-                        continue;
-                    }
-                    // the first hook's dart indexes the row it will start if accepted
-                    used_.set(candidate[i], i == 0 ? nextRow : kUsed);
-                    ++received;
-                }
+            const DartID* candidate = steps.data();
+            for (std::size_t k = 0; k < plan_.orbitLength; ++k, candidate += hookCount) {
+                const std::size_t received = claim(candidate, hookCount);
                 if (received == hookCount) {
                     pending.push_back(accept(r, k, candidate));
                 } else if (received == 0) {
-                    findNeighbour(r, k, steps[k * hookCount]);
+                    findNeighbour(r, k, candidate[0]);
                 } else {
                     std::cerr << "ERROR NOT ISOMORPH HOOKS!!" << std::endl;
                     throw GorvinRefoldPatternException{};
@@ -139,16 +135,29 @@ class RowMatcher {
         }
     }
 
+    // Marks the fresh darts of a candidate row, the first hook's with the number the row will
+    // have if accepted; returns how many there were.
+    std::size_t claim(const DartID* candidate, std::size_t hookCount) {
+        const auto nextRow = static_cast<std::uint32_t>(rows_.count);
+        std::size_t received = 0;
+        for (std::size_t i = 0; i < hookCount; ++i) {
+            if (!fresh(candidate[i])) continue;
+            used_.set(candidate[i], i == 0 ? nextRow : kUsed);
+            ++received;
+        }
+        return received;
+    }
+
     // The darts one step from each hook of row r along each position k of that hook's orbit
-    // (kNoLink where there is none), position by position. Their marks and slots are requested
-    // together, so that the memory reads of all positions overlap.
+    // (kNoLink where the orbit entry is -1), position by position. Their marks and slots are
+    // requested together, so that the memory reads of all positions overlap.
     void readSteps(std::uint32_t r, std::vector<DartID>& steps) const {
         const std::size_t hookCount = plan_.hooks.size();
         for (std::size_t i = 0; i < hookCount; ++i) {
             const DartID d = rows_.left[r * plan_.leftSize + plan_.hooks[i]];
             for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
                 const int e = plan_.hookDim(i, k);
-                const DartID y = d == kNoLink || e == -1 ? kNoLink : neighbour(darts_[d], e);
+                const DartID y = e == -1 ? kNoLink : neighbour(darts_[d], e);
                 steps[k * hookCount + i] = y;
                 if (y < darts_.size()) {
                     used_.prefetch(y);
@@ -158,11 +167,11 @@ class RowMatcher {
         }
     }
 
-    std::uint32_t accept(std::uint32_t r, std::size_t k, const std::vector<DartID>& candidate) {
+    std::uint32_t accept(std::uint32_t r, std::size_t k, const DartID* candidate) {
         const std::uint32_t c = addRow();
         opp(r, k) = c;
         opp(c, k) = r;
-        for (std::size_t i = 0; i < candidate.size(); ++i)
+        for (std::size_t i = 0; i < plan_.hooks.size(); ++i)
             leftDart(c, plan_.hooks[i]) = candidate[i];
         extend(c);
         return c;
@@ -179,10 +188,12 @@ class RowMatcher {
     void checkComplete() const {
         for (DartID d : rows_.left)
             if (d == kNoLink) throw GorvinRefoldPatternException{};
+        std::vector<std::size_t> needed;
+        for (std::size_t j = 0; j < plan_.orbitLength; ++j)
+            if (plan_.needsNeighbour[j]) needed.push_back(j);
         for (std::size_t r = 0; r < rows_.count; ++r)
-            for (std::size_t j = 0; j < plan_.orbitLength; ++j)
-                if (plan_.needsNeighbour[j] && rows_.neighbourRow(r, j) == kNoLink)
-                    throw GorvinRefoldPatternException{};
+            for (std::size_t j : needed)
+                if (rows_.neighbourRow(r, j) == kNoLink) throw GorvinRefoldPatternException{};
     }
 
     const RulePlan& plan_;
@@ -190,6 +201,7 @@ class RowMatcher {
     DartMap used_;
     RowTable rows_;
     std::vector<std::uint32_t> stack_;
+    std::size_t capacity_ = 0;  // rows the columns have room for
     bool hasLeftLinks_ = false; // without explicit left links, extend finds nothing
 };
 
