@@ -43,28 +43,29 @@ std::vector<DartID> liveHookDarts(const IGMap<Policy>& gmap, const InputHooks& h
 class RightDarts {
   public:
     RightDarts(const RulePlan& plan, const RowTable& rows, DartID base)
-        : plan_(plan), rows_(rows), base_(base), createdIndex_(plan.rightSize, kNoLink) {
+        : rows_(rows), base_(base), created_(plan.created.size()), nodes_(plan.rightSize) {
+        for (std::uint32_t q = 0; q < plan.rightSize; ++q)
+            nodes_[q] = {kNoLink, plan.source[q]};
         for (std::uint32_t j = 0; j < plan.created.size(); ++j)
-            createdIndex_[plan.created[j]] = j;
+            nodes_[plan.created[j]].created = j;
     }
 
     DartID operator()(std::size_t row, std::uint32_t node) const {
-        const std::uint32_t j = createdIndex_[node];
-        if (j == kNoLink) return rows_.leftDart(row, plan_.source[node]);
-        return static_cast<DartID>(base_ + row * plan_.created.size() + j);
-    }
-
-    // The partner of row's dart of step.node in link step `step`.
-    DartID partner(std::size_t row, const LinkStep& step) const {
-        if (step.position == kNoLink) return (*this)(row, step.other);
-        return (*this)(rows_.neighbourRow(row, step.position), step.node);
+        const Node& n = nodes_[node];
+        if (n.created == kNoLink) return rows_.leftDart(row, n.source);
+        return static_cast<DartID>(base_ + row * created_ + n.created);
     }
 
   private:
-    const RulePlan& plan_;
+    struct Node {
+        std::uint32_t created; // place in the created list, kNoLink for a kept node
+        std::uint32_t source;  // left counterpart of a kept node
+    };
+
     const RowTable& rows_;
     DartID base_;
-    std::vector<std::uint32_t> createdIndex_; // per right node: its place in plan.created
+    std::size_t created_;
+    std::vector<Node> nodes_;
 };
 
 template <class Value> struct ComputedValue {
@@ -101,19 +102,20 @@ evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, cons
     return values;
 }
 
-// The link steps of every row, in row order. The darts a row's steps touch are requested a few
-// rows ahead, so that their memory reads overlap.
+// The link steps of every row, in row order.
 template <class Policy>
 void linkRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
               const RightDarts& right) {
-    constexpr std::size_t kAhead = 16;
-    const DartTable& darts = gmap.darts();
+    std::vector<DartID> own(plan.rightSize); // the right darts of the current row
     for (std::size_t w = 0; w < rows.count; ++w) {
-        if (w + kAhead < rows.count)
-            for (const LinkStep& step : plan.linkSteps)
-                __builtin_prefetch(&darts[right.partner(w + kAhead, step)]);
-        for (const LinkStep& step : plan.linkSteps)
-            gmap.linkSlots(step.dim, right(w, step.node), right.partner(w, step));
+        for (std::uint32_t q = 0; q < plan.rightSize; ++q)
+            own[q] = right(w, q);
+        for (const LinkStep& step : plan.linkSteps) {
+            const DartID partner = step.position == kNoLink
+                                       ? own[step.other]
+                                       : right(rows.neighbourRow(w, step.position), step.node);
+            gmap.linkSlots(step.dim, own[step.node], partner);
+        }
     }
 }
 
