@@ -5,6 +5,7 @@
 // Invariants: stored keys are below the universe; kAbsent is never stored as a value.
 #pragma once
 
+#include "gorvin/core/pod_vector.h"
 #include "gorvin/core/types.h"
 
 #include <cstddef>
@@ -19,7 +20,7 @@ class DartMap {
 
     explicit DartMap(std::size_t universe) : universe_(universe) {
         if (universe_ <= kSmallUniverse)
-            dense_.assign(universe_, kAbsent);
+            dense_.append(universe_, kAbsent);
         else
             slots_.assign(kInitialSlots, Slot{});
     }
@@ -96,7 +97,7 @@ class DartMap {
     }
 
     void becomeDense() {
-        dense_.assign(universe_, kAbsent);
+        dense_.append(universe_, kAbsent);
         for (const Slot& slot : slots_)
             if (slot.key != kNoLink) dense_[slot.key] = slot.value;
         std::vector<Slot>().swap(slots_);
@@ -104,7 +105,7 @@ class DartMap {
 
     std::size_t universe_;
     std::size_t count_ = 0;
-    std::vector<std::uint32_t> dense_;
+    PodVector<std::uint32_t> dense_;
     std::vector<Slot> slots_;
 };
 

@@ -47,6 +47,8 @@ class RowMatcher {
         for (const auto& links : plan.leftLinks)
             for (std::uint32_t t : links)
                 hasLeftLinks_ = hasLeftLinks_ || t != kNoLink;
+        for (std::size_t j = 0; j < plan.orbitLength; ++j)
+            if (plan.needsNeighbour[j]) needed_.push_back(j);
     }
 
     RowTable match(const std::vector<DartID>& hookDarts) {
@@ -56,10 +58,13 @@ class RowMatcher {
             used_.set(hookDarts[i], kUsed);
         }
         extend(0);
-        if (plan_.leftSize > 0) expand();
+        if (plan_.hooks.size() == 1)
+            expand<1>();
+        else if (plan_.leftSize > 0)
+            expand<0>();
+        if (incomplete_) throw GorvinRefoldPatternException{};
         rows_.left.resize(rows_.count * plan_.leftSize);
         rows_.opp.resize(rows_.count * plan_.orbitLength);
-        checkComplete();
         return std::move(rows_);
     }
 
@@ -111,20 +116,23 @@ class RowMatcher {
     }
 
     // Repeats the pattern along the first hook's orbit: one candidate row per row and position.
-    void expand() {
-        const std::size_t hookCount = plan_.hooks.size();
+    // kHooks is the number of hooks when the caller knows it (one, the usual case), else 0.
+    // A row's entries are final once its positions are tried: it is checked then, and an
+    // incomplete row fails the match after the expansion.
+    template <std::size_t kHooks> void expand() {
+        const std::size_t hookCount = kHooks != 0 ? kHooks : plan_.hooks.size();
         std::vector<DartID> steps(plan_.orbitLength * hookCount);
         used_.set(leftDart(0, plan_.hooks[0]), 0);
         std::vector<std::uint32_t> pending{0};
         while (!pending.empty()) {
             const std::uint32_t r = pending.back();
             pending.pop_back();
-            readSteps(r, steps);
+            readSteps(r, steps, hookCount);
             const DartID* candidate = steps.data();
             for (std::size_t k = 0; k < plan_.orbitLength; ++k, candidate += hookCount) {
                 const std::size_t received = claim(candidate, hookCount);
                 if (received == hookCount) {
-                    pending.push_back(accept(r, k, candidate));
+                    pending.push_back(accept(r, k, candidate, hookCount));
                 } else if (received == 0) {
                     findNeighbour(r, k, candidate[0]);
                 } else {
@@ -132,6 +140,7 @@ class RowMatcher {
                     throw GorvinRefoldPatternException{};
                 }
             }
+            incomplete_ = incomplete_ || !complete(r);
         }
     }
 
@@ -151,8 +160,7 @@ class RowMatcher {
     // The darts one step from each hook of row r along each position k of that hook's orbit
     // (kNoLink where the orbit entry is -1), position by position. Their marks and slots are
     // requested together, so that the memory reads of all positions overlap.
-    void readSteps(std::uint32_t r, std::vector<DartID>& steps) const {
-        const std::size_t hookCount = plan_.hooks.size();
+    void readSteps(std::uint32_t r, std::vector<DartID>& steps, std::size_t hookCount) const {
         for (std::size_t i = 0; i < hookCount; ++i) {
             const DartID d = rows_.left[r * plan_.leftSize + plan_.hooks[i]];
             for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
@@ -167,11 +175,12 @@ class RowMatcher {
         }
     }
 
-    std::uint32_t accept(std::uint32_t r, std::size_t k, const DartID* candidate) {
+    std::uint32_t accept(std::uint32_t r, std::size_t k, const DartID* candidate,
+                         std::size_t hookCount) {
         const std::uint32_t c = addRow();
         opp(r, k) = c;
         opp(c, k) = r;
-        for (std::size_t i = 0; i < plan_.hooks.size(); ++i)
+        for (std::size_t i = 0; i < hookCount; ++i)
             leftDart(c, plan_.hooks[i]) = candidate[i];
         extend(c);
         return c;
@@ -185,15 +194,14 @@ class RowMatcher {
         if (row < kUsed) opp(r, k) = row;
     }
 
-    void checkComplete() const {
-        for (DartID d : rows_.left)
-            if (d == kNoLink) throw GorvinRefoldPatternException{};
-        std::vector<std::size_t> needed;
-        for (std::size_t j = 0; j < plan_.orbitLength; ++j)
-            if (plan_.needsNeighbour[j]) needed.push_back(j);
-        for (std::size_t r = 0; r < rows_.count; ++r)
-            for (std::size_t j : needed)
-                if (rows_.neighbourRow(r, j) == kNoLink) throw GorvinRefoldPatternException{};
+    // True when row r has a dart for every left node and a neighbour row at every position where
+    // some right orbit needs one.
+    bool complete(std::uint32_t r) {
+        for (std::size_t v = 0; v < plan_.leftSize; ++v)
+            if (leftDart(r, v) == kNoLink) return false;
+        for (std::size_t j : needed_)
+            if (opp(r, j) == kNoLink) return false;
+        return true;
     }
 
     const RulePlan& plan_;
@@ -201,8 +209,10 @@ class RowMatcher {
     DartMap used_;
     RowTable rows_;
     std::vector<std::uint32_t> stack_;
-    std::size_t capacity_ = 0;  // rows the columns have room for
-    bool hasLeftLinks_ = false; // without explicit left links, extend finds nothing
+    std::size_t capacity_ = 0;        // rows the columns have room for
+    bool hasLeftLinks_ = false;       // without explicit left links, extend finds nothing
+    std::vector<std::size_t> needed_; // positions where some right orbit needs a neighbour row
+    bool incomplete_ = false;
 };
 
 } // namespace detail
