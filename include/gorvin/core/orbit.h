@@ -93,6 +93,10 @@ inline DartBits& walkMarks() {
     return marks;
 }
 
+// Past this many darts a walk reserves room for the whole table at once: the room is address
+// space until written, and the darts already found pay for reserving it.
+constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
+
 // Breadth-first walk with out as its queue, marking darts as they are found and unmarking them
 // all before it returns. Throws GorvinUnexistentDartException, with out as it was, when a link
 // names no slot.
@@ -118,6 +122,8 @@ inline void appendMarkedOrbit(const DartTable& darts, const LinkDims& links, Dar
             }
             if (!visited.mark(y)) continue;
             __builtin_prefetch(&darts[y]); // read when the queue reaches it
+            if (out.size() == out.capacity() && out.size() - first >= kLargeOrbit)
+                out.reserve(first + darts.size()); // the orbit's bound: no more copies
             out.push_back(y);
         }
     }
