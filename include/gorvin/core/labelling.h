@@ -6,10 +6,12 @@
 // over the components it reaches, which are all finished before it.
 #pragma once
 
+#include "gorvin/core/prefault.h"
 #include "gorvin/core/types.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -119,37 +121,36 @@ void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
 } // namespace detail
 
 // The labels of minimumReachableLabels when every position starts with its own label, for
-// positions 0..n-1. Symmetric edges take one depth-first pass in which a position's label doubles
-// as its visited mark, so nothing is allocated beyond the result and the stack.
+// positions 0..n-1. Symmetric edges take one union-find pass in position order, in which a
+// label doubles as the parent link: a set's root is its smallest position and every link points
+// to a smaller position, so a last ascending pass finishes every label from an earlier one.
+// Nothing is allocated beyond the result.
 template <class Neighbour>
 std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
                                                const Neighbour& neighbour) {
-    constexpr DartID unvisited = kNoPosition;
-    std::vector<DartID> labels(n, unvisited);
-    std::vector<std::uint32_t> stack;
-    for (std::uint32_t root = 0; root < n; ++root) {
-        if (labels[root] != unvisited) continue;
-        // Every position reached from root is past it, so root is the component's smallest label.
-        labels[root] = root;
-        stack.push_back(root);
-        while (!stack.empty()) {
-            const std::uint32_t i = stack.back();
-            stack.pop_back();
-            for (unsigned k = 0; k < degree; ++k) {
-                const std::uint32_t j = neighbour(i, k);
-                if (j == kNoPosition || j == i || labels[j] == root) continue;
-                if (labels[j] != unvisited || neighbour(j, k) != i) {
-                    // not symmetric: the finished components are final, the others start over
-                    for (std::uint32_t p = 0; p < n; ++p)
-                        if (labels[p] == unvisited || labels[p] == root) labels[p] = p;
-                    detail::componentLabels(labels, degree, neighbour);
-                    return labels;
-                }
-                labels[j] = root;
-                stack.push_back(j);
+    std::vector<DartID> labels;
+    labels.reserve(n);
+    prefaultPages(labels.data(), std::size_t{n} * sizeof(DartID));
+    labels.resize(n);
+    std::iota(labels.begin(), labels.end(), DartID{0});
+    for (std::uint32_t i = 0; i < n; ++i)
+        for (unsigned k = 0; k < degree; ++k) {
+            const std::uint32_t j = neighbour(i, k);
+            if (j == kNoPosition || j == i) continue;
+            if (neighbour(j, k) != i) { // not symmetric: every component is found anew
+                std::iota(labels.begin(), labels.end(), DartID{0});
+                detail::componentLabels(labels, degree, neighbour);
+                return labels;
             }
+            if (j < i) continue; // united from j's side, where the same link was met
+            const std::uint32_t a = detail::findRoot(labels, i), b = detail::findRoot(labels, j);
+            if (a < b)
+                labels[b] = a;
+            else
+                labels[a] = b;
         }
-    }
+    for (std::uint32_t i = 0; i < n; ++i)
+        labels[i] = labels[labels[i]];
     return labels;
 }
 

@@ -3,7 +3,7 @@
 // neither copies it nor touches its old pages again.
 #pragma once
 
-#include <sys/mman.h>
+#include "gorvin/core/prefault.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -66,7 +66,7 @@ template <class T> class PodVector {
             reallocate(std::min(kMaxSize, std::max(size_ + n, 2 * capacity_)));
         }
         T* out = data_ + size_;
-        prefault(out, n);
+        prefaultPages(out, n * sizeof(T));
         for (std::size_t i = 0; i < n; ++i)
             out[i] = make(i);
         size_ += n;
@@ -97,19 +97,6 @@ template <class T> class PodVector {
         if (block == nullptr) throw std::bad_alloc();
         data_ = static_cast<T*>(block);
         capacity_ = n;
-    }
-
-    // Backs a large range about to be written with pages in one request, rather than one fault
-    // per page. A kernel that does not know the request ignores it; the writes fault as usual.
-    static void prefault([[maybe_unused]] T* out, [[maybe_unused]] std::size_t n) {
-#ifdef MADV_POPULATE_WRITE
-        constexpr std::uintptr_t kPage = 4096;
-        constexpr std::size_t kWorthIt = std::size_t{1} << 20;
-        if (n * sizeof(T) < kWorthIt) return;
-        const auto first = (reinterpret_cast<std::uintptr_t>(out) + kPage - 1) & ~(kPage - 1);
-        const auto last = reinterpret_cast<std::uintptr_t>(out + n) & ~(kPage - 1);
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
-#endif
     }
 
     T* data_ = nullptr;
