@@ -8,28 +8,11 @@ import sys
 import time
 
 import gorvinpy_bin as gorvin
-
-
-def grid(gmap, k):
-    gmap.resize(8 * k * k)
-    link = gmap.linkAlpha
-    for j in range(k):
-        for i in range(k):
-            f = 8 * (j * k + i)
-            for d in range(0, 8, 2):
-                link(0, f + d, f + d + 1)
-                link(1, f + d + 1, f + (d + 2) % 8)
-            if i + 1 < k:
-                link(2, f + 2, f + 15)
-                link(2, f + 3, f + 14)
-            if j + 1 < k:
-                up = f + 8 * k
-                link(2, f + 4, up + 1)
-                link(2, f + 5, up)
+from grid import link_grid
 
 
 def chain(gmap, n):
-    gmap.resize(n)
+    gmap.make_darts(n)
     order = [0] + list(range(n - 1, 0, -1))
     for step in range(n - 1):
         gmap.linkAlpha(step % 2, order[step], order[step + 1])
@@ -57,7 +40,7 @@ def main():
     k = int(sys.argv[1]) if len(sys.argv) > 1 else 1000
     n = int(sys.argv[2]) if len(sys.argv) > 2 else 1000000
     print(f"grid {k} x {k}")
-    compare("grid", grid, k)
+    compare("grid", link_grid, k)
     print(f"chain of {n} darts")
     compare("chain", chain, n)
 

@@ -7,52 +7,17 @@ import time
 
 import gorvin_bench_floor
 import gorvinpy_bin as g
+from grid import grid, grid_links, link_grid, triangulation_rule
 from table import print_table
 
 REPEATS = 5
 
 
-def grid_links(k):
-    """(dim, a, b) for every link of the k x k grid of square faces, as the C++ harness makes them."""
-    def dart(i, j, d):
-        return 8 * (j * k + i) + d
-
-    for f in range(k * k):
-        for d in range(0, 8, 2):
-            yield 0, 8 * f + d, 8 * f + d + 1
-            yield 1, 8 * f + d + 1, 8 * f + (d + 2) % 8
-    for j in range(k):
-        for i in range(k):
-            if i + 1 < k:
-                yield 2, dart(i, j, 2), dart(i + 1, j, 7)
-                yield 2, dart(i, j, 3), dart(i + 1, j, 6)
-            if j + 1 < k:
-                yield 2, dart(i, j, 4), dart(i, j + 1, 1)
-                yield 2, dart(i, j, 5), dart(i, j + 1, 0)
-
-
 def build(k):
-    gmap = g.Modeler3D().make_gmap()
-    links = list(grid_links(k))
+    gmap, links = g.Modeler3D().make_gmap(), list(grid_links(k))
     start = time.perf_counter()
-    gmap.make_darts(8 * k * k)
-    link = gmap.linkAlpha
-    for dim, a, b in links:
-        link(dim, a, b)
+    link_grid(gmap, k, links)
     return gmap, time.perf_counter() - start
-
-
-def triangulation_rule(exprs):
-    """Barycentric triangulation of every face reached from the hook over <0,1,2>."""
-    rule = g.Rule3D("triangulate")
-    rule.make_leftnode("a", [0, 1, 2], True)
-    kept = rule.make_rightnode("a", [0, -1, 2])
-    side = rule.make_rightnode("b", [-1, 2, -1])
-    centre = rule.make_rightnode("c", [1, 2, -1], exprs)
-    rule.linkRightNodes(1, kept, side)
-    rule.linkRightNodes(0, side, centre)
-    rule.compile()
-    return rule
 
 
 def timed(work):
@@ -72,10 +37,10 @@ def workload(k):
     results["component islet"] = timed(lambda: g.Islet([0, 1, 2])(gmap))
     results["surface orbit"] = timed(lambda: surface(gmap, 0))
     results["extraction"] = timed(gmap.extractGeometryCompacted3D)
-    plain = triangulation_rule([])
+    plain = triangulation_rule()
     results["triangulation"] = timed(lambda: gmap.apply(plain, [0]))
     gmap, _ = build(k)
-    traced = triangulation_rule([g.Expr3DEbdDart("t", lambda context: None)])
+    traced = triangulation_rule(centre=[g.Expr3DEbdDart("t", lambda context: None)])
     results["triangulation, one expression per row"] = timed(lambda: gmap.apply(traced, [0]))
     return results
 
@@ -91,17 +56,8 @@ def per_call(call, args, calls=200_000):
     return statistics.median(samples)
 
 
-def square_face():
-    gmap = g.Modeler3D().make_gmap()
-    gmap.make_darts(8)
-    for i in range(0, 8, 2):
-        gmap.linkAlpha(0, i, i + 1)
-        gmap.linkAlpha(1, i + 1, (i + 2) % 8)
-    return gmap
-
-
 def api_rows():
-    gmap, floor = square_face(), gorvin_bench_floor.Floor()
+    gmap, floor = grid(1), gorvin_bench_floor.Floor()
     items = list(range(8))
     pairs = [
         ("GMap3D.alpha(id, dim)", per_call(gmap.alpha, (3, 1)), "no-op bound method", per_call(floor.alpha, (3, 1))),
