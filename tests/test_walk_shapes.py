@@ -56,3 +56,11 @@ def test_orbits_and_islets_match_the_sweeps(gmap, shape, dims):
         ref.assert_agrees(lambda: gorvin.Orbit(dims).sub([0], gmap, start),
                           lambda: ref.sub_orbit(table, dims, [0], start))
     assert gorvin.Islet(dims)(gmap) == ref.islet(table, dims, range(len(gmap)))
+
+
+def test_a_walk_past_its_reservation_size_lists_every_dart_once(gmap):
+    grid(gmap, 91)  # 66 248 darts: the walk outgrows 65 536 and reserves the table's bound
+    n = len(gmap)
+    assert gorvin.Orbit([0, 1, 2])(gmap, 5) == set(range(n))
+    assert gorvin.Orbit([2, 0, 1]).sub([0, 1], gmap, 5) == set(range(0, n, 8))
+    assert gorvin.Islet([0, 1, 2])(gmap) == [0] * n
