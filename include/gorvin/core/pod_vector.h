@@ -42,9 +42,6 @@ template <class T> class PodVector {
     }
 
     std::size_t size() const { return size_; }
-    std::size_t capacity() const { return capacity_; }
-    bool empty() const { return size_ == 0; }
-    T* data() { return data_; }
     const T* data() const { return data_; }
     T& operator[](std::size_t i) { return data_[i]; }
     const T& operator[](std::size_t i) const { return data_[i]; }
@@ -75,7 +72,6 @@ template <class T> class PodVector {
     void append(std::size_t n, const T& value) {
         appendGenerated(n, [&](std::size_t) { return value; });
     }
-    void push_back(const T& value) { append(1, value); }
 
     // Shrinks to n values, or appends copies of `value` up to n.
     void resize(std::size_t n, const T& value = T{}) {

@@ -47,8 +47,6 @@ class RowMatcher {
         for (const auto& links : plan.leftLinks)
             for (std::uint32_t t : links)
                 hasLeftLinks_ = hasLeftLinks_ || t != kNoLink;
-        for (std::size_t j = 0; j < plan.orbitLength; ++j)
-            if (plan.needsNeighbour[j]) needed_.push_back(j);
     }
 
     RowTable match(const std::vector<DartID>& hookDarts) {
@@ -162,7 +160,7 @@ class RowMatcher {
     // requested together, so that the memory reads of all positions overlap.
     void readSteps(std::uint32_t r, std::vector<DartID>& steps, std::size_t hookCount) const {
         for (std::size_t i = 0; i < hookCount; ++i) {
-            const DartID d = rows_.left[r * plan_.leftSize + plan_.hooks[i]];
+            const DartID d = rows_.leftDart(r, plan_.hooks[i]);
             for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
                 const int e = plan_.hookDim(i, k);
                 const DartID y = e == -1 ? kNoLink : neighbour(darts_[d], e);
@@ -196,11 +194,11 @@ class RowMatcher {
 
     // True when row r has a dart for every left node and a neighbour row at every position where
     // some right orbit needs one.
-    bool complete(std::uint32_t r) {
+    bool complete(std::uint32_t r) const {
         for (std::size_t v = 0; v < plan_.leftSize; ++v)
-            if (leftDart(r, v) == kNoLink) return false;
-        for (std::size_t j : needed_)
-            if (opp(r, j) == kNoLink) return false;
+            if (rows_.leftDart(r, v) == kNoLink) return false;
+        for (std::uint32_t j : plan_.neededPositions)
+            if (rows_.neighbourRow(r, j) == kNoLink) return false;
         return true;
     }
 
@@ -209,9 +207,8 @@ class RowMatcher {
     DartMap used_;
     RowTable rows_;
     std::vector<std::uint32_t> stack_;
-    std::size_t capacity_ = 0;        // rows the columns have room for
-    bool hasLeftLinks_ = false;       // without explicit left links, extend finds nothing
-    std::vector<std::size_t> needed_; // positions where some right orbit needs a neighbour row
+    std::size_t capacity_ = 0;  // rows the columns have room for
+    bool hasLeftLinks_ = false; // without explicit left links, extend finds nothing
     bool incomplete_ = false;
 };
 

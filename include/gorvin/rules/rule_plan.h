@@ -8,6 +8,7 @@
 #include "gorvin/core/types.h"
 #include "gorvin/rules/rule.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -35,12 +36,13 @@ struct RulePlan {
     std::size_t orbitLength = 0;      // n: the length of the first hook's orbit
     std::vector<int> hookOrbits;      // hooks.size() x n: the first n entries of each hook's orbit
     std::vector<Links> leftLinks;
-    std::vector<LinkStep> linkSteps;    // the link steps of every row, in order
-    std::vector<std::uint32_t> created; // right nodes without a left counterpart, ascending
-    std::vector<std::uint32_t> kept;    // right nodes with a left counterpart, ascending
-    std::vector<std::uint32_t> source;  // per right node: its left counterpart, or kNoLink
-    std::vector<std::uint32_t> deleted; // left nodes without a right counterpart, ascending
-    std::vector<bool> needsNeighbour;   // per position j: some right orbit has a dimension 0..3
+    std::vector<LinkStep> linkSteps;            // the link steps of every row, in order
+    std::vector<std::uint32_t> created;         // right nodes without a left counterpart, ascending
+    std::vector<std::uint32_t> kept;            // right nodes with a left counterpart, ascending
+    std::vector<std::uint32_t> source;          // per right node: its left counterpart, or kNoLink
+    std::vector<std::uint32_t> deleted;         // left nodes without a right counterpart, ascending
+    std::vector<std::uint32_t> neededPositions; // ascending positions j where some right orbit
+                                                // has a dimension 0..3: rows need a neighbour there
 
     int hookDim(std::size_t hook, std::size_t k) const {
         return hookOrbits[hook * orbitLength + k];
@@ -118,9 +120,10 @@ RulePlan makeRulePlan(const IRule<Expression>& rule, std::size_t hookColumns) {
     for (const auto& node : right)
         detail::checkOrbitLength(node.orbit, n);
     plan.linkSteps = detail::linkStepsOf(right, n);
-    plan.needsNeighbour.assign(n, false);
-    for (const LinkStep& step : plan.linkSteps)
-        if (step.position != kNoLink) plan.needsNeighbour[step.position] = true;
+    for (std::uint32_t j = 0; j < n; ++j)
+        if (std::any_of(plan.linkSteps.begin(), plan.linkSteps.end(),
+                        [j](const LinkStep& step) { return step.position == j; }))
+            plan.neededPositions.push_back(j);
     for (const auto& node : left)
         plan.leftLinks.push_back(node.links);
 
