@@ -1,6 +1,7 @@
 // The grid workload on Gorvin's kernel, instantiated in plain C++ with a trivial embedding policy.
 #include "harness.h"
 #include "plain_embedding.h"
+#include "triangulation_rule.h"
 
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/islet.h"
@@ -9,11 +10,9 @@
 #include "gorvin/geometry/extraction.h"
 #include "gorvin/rules/engine.h"
 #include "gorvin/rules/input_hooks.h"
-#include "gorvin/rules/rule.h"
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace {
@@ -22,28 +21,6 @@ using bench::PlainEmbedding;
 
 using Modeler = gorvin::IModeler<PlainEmbedding>;
 using GMap = gorvin::IGMap<PlainEmbedding>;
-
-// Rules of this benchmark carry no expressions.
-struct NoExpression {
-    std::vector<int> orbit;
-};
-using Rule = gorvin::IRule<NoExpression>;
-
-// Barycentric triangulation of every face of the surface reached from the hook: each dart keeps
-// its alpha0 and alpha2 and gains a dart on the new edge to the centre (b) and one at the centre
-// (c).
-std::shared_ptr<Rule> triangulation() {
-    auto rule = std::make_shared<Rule>("triangulate");
-    const gorvin::RuleNodeMultiplicity one;
-    rule->makeLeftNode("a", {0, 1, 2}, true, one);
-    rule->makeRightNode("a", {0, -1, 2}, {}, one);
-    rule->makeRightNode("b", {-1, 2, -1}, {}, one);
-    rule->makeRightNode("c", {1, 2, -1}, {}, one);
-    rule->linkRightNodes(1, 0, 1);
-    rule->linkRightNodes(0, 1, 2);
-    rule->compile();
-    return rule;
-}
 
 // The number of components: the slots that are their own label.
 std::uint64_t componentsOf(const std::vector<gorvin::DartID>& labels) {
@@ -105,8 +82,8 @@ int main(int argc, char** argv) {
         bench::geometryChecksum<gorvin::CompactedGeometry>);
     report.measure("triangulation", [&] {
         const auto noEvaluation = [](const auto&, const auto&) { return PlainEmbedding::Value{}; };
-        gorvin::applyRule(modeler, gmapOwner, triangulation(), gorvin::AtomicInputHooks({0}),
-                          noEvaluation);
+        gorvin::applyRule(modeler, gmapOwner, bench::triangulation(false),
+                          gorvin::AtomicInputHooks({0}), noEvaluation);
         return gmap.size();
     });
     report.peakResident("peak", gmap.size());

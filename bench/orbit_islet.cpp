@@ -16,7 +16,6 @@
 #include <cstdlib>
 #include <memory>
 #include <numeric>
-#include <string>
 #include <vector>
 
 namespace {
