@@ -9,6 +9,7 @@ that is for (i, j) = (0, 2), (0, 3), (1, 3). Cells are counted as orbits of live
 from __future__ import annotations
 
 from dataclasses import dataclass
+from operator import itemgetter
 from typing import Dict, List, Set, Tuple
 
 import gorvinpy_bin
@@ -23,6 +24,7 @@ _CELL_ORBITS = {
 }
 
 Links = Dict[int, Tuple[int, ...]]
+_ALPHAS = itemgetter(0, 1, 2, 3)  # the four links of a dart record, as a tuple
 
 
 @dataclass(frozen=True)
@@ -63,7 +65,26 @@ def euler_characteristic(gmap: gorvinpy_bin.GMap3D) -> int:
 
 def involution_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
     """One message per live dart and dimension where alpha_i is not an involution."""
+    return _involution_errors(_links(gmap))
+
+
+def condition_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
+    """One message per live dart and pair (i, j), i + 2 <= j, where alpha_i alpha_j is not an involution."""
+    return _condition_errors(_links(gmap))
+
+
+def check_gmap(gmap: gorvinpy_bin.GMap3D) -> List[str]:
+    """Every fault of the two kinds above; an empty list for a sound G-map."""
     links = _links(gmap)
+    return _involution_errors(links) + _condition_errors(links)
+
+
+def is_gmap(gmap: gorvinpy_bin.GMap3D) -> bool:
+    """True when the G-map has no fault."""
+    return not check_gmap(gmap)
+
+
+def _involution_errors(links: Links) -> List[str]:
     errors = []
     for dart, alphas in sorted(links.items()):
         for dim, neighbour in enumerate(alphas):
@@ -76,9 +97,7 @@ def involution_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
     return errors
 
 
-def condition_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
-    """One message per live dart and pair (i, j), i + 2 <= j, where alpha_i alpha_j is not an involution."""
-    links = _links(gmap)
+def _condition_errors(links: Links) -> List[str]:
     errors = []
     for dart in sorted(links):
         for i, j in CONDITION_PAIRS:
@@ -88,19 +107,8 @@ def condition_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
     return errors
 
 
-def check_gmap(gmap: gorvinpy_bin.GMap3D) -> List[str]:
-    """Every fault of the two kinds above; an empty list for a sound G-map."""
-    return involution_errors(gmap) + condition_errors(gmap)
-
-
-def is_gmap(gmap: gorvinpy_bin.GMap3D) -> bool:
-    """True when the G-map has no fault."""
-    return not check_gmap(gmap)
-
-
 def _links(gmap: gorvinpy_bin.GMap3D) -> Links:
-    records = {dart: gmap[dart].dart() for dart in live_darts(gmap)}
-    return {dart: tuple(record[dim] for dim in range(4)) for dart, record in records.items()}
+    return {dart: _ALPHAS(gmap[dart].dart()) for dart in live_darts(gmap)}
 
 
 def _follow(links: Links, dart: int, path: Tuple[int, ...]):

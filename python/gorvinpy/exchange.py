@@ -9,14 +9,14 @@ the same way round, outwards for a closed surface.
 from __future__ import annotations
 
 from collections import deque
-from pathlib import Path
 from typing import Dict, List, Optional, Sequence
 
 import gorvinpy_bin
 
+from .checks import live_darts
 from .layout import polygon_layout
-from .meshio import PathLike, PolygonMesh, read_mesh, write_obj, write_ply
-from .positions import POSITION_NAME, position
+from .meshio import PathLike, PolygonMesh, by_suffix, read_mesh, write_obj, write_ply
+from .positions import position, set_position
 
 _WRITERS = {".obj": write_obj, ".ply": write_ply}
 _CONNECTED_PART = gorvinpy_bin.Islet([0, 1, 2, 3])
@@ -36,8 +36,7 @@ def add_mesh(
         for a, b in pairs:
             gmap.linkAlpha(dim, first + a, first + b)
     for dart, vertex in enumerate(layout.vertex):
-        x, y, z = points[vertex]
-        gmap.ebd123(first + dart)[POSITION_NAME] = (float(x), float(y), float(z))
+        set_position(gmap, first + dart, points[vertex])
     return range(first, first + len(layout))
 
 
@@ -70,18 +69,16 @@ def import_mesh(path: PathLike, gmap: Optional[gorvinpy_bin.GMap3D] = None) -> g
 
 def export_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike) -> PolygonMesh:
     """Writes a G-map with positions as .obj or .ply (by the suffix); returns the mesh written."""
-    suffix = Path(path).suffix.lower()
-    if suffix not in _WRITERS:
-        raise ValueError(f"{path}: unknown mesh format {suffix!r} (expected .obj or .ply)")
+    write = by_suffix(path, _WRITERS)
     mesh = to_mesh(gmap)
-    _WRITERS[suffix](path, mesh.points, mesh.faces)
+    write(path, mesh.points, mesh.faces)
     return mesh
 
 
 def _orientation(gmap: gorvinpy_bin.GMap3D) -> Dict[int, int]:
     """Splits the live darts in two sides: every alpha0, alpha1 or alpha2 link crosses sides."""
     side: Dict[int, int] = {}
-    for seed in sorted(gorvinpy_bin.Orbit([-42])(gmap, 0)):
+    for seed in sorted(live_darts(gmap)):
         if seed in side:
             continue
         side[seed] = 0

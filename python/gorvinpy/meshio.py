@@ -10,10 +10,11 @@ from __future__ import annotations
 import os
 from dataclasses import dataclass, field
 from pathlib import Path
-from typing import Callable, Dict, Iterable, Iterator, List, Sequence, Tuple, Union
+from typing import Callable, Dict, Iterable, Iterator, List, Mapping, Sequence, Tuple, TypeVar, Union
 
 Point = Tuple[float, float, float]
 PathLike = Union[str, "os.PathLike[str]"]
+_T = TypeVar("_T")
 
 # OBJ statements that carry no polygon geometry; they are read and ignored.
 _OBJ_IGNORED = frozenset(
@@ -42,11 +43,15 @@ class PolygonMesh:
 
 def read_mesh(path: PathLike) -> PolygonMesh:
     """Reads an .obj or .off file, chosen by the file's suffix."""
-    readers: Dict[str, Callable[[PathLike], PolygonMesh]] = {".obj": read_obj, ".off": read_off}
+    return by_suffix(path, _READERS)(path)
+
+
+def by_suffix(path: PathLike, table: Mapping[str, _T]) -> _T:
+    """The entry of table for the path's suffix (any case); a ValueError naming the known suffixes if none."""
     suffix = Path(path).suffix.lower()
-    if suffix not in readers:
-        raise ValueError(f"{path}: unknown mesh format {suffix!r} (expected .obj or .off)")
-    return readers[suffix](path)
+    if suffix not in table:
+        raise ValueError(f"{path}: unknown mesh format {suffix!r} (expected {' or '.join(table)})")
+    return table[suffix]
 
 
 def read_obj(path: PathLike) -> PolygonMesh:
@@ -98,6 +103,9 @@ def read_off(path: PathLike) -> PolygonMesh:
     return mesh
 
 
+_READERS: Dict[str, Callable[[PathLike], PolygonMesh]] = {".obj": read_obj, ".off": read_off}
+
+
 def write_obj(path: PathLike, points: Sequence[Sequence[float]], faces: Iterable[Sequence[int]]) -> None:
     """Writes points and faces (0-based indices) as a Wavefront OBJ file."""
     with open(path, "w", encoding="ascii") as out:
@@ -145,17 +153,19 @@ def _obj_statements(source: str) -> Iterator[Tuple[int, List[str]]]:
     start = 0
     for number, line in _text_lines(source):
         text = line.split("#", 1)[0].rstrip()
-        pending.append(text[:-1] if text.endswith("\\") else text)
+        continued = text.endswith("\\")
+        pending.append(text[:-1] if continued else text)
         start = start or number
-        if not text.endswith("\\"):
-            words = " ".join(pending).split()
-            if words:
-                yield start, words
+        if not continued:
+            yield from _statement(start, pending)
             pending, start = [], 0
-    if pending:
-        words = " ".join(pending).split()
-        if words:
-            yield start, words
+    yield from _statement(start, pending)
+
+
+def _statement(start: int, pieces: List[str]) -> Iterator[Tuple[int, List[str]]]:
+    words = " ".join(pieces).split()
+    if words:
+        yield start, words
 
 
 def _off_lines(source: str) -> Iterator[Tuple[int, List[str]]]:

@@ -22,7 +22,7 @@ from typing import Callable, Dict, Optional, Sequence, Tuple
 import gorvinpy_bin
 
 from .layout import polygon_layout
-from .positions import POSITION_NAME, Point, edge_midpoint, face_centre, offset, position
+from .positions import POSITION_NAME, Point, as_point, edge_midpoint, face_centre, offset, position
 
 CATEGORY = "gorvinpy"
 HOOK = "n0"
@@ -64,7 +64,7 @@ def triangulate(orbit: Sequence[int] = _CONNECTED_PART) -> gorvinpy_bin.Rule3D:
 
 def extrude(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
     """Turns the hook dart's face (free along alpha2) into the bottom of a prism with top face + vector."""
-    shift = _point(vector)
+    shift = as_point(vector)
 
     def raised(gmap: gorvinpy_bin.GMap3D, dart: int) -> Point:
         return offset(position(gmap, dart), shift)
@@ -103,7 +103,7 @@ def mesh(
     points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]], name: str = "mesh"
 ) -> gorvinpy_bin.Rule3D:
     """Builds a polygon mesh from nothing: faces list point indices and are sewn along shared edges."""
-    corners = [_point(point) for point in points]
+    corners = [as_point(point) for point in points]
     layout = polygon_layout(faces, len(corners))
     nodes = [_Node(f"d{dart}", {}, _constant(corners[vertex])) for dart, vertex in enumerate(layout.vertex)]
     links = [(dim, f"d{a}", f"d{b}") for dim, pairs in enumerate(layout.links) for a, b in pairs]
@@ -118,7 +118,7 @@ def polygon(points: Sequence[Sequence[float]]) -> gorvinpy_bin.Rule3D:
 def cube(size: float = 1.0, centre: Sequence[float] = (0.0, 0.0, 0.0)) -> gorvinpy_bin.Rule3D:
     """Builds the closed surface of an axis-aligned cube from nothing: 6 faces, 8 vertices, 48 darts."""
     half = size / 2.0
-    cx, cy, cz = _point(centre)
+    cx, cy, cz = as_point(centre)
     points = [
         (cx + sx * half, cy + sy * half, cz + sz * half) for sz in (-1, 1) for sy in (-1, 1) for sx in (-1, 1)
     ]
@@ -152,11 +152,6 @@ def _at_hook(point_of: Callable[[gorvinpy_bin.GMap3D, int], Point]) -> PositionR
 
 def _constant(point: Point) -> PositionRule:
     return lambda context: point
-
-
-def _point(values: Sequence[float]) -> Point:
-    x, y, z = values
-    return (float(x), float(y), float(z))
 
 
 def _require(orbit: Sequence[int], dims: set, operation: str) -> None:

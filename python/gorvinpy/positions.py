@@ -7,11 +7,11 @@ average over the darts of a face or an edge.
 
 from __future__ import annotations
 
-from typing import Iterable, Sequence, Tuple
+from typing import Iterable, Sequence
 
 import gorvinpy_bin
 
-Point = Tuple[float, float, float]
+from .meshio import Point
 
 POSITION_NAME = "position"
 VERTEX_ORBIT = (1, 2, 3)
@@ -36,8 +36,13 @@ def position(gmap: gorvinpy_bin.GMap3D, dart: int) -> Point:
 
 def set_position(gmap: gorvinpy_bin.GMap3D, dart: int, point: Sequence[float]) -> None:
     """Stores a position on a dart, in place in its slot dict (darts that share that dict see it too)."""
-    x, y, z = point
-    gmap.ebd123(dart)[POSITION_NAME] = (float(x), float(y), float(z))
+    gmap.ebd123(dart)[POSITION_NAME] = as_point(point)
+
+
+def as_point(values: Sequence[float]) -> Point:
+    """Three numbers as a tuple of floats."""
+    x, y, z = values
+    return (float(x), float(y), float(z))
 
 
 def mean(points: Iterable[Sequence[float]]) -> Point:

@@ -36,13 +36,14 @@ def render_png(
 
     mesh = to_mesh(gmap)
     polygons = [[mesh.points[index] for index in face] for face in mesh.faces]
+    light = _view_light(elevation, azimuth)
     figure = Figure(figsize=(pixels / 100, pixels / 100), dpi=100)
     FigureCanvasAgg(figure)
     axes = figure.add_subplot(projection="3d")
     axes.add_collection3d(
         Poly3DCollection(
             polygons,
-            facecolors=[_shade(polygon, elevation, azimuth) for polygon in polygons],
+            facecolors=[_shade(polygon, light) for polygon in polygons],
             edgecolors=(0.15, 0.15, 0.2),
             linewidths=0.6,
         )
@@ -69,9 +70,8 @@ def _frame(axes, points: Sequence[Point]) -> None:
     axes.set_box_aspect((1, 1, 1))
 
 
-def _shade(polygon: List[Point], elevation: float, azimuth: float) -> Tuple[float, float, float]:
+def _shade(polygon: List[Point], light: Point) -> Tuple[float, float, float]:
     normal = _newell_normal(polygon)
-    light = _view_light(elevation, azimuth)
     brightness = 0.35 + 0.65 * abs(sum(n * l for n, l in zip(normal, light)))
     return (_BASE_COLOUR[0] * brightness, _BASE_COLOUR[1] * brightness, _BASE_COLOUR[2] * brightness)
 
