@@ -1,5 +1,6 @@
 // The embedding descriptors EbdDart .. Ebd0123 (gorvin/core/embedding_descriptor.h), Ebd
 // (gorvin/core/user_embedding.h), and the embedding members of RawDart3D, Dart3D and GMap3D.
+#include "embedding_slots.h"
 #include "python_types.h"
 #include "registry.h"
 
@@ -8,6 +9,7 @@
 #include "gorvin/core/user_embedding.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,17 +19,6 @@ namespace gorvin::python {
 namespace {
 
 using EbdClass = py::class_<UserEbd>;
-
-// The digits of each slot's orbit, in the order the members are listed ("" is the dart itself).
-const char* const kSlotDigits[] = {"",   "0",  "1",  "2",   "3",   "01",  "02",  "03",
-                                   "12", "13", "23", "012", "013", "023", "123", "0123"};
-
-unsigned slotOf(const std::string& digits) {
-    unsigned slot = 0;
-    for (char digit : digits)
-        slot |= 1u << (digit - '0');
-    return slot;
-}
 
 // "0,1,2" for "012".
 std::string commaSeparated(const std::string& digits) {
@@ -51,11 +42,16 @@ py::object slotValue(GMap& gmap, DartID did, unsigned slot) {
     return gmap.embeddings().get(did, slot);
 }
 
-// The slot an orbit names; "Invalid orbit ID" when it names none.
-unsigned checkedSlot(const Orbit& orbit) {
-    const std::uint64_t slot = orbitMask(orbit.dims());
-    if (slot >= kSlots) throw std::runtime_error("Invalid orbit ID");
-    return static_cast<unsigned>(slot);
+// The slot an orbit bitmask names, or none when it is kSlots or more.
+std::optional<unsigned> slotOfMask(std::uint64_t mask) {
+    if (mask >= kSlots) return std::nullopt;
+    return static_cast<unsigned>(mask);
+}
+
+// The slot an orbit bitmask names; "Invalid orbit ID" when it names none.
+unsigned checkedSlot(std::uint64_t mask) {
+    if (const auto slot = slotOfMask(mask)) return *slot;
+    throw std::runtime_error("Invalid orbit ID");
 }
 
 // The value under `name` in a slot's dict, or None.
@@ -143,16 +139,14 @@ void bindRawDartEmbeddings(py::module_& m) {
 void bindDartEmbeddings(py::module_& m) {
     auto cls = classOf<DartClass>(m, "Dart3D");
     auto get = [](const Dart& self, const UserEbd& ebd) -> py::object {
-        const std::uint64_t slot = ebd.slot();
-        if (slot >= kSlots) return py::none();
-        return valueUnder(slotValue(*self.gmap(), self.dartid, static_cast<unsigned>(slot)),
-                          ebd.name);
+        const auto slot = slotOfMask(ebd.slot());
+        if (!slot) return py::none();
+        return valueUnder(slotValue(*self.gmap(), self.dartid, *slot), ebd.name);
     };
     auto set = [](const Dart& self, const UserEbd& ebd, py::object value) {
-        const std::uint64_t slot = ebd.slot();
-        if (slot >= kSlots) return;
-        slotValue(*self.gmap(), self.dartid, static_cast<unsigned>(slot))[py::str(ebd.name)] =
-            value;
+        const auto slot = slotOfMask(ebd.slot());
+        if (!slot) return;
+        slotValue(*self.gmap(), self.dartid, *slot)[py::str(ebd.name)] = value;
     };
     const char* getDoc = "Returns the ebd of the dart for a given user ebd";
     const char* setDoc = "Sets the ebd of the dart for a given user ebd";
@@ -175,13 +169,13 @@ void bindGMapEmbeddings(py::module_& m) {
     cls.def(
         "e",
         [](GMap& self, DartID did, const Orbit& orbit) {
-            return slotValue(self, did, checkedSlot(orbit));
+            return slotValue(self, did, checkedSlot(orbitMask(orbit.dims())));
         },
         py::arg("did"), py::arg("orbit"), "returns the e of the dart id for an orbit");
     cls.def(
         "e",
         [](GMap& self, DartID did, const UserEbd& uebd) {
-            return valueUnder(slotValue(self, did, checkedSlot(uebd.orbit)), uebd.name);
+            return valueUnder(slotValue(self, did, checkedSlot(uebd.slot())), uebd.name);
         },
         py::arg("did"), py::arg("uebd"), "returns the e of the dart id for a user embedding");
     bindSlotMembers(

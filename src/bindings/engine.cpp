@@ -1,4 +1,5 @@
 // GMap3D.apply and applyRule (gorvin/rules/engine.h).
+#include "embedding_slots.h"
 #include "python_rules.h"
 #include "registry.h"
 
@@ -57,17 +58,10 @@ AtomicInputHooks hooksFromNames(const Rule& rule, const py::dict& names) {
     return AtomicInputHooks(std::move(darts));
 }
 
-// "<", each dimension and a blank, ">", then " -> oid=" and the orbit bitmask.
+// "<", each dimension and a blank, ">", then " -> oid=" and the orbit bitmask, slot by slot.
 void printOrbitLines() {
-    static const std::vector<std::vector<int>> orbits = {
-        {},     {0},    {1},    {2},       {3},       {0, 1},    {0, 2},    {0, 3},
-        {1, 2}, {1, 3}, {2, 3}, {0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}, {0, 1, 2, 3}};
-    for (const auto& orbit : orbits) {
-        std::cout << '<';
-        for (int d : orbit)
-            std::cout << d << ' ';
-        std::cout << "> -> oid=" << orbitMask(orbit) << '\n';
-    }
+    for (const char* digits : kSlotDigits)
+        std::cout << dimensionText(slotDims(digits)) << " -> oid=" << slotOf(digits) << '\n';
     std::cout.flush();
 }
 

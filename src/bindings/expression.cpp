@@ -1,11 +1,11 @@
 // Expression3D, the sixteen per-orbit expression classes, AllExpressions3D, and the evaluation of
 // an expression group (gorvin/rules/expression_group.h).
+#include "embedding_slots.h"
 #include "python_rules.h"
 #include "registry.h"
 
 #include "gorvin/core/orbit.h"
 
-#include <array>
 #include <cstddef>
 #include <iostream>
 #include <mutex>
@@ -20,30 +20,20 @@ namespace {
 using ExpressionClass = py::class_<Expression3D>;
 using ExpressionTableClass = py::class_<ExpressionTable>;
 
-// The per-orbit classes, in registration order: the orbit bitmask each one fixes, and its name.
-constexpr std::array<std::uint64_t, kSlots> kHelperMasks{0, 1,  2,  4, 8,  3,  5,  9,
-                                                         6, 10, 12, 7, 11, 13, 14, 15};
-constexpr std::array<const char*, kSlots> kHelperNames{
-    "Expr3DEbdDart", "Expr3DEbd0",   "Expr3DEbd1",   "Expr3DEbd2",   "Expr3DEbd3",  "Expr3DEbd01",
-    "Expr3DEbd02",   "Expr3DEbd03",  "Expr3DEbd12",  "Expr3DEbd13",  "Expr3DEbd23", "Expr3DEbd012",
-    "Expr3DEbd013",  "Expr3DEbd023", "Expr3DEbd123", "Expr3DEbd0123"};
-
 // The C++ type behind per-orbit class number I.
 template <std::size_t I> struct Expr3DHelper : Expression3D {};
 
-// The dimensions of an orbit bitmask, ascending.
-std::vector<int> dimsOf(std::uint64_t mask) {
-    std::vector<int> dims;
-    for (int d = 0; d <= static_cast<int>(kDimension); ++d)
-        if (mask & (1u << d)) dims.push_back(d);
-    return dims;
+// "Expr3DEbd" and the slot's digits, "Dart" for the dart itself.
+std::string helperName(const char* digits) {
+    return std::string("Expr3DEbd") + (*digits != '\0' ? digits : "Dart");
 }
 
 template <std::size_t I> void bindHelper(py::module_& m) {
     using Helper = Expr3DHelper<I>;
-    py::class_<Helper, Expression3D> cls(m, kHelperNames[I], "expression for a specific orbit.");
+    py::class_<Helper, Expression3D> cls(m, helperName(kSlotDigits[I]).c_str(),
+                                         "expression for a specific orbit.");
     cls.def(py::init([](std::string name, py::function fct) {
-                return Helper{{std::move(name), dimsOf(kHelperMasks[I]), std::move(fct)}};
+                return Helper{{std::move(name), slotDims(kSlotDigits[I]), std::move(fct)}};
             }),
             py::arg("name"), py::arg("fct"),
             "creates an expression with an ebdname and a function");
@@ -119,8 +109,7 @@ void bindExpression(py::module_& m) {
         return Expression3D{std::move(name), std::move(orbit), std::move(fct)};
     }));
     cls.def_property_readonly("name", [](const Expression3D& self) { return self.name; });
-    cls.def_property_readonly("orbit",
-                              [](const Expression3D& self) { return Orbit(self.orbit); });
+    cls.def_property_readonly("orbit", [](const Expression3D& self) { return Orbit(self.orbit); });
 }
 
 void bindExpressionHelpers(py::module_& m) {

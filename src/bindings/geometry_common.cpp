@@ -34,14 +34,9 @@ py::array asArray(py::handle value, py::dtype type) {
     return py::reinterpret_steal<py::array>(array);
 }
 
-bool hasType(const py::array& array, const py::dtype& type) {
-    return NumPy::get().PyArray_EquivTypes_(array.dtype().ptr(), type.ptr());
-}
-
-// Rows of `columns` float32 values.
+// Rows of `columns` values (asArray made them float32).
 void requireRows(const py::array& array, py::ssize_t columns, const char* message) {
-    if (array.ndim() != 2 || array.shape(1) != columns || !hasType(array, py::dtype::of<float>()))
-        throw std::runtime_error(message);
+    if (array.ndim() != 2 || array.shape(1) != columns) throw std::runtime_error(message);
 }
 
 float* floats(py::array& array) {
@@ -59,7 +54,7 @@ GeometryCommon fromArrays(const py::dict& ebds) {
     requireRows(normals, 3, "Normals array must be of shape (n, 3) and dtype float32");
     requireRows(texcoords, 2, "Texcoords array must be of shape (n, 2) and dtype float32");
     requireRows(colors, 4, "Colors array must be of shape (n, 4) and dtype float32");
-    if (orient.ndim() != 1 || !hasType(orient, py::dtype::of<bool>()))
+    if (orient.ndim() != 1)
         throw std::runtime_error("Orient array must be of shape (n,) and dtype bool");
 
     const py::ssize_t n = positions.shape(0);
