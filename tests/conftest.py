@@ -33,12 +33,17 @@ def square_face(gmap, first=0):
     return list(range(first, first + 8))
 
 
-DELETED = 4294967295
+DELETED = 4294967295  # the id of a deleted slot, and a missing link
+UNKNOWN = "Caught an unknown exception!"
+# The sixteen orbit slots as the module names them (EbdDart, Ebd0, .., Ebd0123).
+ORBIT_SUFFIXES = [
+    "Dart", "0", "1", "2", "3", "01", "02", "03", "12", "13", "23", "012", "013", "023", "123", "0123",
+]
 
 
 def kernel_error():
     """Kernel exceptions carry no message; Python sees this RuntimeError."""
-    return pytest.raises(RuntimeError, match=r"^Caught an unknown exception!$")
+    return pytest.raises(RuntimeError, match=f"^{UNKNOWN}$")
 
 
 def snapshot(gmap):

@@ -2,10 +2,10 @@
 [id, alpha0..alpha3] slots and, beside it, sixteen embedding values per slot. A value stands for
 one dict by identity; it is bound to the real dict the first time that dict is read."""
 import reference_walks as walks
+from conftest import DELETED, UNKNOWN
 
-DELETED = NO_LINK = 0xFFFFFFFF
+NO_LINK = DELETED
 SLOTS = 16
-KERNEL = "Caught an unknown exception!"
 
 
 class Refused(Exception):
@@ -17,7 +17,7 @@ class Refused(Exception):
 
 
 def kernel_error():
-    return Refused(RuntimeError, KERNEL)
+    return Refused(RuntimeError, UNKNOWN)
 
 
 def index_error():
@@ -33,6 +33,19 @@ def orbit_mask(dims):
     for d in dims:
         mask |= 1 << (d & 31)
     return mask
+
+
+def neighbour_of(record, d):
+    """The link of a slot record [id, alpha0..alpha3] in dimension d; the id itself outside 0..3."""
+    return record[1 + d] if 0 <= d <= 3 else record[0]
+
+
+def walked(walk, *args):
+    """A reference walk, its missing slot turned into the kernel error."""
+    try:
+        return walk(*args)
+    except walks.Unexistent:
+        raise kernel_error() from None
 
 
 def slot_dims(slot):
@@ -103,8 +116,7 @@ class MGMap:
         return self.slots[i]
 
     def neighbour(self, x, d):
-        slot = self.slot(x)
-        return slot[1 + d] if d <= 3 else slot[0]
+        return neighbour_of(self.slot(x), d)
 
     def handle(self, dart):
         return MHandle(self.modeler, self.gid, dart)
@@ -172,23 +184,14 @@ class MGMap:
         return [(s[0], s[1:]) for s in self.slots]
 
     def orbit(self, dims, start):
-        try:
-            return walks.orbit(self.walk_table(), dims, start)
-        except walks.Unexistent:
-            raise kernel_error() from None
+        return walked(walks.orbit, self.walk_table(), dims, start)
 
     def sub_orbit(self, dims, sub, start):
-        try:
-            return walks.sub_orbit(self.walk_table(), dims, sub, start)
-        except walks.Unexistent:
-            raise kernel_error() from None
+        return walked(walks.sub_orbit, self.walk_table(), dims, sub, start)
 
     def islet(self, dims, labels=None):
         table = self.walk_table()
-        try:
-            return walks.islet(table, dims, range(len(table)) if labels is None else labels)
-        except walks.Unexistent:
-            raise kernel_error() from None
+        return walked(walks.islet, table, dims, range(len(table)) if labels is None else labels)
 
     def extraction(self):
         alpha = [s[1:] for s in self.slots]
@@ -239,7 +242,7 @@ class MHandle:
 
     def is_free(self, d):
         slot = self.gmap().slot(self.dartid)
-        return (slot[1 + d] if d <= 3 else slot[0]) == slot[0]
+        return neighbour_of(slot, d) == slot[0]
 
     def link(self, d, other):
         if d <= 3:
@@ -261,8 +264,7 @@ class MRaw:
         return MRaw(self.owner, self.slot_id, list(self.record()))
 
     def neighbour(self, d):
-        record = self.record()
-        return record[1 + d] if d <= 3 else record[0]
+        return neighbour_of(self.record(), d)
 
     def value(self, slot):
         return self.owner.value(self.record()[0], slot)

@@ -1,6 +1,6 @@
 """The rule engine transcribed step by step onto the plain models: the checks made before any
 change, the rows found from the hooks, new darts, expressions, links, values and deletion."""
-from gmap_model import NO_LINK, Refused, Value, kernel_error
+from gmap_model import NO_LINK, Value, kernel_error, neighbour_of
 
 NOT_ENOUGH_HOOKS = "ERROR NOT ENOUGH HOOKS!!\n"
 NOT_ISOMORPH = "ERROR NOT ISOMORPH HOOKS!!\n"
@@ -53,8 +53,7 @@ class RowMatcher:
         e = self.plan.rule.left[self.plan.hooks[i]].orbit[k]
         if d == NO_LINK or e == -1:
             return NO_LINK
-        slot = self.gmap.slots[d]
-        return slot[1 + e] if 0 <= e <= 3 else slot[0]
+        return neighbour_of(self.gmap.slots[d], e)
 
     def extend(self, row):
         stack = list(self.plan.hooks)
@@ -118,7 +117,7 @@ class RowMatcher:
                             r.opp[k] = number
                 else:
                     self.messages.append(NOT_ISOMORPH)
-                    raise Refused(RuntimeError, "Caught an unknown exception!")
+                    raise kernel_error()
 
 
 def apply(gmap, rule, hook_darts, evaluate, messages):

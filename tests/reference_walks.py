@@ -1,9 +1,8 @@
 """Plain transcriptions of the orbit walk and the label sweeps, to check the module against."""
-import random
 
 import pytest
 
-DELETED = 0xFFFFFFFF
+from conftest import DELETED, UNKNOWN
 
 
 class Unexistent(Exception):
@@ -16,7 +15,7 @@ def assert_agrees(ours, theirs):
     try:
         expected = theirs()
     except Unexistent:
-        with pytest.raises(RuntimeError, match="Caught an unknown exception!"):
+        with pytest.raises(RuntimeError, match=UNKNOWN):
             ours()
     else:
         assert ours() == expected

@@ -1,10 +1,9 @@
 import pytest
 
 import gorvinpy_bin as gorvin
+from conftest import ORBIT_SUFFIXES, UNKNOWN
 
-UNKNOWN = "Caught an unknown exception!"
-DIGITS = ["", "0", "1", "2", "3", "01", "02", "03", "12", "13", "23",
-          "012", "013", "023", "123", "0123"]
+DIGITS = ["" if suffix == "Dart" else suffix for suffix in ORBIT_SUFFIXES]
 
 
 def dims(digits):

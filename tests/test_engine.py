@@ -4,11 +4,9 @@ import sys
 import pytest
 
 import gorvinpy_bin as gorvin
+from conftest import DELETED as NO
 from conftest import square_face
 from engine_rules import counts, is_involution, links, make_rule, triangulation
-
-NO = 4294967295
-
 
 def alpha(gmap, i, d):
     return gmap.a(i, d).id

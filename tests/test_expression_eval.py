@@ -4,8 +4,7 @@ import time
 import pytest
 
 import gorvinpy_bin as gorvin
-
-ERROR_LINE = "[ERROR] Exception occurred while evaluating expressions: "
+from reference_engine import EXPRESSION_ERROR as ERROR_LINE
 
 
 @pytest.fixture

@@ -3,11 +3,8 @@ import random
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import square_face
+from conftest import DELETED, square_face
 from reference_walks import reference_compacted, reference_faces
-
-DELETED = 4294967295
-
 
 # Random maps
 

@@ -1,8 +1,7 @@
 import pytest
 
 import gorvinpy_bin as gorvin
-
-NO_LINK = 4294967295
+from conftest import DELETED as NO_LINK
 
 
 def rule_with(*nodes):

@@ -4,8 +4,7 @@ import pytest
 
 import gorvinpy_bin as gorvin
 import reference_walks as ref
-
-UNKNOWN = "Caught an unknown exception!"
+from conftest import UNKNOWN
 
 
 @pytest.fixture

@@ -9,15 +9,14 @@ import textwrap
 import pytest
 
 import gorvinpy_bin as gorvin
+from conftest import ORBIT_SUFFIXES
+from signatures import split_top_level
 
 MAIN_CLASSES = [
     "Orbit", "Islet", "InputHooks", "RawDart3D", "Dart3D", "GMapDart3DIterator", "GMap3D",
     "Modeler3D", "Context3D", "RuleNodeMultiplicity", "RuleNodeLeft3D", "RuleNodeRight3D",
     "RuleResult", "Ebd", "Expression3D", "Rule3D", "RowPattern3D", "AllExpressions3D",
     "GeometryCommon",
-]
-ORBIT_SUFFIXES = [
-    "Dart", "0", "1", "2", "3", "01", "02", "03", "12", "13", "23", "012", "013", "023", "123", "0123",
 ]
 EBD_CLASSES = ["Ebd" + suffix for suffix in ORBIT_SUFFIXES]
 EXPR_CLASSES = ["Expr3DEbd" + suffix for suffix in ORBIT_SUFFIXES]
@@ -295,27 +294,6 @@ CLASS_MEMBERS = {
 }
 # What pybind11 itself puts in every class dict (the constructors are checked on their own).
 BINDING_INTERNALS = {"__init__", "__doc__", "__module__", "_pybind11_conduit_v1_", "__hash__"}
-
-
-def split_top_level(text):
-    parts, depth, quote, current = [], 0, None, ""
-    for char in text:
-        if quote:
-            quote = None if char == quote else quote
-        elif char in "'\"":
-            quote = char
-        elif char in "[(":
-            depth += 1
-        elif char in "])":
-            depth -= 1
-        elif char == "," and depth == 0:
-            parts.append(current.strip())
-            current = ""
-            continue
-        current += char
-    if current.strip():
-        parts.append(current.strip())
-    return parts
 
 
 def short_type(text):

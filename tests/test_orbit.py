@@ -5,9 +5,7 @@ import pytest
 
 import gorvinpy_bin as gorvin
 import reference_walks as ref
-from conftest import square_face
-
-UNKNOWN = "Caught an unknown exception!"
+from conftest import UNKNOWN, square_face
 
 
 def test_value_members():

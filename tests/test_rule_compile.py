@@ -1,8 +1,8 @@
 import pytest
 
 import gorvinpy_bin as gorvin
-
-NO_LINK = 4294967295
+from conftest import DELETED as NO_LINK
+from conftest import UNKNOWN
 
 
 def make_rule(left, right):
@@ -47,7 +47,7 @@ def test_compile_twice_keeps_tables_and_freezes_nodes():
     before = tables(rule)
     rule.compile()
     assert tables(rule) == before
-    with pytest.raises(RuntimeError, match="Caught an unknown exception!"):
+    with pytest.raises(RuntimeError, match=UNKNOWN):
         rule.make_leftnode("c", [])
     assert rule.leftsize == 2 and tables(rule) == before
 

@@ -4,9 +4,8 @@ import numpy as np
 import pytest
 
 import gorvinpy_bin as gorvin
-
-NO_LINK = 4294967295
-UNKNOWN = "Caught an unknown exception!"
+from conftest import DELETED as NO_LINK
+from conftest import UNKNOWN
 
 
 def left_rule(*names, hooks=()):

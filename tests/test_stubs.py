@@ -9,6 +9,7 @@ from pathlib import Path
 import pytest
 
 import gorvinpy_bin
+from signatures import split_top_level
 
 ROOT = Path(__file__).resolve().parents[1]
 STUBS = ROOT / "python" / "gorvinpy_bin.pyi"
@@ -60,23 +61,10 @@ def runtime_signatures(obj, name):
     for line in (obj.__doc__ or "").splitlines():
         match = SIGNATURE.match(line.strip())
         if match and match.group(1) == name:
-            parameters = [p.strip() for p in _split_top_level(match.group(2)) if p.strip()]
+            parameters = [p for p in split_top_level(match.group(2)) if p]
             rows = [(p.split(":")[0].strip(), "=" in p) for p in parameters]
             found.append([row for row in rows if row[0] != "self"])
     return found
-
-
-def _split_top_level(text):
-    depth, start, parts = 0, 0, []
-    for i, char in enumerate(text):
-        if char in "[(":
-            depth += 1
-        elif char in "])":
-            depth -= 1
-        elif char == "," and depth == 0:
-            parts.append(text[start:i])
-            start = i + 1
-    return parts + [text[start:]]
 
 
 def matches(stub, runtime):

@@ -6,21 +6,7 @@ import pytest
 import gorvinpy_bin as gorvin
 import reference_walks as ref
 from conftest import square_face
-
-
-def grid(gmap, k):
-    """k x k square faces sewn by alpha2 to the faces on the right and above."""
-    for f in range(k * k):
-        square_face(gmap, 8 * f)
-    for j in range(k):
-        for i in range(k):
-            f = 8 * (j * k + i)
-            if i + 1 < k:
-                gmap.linkAlpha(2, f + 2, f + 15)
-                gmap.linkAlpha(2, f + 3, f + 14)
-            if j + 1 < k:
-                gmap.linkAlpha(2, f + 4, f + 8 * k + 1)
-                gmap.linkAlpha(2, f + 5, f + 8 * k)
+from engine_rules import square_grid
 
 
 def open_face(gmap):
@@ -40,12 +26,12 @@ def face_with_deleted_dart(gmap):
 
 
 def grid_linked_one_way(gmap):
-    grid(gmap, 3)
+    square_grid(gmap, 3)
     gmap.get(20).dart()[2] = 41
 
 
 @pytest.mark.parametrize(
-    "shape", [lambda g: grid(g, 3), open_face, face_linked_one_way, face_with_deleted_dart,
+    "shape", [lambda g: square_grid(g, 3), open_face, face_linked_one_way, face_with_deleted_dart,
               grid_linked_one_way])
 @pytest.mark.parametrize("dims", [[0, 1], [1, 0, 1], [0], [2, 7], [0, 1, 2], [1, 2, 3], [3]])
 def test_orbits_and_islets_match_the_sweeps(gmap, shape, dims):
@@ -59,7 +45,7 @@ def test_orbits_and_islets_match_the_sweeps(gmap, shape, dims):
 
 
 def test_a_walk_past_its_reservation_size_lists_every_dart_once(gmap):
-    grid(gmap, 91)  # 66 248 darts: the walk outgrows 65 536 and reserves the table's bound
+    square_grid(gmap, 91)  # 66 248 darts: the walk outgrows 65 536 and reserves the table's bound
     n = len(gmap)
     assert gorvin.Orbit([0, 1, 2])(gmap, 5) == set(range(n))
     assert gorvin.Orbit([2, 0, 1]).sub([0, 1], gmap, 5) == set(range(0, n, 8))
