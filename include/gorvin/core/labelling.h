@@ -124,12 +124,10 @@ void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
 // positions 0..n-1. Symmetric edges take one union-find pass in position order, in which a
 // label doubles as the parent link: a set's root is its smallest position and every link points
 // to a smaller position, so a last ascending pass finishes every label from an earlier one.
-// Nothing is allocated beyond the result. `symmetric`, when given, tells which pass ran.
+// Nothing is allocated beyond the result.
 template <class Neighbour>
 std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
-                                               const Neighbour& neighbour,
-                                               bool* symmetric = nullptr) {
-    if (symmetric) *symmetric = true;
+                                               const Neighbour& neighbour) {
     std::vector<DartID> labels;
     labels.reserve(n);
     prefaultPages(labels.data(), std::size_t{n} * sizeof(DartID));
@@ -140,7 +138,6 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
             const std::uint32_t j = neighbour(i, k);
             if (j == kNoPosition || j == i) continue;
             if (neighbour(j, k) != i) { // not symmetric: every component is found anew
-                if (symmetric) *symmetric = false;
                 std::iota(labels.begin(), labels.end(), DartID{0});
                 detail::componentLabels(labels, degree, neighbour);
                 return labels;

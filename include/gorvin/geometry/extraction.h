@@ -8,8 +8,9 @@
 #include "gorvin/core/labelling.h"
 #include "gorvin/core/types.h"
 
+#include <algorithm>
 #include <array>
-#include <cstdint>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -60,19 +61,49 @@ inline void numberCells(const DartTable& darts, Cells& cells) {
     }
 }
 
-// A dart's representative is the smallest live id it reaches over dims (on involutions, the
-// smallest of its component), and a representative is its own label.
+// Links that are involutions: union-find with each tree hung from its smallest id, so a parent
+// is always below its child. Gives up, returning false, at a link that its target does not
+// return, since cells are then what the links reach rather than what they join.
+template <std::size_t K>
+bool joinCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& cells) {
+    std::vector<DartID>& parent = cells.cellOf;
+    parent.resize(darts.size());
+    std::iota(parent.begin(), parent.end(), DartID{0});
+    for (DartID i = 0; i < darts.size(); ++i) {
+        if (!darts[i].exists()) continue;
+        for (Dim d : dims) {
+            const DartID j = liveNeighbour(darts, i, d);
+            if (liveNeighbour(darts, j, d) != i) return false;
+            if (j <= i) continue;
+            const DartID a = findRoot(parent, i), b = findRoot(parent, j);
+            parent[std::max(a, b)] = std::min(a, b);
+        }
+    }
+    numberCells(darts, cells);
+    return true;
+}
+
+// Any links: a dart's representative is the smallest live id it reaches (the fixed point of
+// repeated label sweeps), and a representative is its own label.
+template <std::size_t K>
+void reachCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& cells) {
+    std::vector<DartID>& labels = cells.cellOf;
+    labels.resize(darts.size());
+    std::iota(labels.begin(), labels.end(), DartID{0});
+    minimumReachableLabels(labels, K, [&](std::uint32_t i, unsigned k) {
+        if (!darts[i].exists()) return kNoPosition;
+        const DartID j = liveNeighbour(darts, i, dims[k]);
+        return j == i ? kNoPosition : j;
+    });
+    numberCells(darts, cells);
+}
+
 template <std::size_t K> Cells cells(const DartTable& darts, const std::array<Dim, K>& dims) {
     Cells result;
-    result.cellOf = smallestReachablePositions(
-        static_cast<std::uint32_t>(darts.size()), K,
-        [&](std::uint32_t i, unsigned k) {
-            if (!darts[i].exists()) return kNoPosition;
-            const DartID j = liveNeighbour(darts, i, dims[k]);
-            return j == i ? kNoPosition : j;
-        },
-        &result.involutive);
-    numberCells(darts, result);
+    if (!joinCells(darts, dims, result)) {
+        result.involutive = false;
+        reachCells(darts, dims, result);
+    }
     return result;
 }
 
