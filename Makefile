@@ -6,11 +6,17 @@ venv:
 example: venv
 	.venv/bin/python examples/main.py
 
-test: venv
+# The tests also use two Debian packages, installed when missing (as root): ccache and geomview.
+test:
+	bash scripts/system-packages.sh
+	bash scripts/venv.sh
 	bash scripts/test-support.sh
+	.venv/bin/ctest --test-dir build/test-support --output-on-failure
 	PYTHONPATH=build/test-support .venv/bin/python -m pytest -q
 
-test-sanitized: venv
+test-sanitized:
+	bash scripts/system-packages.sh
+	bash scripts/venv.sh
 	bash scripts/test-sanitized.sh
 
 # Not part of the tests: installs the peer library (apt-get, root) and runs the benchmarks.

@@ -1,12 +1,12 @@
 // The grid workload on Gorvin's kernel, instantiated in plain C++ with a trivial embedding policy.
 #include "harness.h"
-#include "plain_embedding.h"
 #include "triangulation_rule.h"
 
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/islet.h"
 #include "gorvin/core/modeler.h"
 #include "gorvin/core/orbit.h"
+#include "gorvin/core/plain_embedding.h"
 #include "gorvin/geometry/extraction.h"
 #include "gorvin/rules/engine.h"
 #include "gorvin/rules/input_hooks.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-using bench::PlainEmbedding;
+using gorvin::PlainEmbedding;
 
 using Modeler = gorvin::IModeler<PlainEmbedding>;
 using GMap = gorvin::IGMap<PlainEmbedding>;

@@ -4,11 +4,12 @@
 //   cmake -S bench -B build/bench && cmake --build build/bench --target orbit_islet
 //   build/bench/orbit_islet [k = 1000] [n = 1000000] [sweep chain = 10000]
 #include "harness.h"
-#include "plain_embedding.h"
 
 #include "gorvin/core/islet.h"
 #include "gorvin/core/modeler.h"
+#include "gorvin/core/neighbour.h"
 #include "gorvin/core/orbit.h"
+#include "gorvin/core/plain_embedding.h"
 #include "gorvin/core/suborbit.h"
 
 #include <chrono>
@@ -20,8 +21,8 @@
 
 namespace {
 
-using Modeler = gorvin::IModeler<bench::PlainEmbedding>;
-using GMap = gorvin::IGMap<bench::PlainEmbedding>;
+using Modeler = gorvin::IModeler<gorvin::PlainEmbedding>;
+using GMap = gorvin::IGMap<gorvin::PlainEmbedding>;
 using gorvin::DartID;
 
 template <class Work> void timed(const char* what, Work work) {
@@ -43,7 +44,7 @@ void buildChain(GMap& gmap, DartID n, bool oneWay) {
     for (DartID step = 0; step + 1 < n; ++step) {
         const DartID a = step == 0 ? 0 : n - step, b = n - step - 1;
         if (oneWay)
-            gmap.dart(a).alpha[step % 2] = b;
+            gmap.setLink(a, step % 2, b);
         else
             gmap.linkAlpha(step % 2, a, b);
     }
@@ -60,7 +61,7 @@ std::size_t sweptIslet(const GMap& gmap, const std::vector<int>& dims) {
         for (DartID i = 0; i < labels.size(); ++i) {
             const DartID low = labels[i];
             for (int d : dims) {
-                const DartID y = gorvin::walkNeighbour(gmap.darts(), i, d);
+                const DartID y = gorvin::neighbour(gmap.darts(), i, d);
                 if (y < labels.size() && labels[y] < low) {
                     labels[i] = labels[y];
                     changed = true;

@@ -6,6 +6,7 @@ import sys
 import time
 
 import gorvin_bench_floor
+
 import gorvinpy_bin as g
 from grid import grid, grid_links, link_grid, triangulation_rule
 from table import print_table

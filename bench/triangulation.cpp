@@ -4,11 +4,11 @@
 // Built with the other benchmark programs (bench/CMakeLists.txt); run: build/bench/triangulation
 // 100 300 1000
 #include "harness.h"
-#include "plain_embedding.h"
 #include "triangulation_rule.h"
 
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/modeler.h"
+#include "gorvin/core/plain_embedding.h"
 #include "gorvin/rules/engine.h"
 
 #include <algorithm>
@@ -22,21 +22,16 @@ using namespace gorvin;
 using bench::Expression;
 using bench::triangulation;
 
-using Modeler = IModeler<bench::PlainEmbedding>;
-using GMap = IGMap<bench::PlainEmbedding>;
+using Modeler = IModeler<gorvin::PlainEmbedding>;
+using GMap = IGMap<gorvin::PlainEmbedding>;
 
-// The grid of harness.h, its links written straight into the table.
 void buildGrid(GMap& gmap, DartID k) {
     gmap.makeDarts(bench::gridDarts(k));
-    auto& darts = gmap.darts();
-    bench::forEachGridLink(k, [&](unsigned d, DartID a, DartID b) {
-        darts[a].alpha[d] = b;
-        darts[b].alpha[d] = a;
-    });
+    bench::forEachGridLink(k, [&](unsigned d, DartID a, DartID b) { gmap.linkSlots(d, a, b); });
 }
 
 std::shared_ptr<int> trivialValue(const ExprsOrbit<Expression>&,
-                                  const ExprContext<bench::PlainEmbedding, Expression>& context) {
+                                  const ExprContext<gorvin::PlainEmbedding, Expression>& context) {
     return std::make_shared<int>(static_cast<int>(context.rowid));
 }
 

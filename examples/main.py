@@ -8,9 +8,8 @@ import sys
 import time
 from pathlib import Path
 
-import gorvinpy_bin as gorvin
-
 import gorvinpy
+import gorvinpy_bin as gorvin
 
 
 def report(step, gmap):

@@ -7,9 +7,11 @@ set -eu
 cd "$(dirname "$0")/.."
 python=.venv/bin/python
 export PATH="$PWD/.venv/bin:$PATH"
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGORVIN_SANITIZE=ON \
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGORVIN_SANITIZE=ON ${CMAKE_ARGS:-} \
   -DPython_EXECUTABLE="$PWD/$python" -Dpybind11_DIR="$("$python" -m pybind11 --cmakedir)" >/dev/null
 cmake --build build/sanitize -j2
+# The kernel tests carry the sanitizers themselves and need no preloading.
+ctest --test-dir build/sanitize --output-on-failure
 # libstdc++ is preloaded too, or the sanitizer runtime cannot intercept C++ throws.
 export LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libstdc++.so)"
 # Reports go to files, since pytest captures the standard error of the process they abort; any

@@ -1,5 +1,6 @@
 """Rule building and topology checks shared by the rule application tests."""
 import gorvinpy_bin as gorvin
+from gmap_helpers import live_links, square_face
 
 
 def make_rule(left=(), right=(), left_links=(), right_links=(), compile=True):
@@ -28,19 +29,14 @@ def triangulation(exprs=()):
     )
 
 
-def links(gmap):
-    """Every live dart's four links, by dart id."""
-    return {i: tuple(gmap.a(i, d).id for d in range(4)) for i in range(len(gmap)) if gmap.exists(i)}
-
-
 def is_involution(gmap):
-    table = links(gmap)
+    table = live_links(gmap)
     return all(table[table[i][d]][d] == i for i in table for d in range(4))
 
 
 def orbits(gmap, dims):
     """The <dims> orbits of the live darts, as a list of sets."""
-    table, seen, result = links(gmap), set(), []
+    table, seen, result = live_links(gmap), set(), []
     for start in table:
         if start in seen:
             continue
@@ -63,13 +59,11 @@ def counts(gmap):
 
 def square_grid(gmap, k):
     """The k x k grid of square faces: face f = j*k + i owns darts 8f .. 8f+7."""
-    gmap.make_darts(8 * k * k)
+    for _ in range(k * k):
+        square_face(gmap)
     for j in range(k):
         for i in range(k):
             f = 8 * (j * k + i)
-            for e in range(0, 8, 2):
-                gmap.linkAlpha(0, f + e, f + e + 1)
-                gmap.linkAlpha(1, f + e + 1, f + (e + 2) % 8)
             if i + 1 < k:
                 gmap.linkAlpha(2, f + 2, f + 8 + 7)
                 gmap.linkAlpha(2, f + 3, f + 8 + 6)

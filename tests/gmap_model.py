@@ -2,7 +2,7 @@
 [id, alpha0..alpha3] slots and, beside it, sixteen embedding values per slot. A value stands for
 one dict by identity; it is bound to the real dict the first time that dict is read."""
 import reference_walks as walks
-from conftest import DELETED, UNKNOWN
+from gmap_helpers import DELETED, UNKNOWN
 
 NO_LINK = DELETED
 SLOTS = 16
@@ -180,17 +180,14 @@ class MGMap:
 
     # Queries
 
-    def walk_table(self):
-        return [(s[0], s[1:]) for s in self.slots]
-
     def orbit(self, dims, start):
-        return walked(walks.orbit, self.walk_table(), dims, start)
+        return walked(walks.orbit, self.slots, dims, start)
 
     def sub_orbit(self, dims, sub, start):
-        return walked(walks.sub_orbit, self.walk_table(), dims, sub, start)
+        return walked(walks.sub_orbit, self.slots, dims, sub, start)
 
     def islet(self, dims, labels=None):
-        table = self.walk_table()
+        table = self.slots
         return walked(walks.islet, table, dims, range(len(table)) if labels is None else labels)
 
     def extraction(self):

@@ -2,7 +2,7 @@
 
 import pytest
 
-from conftest import DELETED, UNKNOWN
+from gmap_helpers import DELETED, UNKNOWN
 
 
 class Unexistent(Exception):
@@ -21,28 +21,20 @@ def assert_agrees(ours, theirs):
         assert ours() == expected
 
 
-def table_of(gmap):
-    """Slot i as (id field, [alpha0..alpha3]), read back through the module."""
-    table = []
-    for i in range(len(gmap)):
-        if gmap.exists(i):
-            raw = gmap.get(i).dart()
-            table.append((i, [raw[d] for d in range(4)]))
-        else:
-            table.append((DELETED, [DELETED] * 4))
-    return table
+# A table lists every slot as (id, alpha0, alpha1, alpha2, alpha3), as gmap_helpers.dart_table
+# reads it.
 
 
 def alpha(table, x, d):
     if x >= len(table):
         raise Unexistent
-    return table[x][1][d] if 0 <= d <= 3 else x
+    return table[x][1 + d] if 0 <= d <= 3 else x
 
 
 def orbit(table, dims, start):
     n = len(table)
     if -42 in dims:
-        return {i for i, (ident, _) in enumerate(table) if ident != DELETED}
+        return {i for i, row in enumerate(table) if row[0] != DELETED}
     visited = [False] * n
     stack, result = [start], set()
     while stack:

@@ -3,13 +3,13 @@
 import pytest
 
 import gorvinpy
-from conftest import square_face
+from gmap_helpers import square_face
 
 
 def two_squares_sewn(gmap):
     """Two squares sewn along one edge by alpha2: darts 2,3 of the first to 7,6 of the second."""
     square_face(gmap)
-    square_face(gmap, 8)
+    square_face(gmap)
     gmap.linkAlpha(2, 2, 15)
     gmap.linkAlpha(2, 3, 14)
 
@@ -24,7 +24,7 @@ def test_counts_of_a_square_face(gmap):
 
 def test_counts_of_two_squares_sewn_and_apart(gmap):
     two_squares_sewn(gmap)
-    square_face(gmap, 16)
+    square_face(gmap)
     assert gorvinpy.cell_counts(gmap) == gorvinpy.CellCounts(10, 11, 3, 2, 2)
     assert gorvinpy.check_gmap(gmap) == []
 
@@ -56,7 +56,7 @@ def test_link_to_a_deleted_dart_is_reported(gmap):
 def test_half_sewn_edge_breaks_the_condition(gmap, i, j, dart):
     """Sewing only one dart of an edge along alpha_j leaves alpha_i alpha_j a non-involution."""
     square_face(gmap)
-    square_face(gmap, 8)
+    square_face(gmap)
     gmap.linkAlpha(j, dart, 8 + dart)
     assert gorvinpy.involution_errors(gmap) == []
     errors = gorvinpy.condition_errors(gmap)

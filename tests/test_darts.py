@@ -4,7 +4,7 @@ import operator
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED, kernel_error, snapshot, square_face
+from gmap_helpers import DELETED, dart_table, kernel_error, square_face
 
 COMPARISONS = [operator.eq, operator.ne, operator.lt, operator.le, operator.gt, operator.ge]
 
@@ -136,10 +136,10 @@ RAW_DART_USES = {
 def test_raw_dart_of_a_dropped_slot_raises(face, shrink, use):
     raw = face.get(6).dart()
     shrink(face)
-    before = snapshot(face)
+    before = dart_table(face)
     with kernel_error():
         RAW_DART_USES[use](raw)
-    assert snapshot(face) == before
+    assert dart_table(face) == before
 
 
 def test_raw_dart_of_a_dropped_slot_sees_the_new_dart_there(face):
@@ -218,13 +218,13 @@ def test_dart_handle_delete_and_exists(face):
 def test_dart_handle_beyond_the_table_raises(face, call):
     dart = face.get(6)
     face.resize(3)
-    before = snapshot(face)
+    before = dart_table(face)
     with kernel_error():
         call(dart)
-    assert snapshot(face) == before
+    assert dart_table(face) == before
     assert not dart.exists()
     dart.delete()
-    assert snapshot(face) == before
+    assert dart_table(face) == before
 
 
 def test_dart_handle_follows_its_id_across_shrink_and_growth(face):

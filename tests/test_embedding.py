@@ -1,7 +1,7 @@
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import ORBIT_SUFFIXES, UNKNOWN
+from gmap_helpers import ORBIT_SUFFIXES, UNKNOWN
 
 DIGITS = ["" if suffix == "Dart" else suffix for suffix in ORBIT_SUFFIXES]
 

@@ -1,9 +1,8 @@
 """Modelling operations written as rules, checked by the topology they leave."""
 import pytest
 
-import gorvinpy_bin as gorvin
-from conftest import square_face
 from engine_rules import counts, is_involution, make_rule, orbits, square_grid, triangulation
+from gmap_helpers import square_face
 
 
 def face_from_nothing(corners):

@@ -1,8 +1,8 @@
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED as NO_LINK
-from conftest import ORBIT_SUFFIXES, kernel_error
+from gmap_helpers import DELETED as NO_LINK
+from gmap_helpers import ORBIT_SUFFIXES, kernel_error
 from gmap_model import orbit_mask
 
 HELPERS = [(suffix, [int(c) for c in suffix if c.isdigit()]) for suffix in ORBIT_SUFFIXES]
@@ -19,7 +19,9 @@ def test_helper_classes_in_order():
 
 @pytest.mark.parametrize("suffix, dims", HELPERS)
 def test_helper_feeds_its_orbit_slot(suffix, dims, modeler, gmap, expression_table):
-    fct = lambda context: suffix
+    def fct(context):
+        return suffix
+
     expr = getattr(gorvin, f"Expr3DEbd{suffix}")("p", fct)
     assert (expr.name, expr.fct) == ("p", fct)
     assert str(expr) == repr(expr) == "Expression3D: name=p, orbit=<" + "".join(f"{d} " for d in dims) + ">"

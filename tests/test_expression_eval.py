@@ -55,7 +55,9 @@ def test_failure_writes_the_error_line_and_raises_the_same_exception(evaluate, c
 
 
 def test_nested_evaluation_on_the_same_thread(evaluate):
-    inner = lambda context: evaluate(("inner", lambda c: "deep"))
+    def inner(context):
+        return evaluate(("inner", lambda c: "deep"))
+
     assert evaluate(("outer", inner)) == {"outer": {"inner": "deep"}}
 
 

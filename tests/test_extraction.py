@@ -3,7 +3,7 @@ import random
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED, square_face
+from gmap_helpers import DELETED, square_face
 from reference_walks import reference_compacted, reference_faces
 
 # Random maps
@@ -124,7 +124,7 @@ def test_square_face(gmap):
 
 def test_faces_sewn_by_alpha3_are_one_face_of_the_3_map(gmap):
     square_face(gmap)
-    square_face(gmap, 8)
+    square_face(gmap)
     for i in range(8):
         gmap.linkAlpha(3, i, i + 8)
     assert gmap.extractFaces3D() == [[0, 2, 4, 6]]
@@ -134,7 +134,7 @@ def test_faces_sewn_by_alpha3_are_one_face_of_the_3_map(gmap):
 
 def test_deleting_an_isolated_dart_renumbers_the_vertices_after_it(gmap):
     gmap.make_darts(1)
-    square_face(gmap, 1)
+    square_face(gmap)
     gmap[0].delete()
     assert gmap.extractGeometryCompacted3D() == ([1, 2, 4, 6], [[0, 1, 2, 3]])
     assert gmap.extractFaces3D() == gmap.extractFaces2D() == [[1, 3, 5, 7]]

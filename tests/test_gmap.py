@@ -1,7 +1,7 @@
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED, kernel_error, snapshot, square_face
+from gmap_helpers import DELETED, dart_table, kernel_error, square_face
 
 
 def is_free_everywhere(dart):
@@ -68,9 +68,9 @@ def test_loop_frees_dart_and_its_former_neighbour(gmap, link):
         "RawDart3D.__setitem__"])
 def test_dimension_above_three_links_nothing(gmap, call):
     square_face(gmap)
-    before = snapshot(gmap)
+    before = dart_table(gmap)
     call(gmap)
-    assert snapshot(gmap) == before
+    assert dart_table(gmap) == before
 
 
 def test_dimension_above_three_names_the_dart_itself(gmap):
@@ -159,11 +159,11 @@ def test_reserve_keeps_the_size(gmap):
 ], ids=["reserve", "reserve-max", "resize", "make_darts"])
 def test_impossible_sizes_fail_and_change_nothing(gmap, call, error, message):
     square_face(gmap)
-    before = snapshot(gmap)
+    before = dart_table(gmap)
     with pytest.raises(error) as raised:
         call(gmap)
     assert message is None or str(raised.value) == message
-    assert snapshot(gmap) == before
+    assert dart_table(gmap) == before
     assert [d.id for d in gmap.make_darts(1)] == [8]
 
 
@@ -193,10 +193,10 @@ def test_unconvertible_arguments_raise_type_error_and_change_nothing(gmap, membe
     call = U32_ARGUMENTS.get(member) or U64_ARGUMENTS[member]
     bad = {"negative": -1, "too-big": 2**32 if member in U32_ARGUMENTS else 2**64}.get(bad, bad)
     square_face(gmap)
-    before = snapshot(gmap)
+    before = dart_table(gmap)
     with pytest.raises(TypeError):
         call(gmap, bad)
-    assert snapshot(gmap) == before
+    assert dart_table(gmap) == before
 
 
 @pytest.mark.parametrize("dart_id", [8, 9, 1000, DELETED - 1, DELETED])
@@ -212,10 +212,10 @@ def test_unconvertible_arguments_raise_type_error_and_change_nothing(gmap, membe
 ], ids=["link-a", "link-b", "loop", "get", "getitem", "a", "alpha", "path"])
 def test_ids_beyond_the_table_raise_and_change_nothing(gmap, call, dart_id):
     square_face(gmap)
-    before = snapshot(gmap)
+    before = dart_table(gmap)
     with kernel_error():
         call(gmap, dart_id)
-    assert snapshot(gmap) == before
+    assert dart_table(gmap) == before
     assert not gmap.exists(dart_id)
 
 

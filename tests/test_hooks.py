@@ -1,7 +1,7 @@
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED as NO_LINK
+from gmap_helpers import DELETED as NO_LINK
 
 
 def rule_with(*nodes):

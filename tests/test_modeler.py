@@ -3,7 +3,7 @@ import gc
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import square_face
+from gmap_helpers import square_face
 
 
 def test_default_modeler():

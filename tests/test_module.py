@@ -9,7 +9,7 @@ import textwrap
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import ORBIT_SUFFIXES
+from gmap_helpers import ORBIT_SUFFIXES
 from signatures import split_top_level
 
 MAIN_CLASSES = [

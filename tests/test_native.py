@@ -6,8 +6,8 @@ import numpy as np
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED, snapshot
 from gorvinpy import _native
+from gmap_helpers import DELETED, dart_table
 
 
 def random_gmap(seed, size=60):
@@ -26,9 +26,9 @@ def random_gmap(seed, size=60):
 @pytest.mark.parametrize("seed", range(5))
 def test_link_table_and_live_mask_match_the_darts(seed):
     gmap = random_gmap(seed)
-    expected = [row[1:] if row else (DELETED,) * 4 for row in snapshot(gmap)]
-    assert _native.links(gmap).tolist() == [list(row) for row in expected]
-    assert _native.live_mask(gmap).tolist() == [row is not None for row in snapshot(gmap)]
+    table = dart_table(gmap)
+    assert _native.links(gmap).tolist() == [list(row[1:]) for row in table]
+    assert _native.live_mask(gmap).tolist() == [row[0] != DELETED for row in table]
 
 
 @pytest.mark.parametrize("dims", [[1, 2, 3], [0, 2, 3], [0, 1], [0, 1, 2, 3], [3]])
@@ -43,14 +43,14 @@ def test_link_pairs_follow_link_alpha_in_order():
     _native.link_pairs(bulk, 1, np.array(a, dtype=np.uint32), b)
     for x, y in zip(a, b):
         single.linkAlpha(1, x, y)
-    assert snapshot(bulk) == snapshot(single)
+    assert dart_table(bulk) == dart_table(single)
 
 
 def test_appended_darts_are_linked_in_their_block():
     gmap = random_gmap(1, size=10)
     first = _native.append_darts(gmap, [[1, 0, 2, 3], [0, 1, 1, 1], [2, 2, 0, 2], [3, 3, 3, 0]])
     assert first == 10 and len(gmap) == 14
-    assert snapshot(gmap)[10:] == [
+    assert dart_table(gmap)[10:] == [
         (10, 11, 10, 12, 13),
         (11, 10, 11, 11, 11),
         (12, 12, 12, 10, 12),
@@ -85,7 +85,7 @@ def test_positions_round_trip_as_tuples_of_floats():
 )
 def test_bad_ids_raise_before_anything_changes(call, error, words):
     gmap = random_gmap(4, size=20)
-    before = snapshot(gmap), {i: dict(gmap.ebd123(i)) for i in range(20)}
+    before = dart_table(gmap), {i: dict(gmap.ebd123(i)) for i in range(20)}
     with pytest.raises(error, match=words):
         call(gmap)
-    assert (snapshot(gmap), {i: dict(gmap.ebd123(i)) for i in range(20)}) == before
+    assert (dart_table(gmap), {i: dict(gmap.ebd123(i)) for i in range(20)}) == before

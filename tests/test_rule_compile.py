@@ -1,8 +1,8 @@
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED as NO_LINK
-from conftest import UNKNOWN
+from gmap_helpers import DELETED as NO_LINK
+from gmap_helpers import UNKNOWN
 
 
 def make_rule(left, right):

@@ -4,8 +4,8 @@ import numpy as np
 import pytest
 
 import gorvinpy_bin as gorvin
-from conftest import DELETED as NO_LINK
-from conftest import UNKNOWN
+from gmap_helpers import DELETED as NO_LINK
+from gmap_helpers import UNKNOWN
 
 
 def left_rule(*names, hooks=()):

@@ -14,6 +14,7 @@ from typing import Dict, List, Set, Tuple
 
 import gorvinpy_bin
 
+WHOLE_MAP = -42  # the orbit entry that stands for every live dart
 CONDITION_PAIRS = ((0, 2), (0, 3), (1, 3))
 _CELL_ORBITS = {
     "vertices": (1, 2, 3),
@@ -45,7 +46,7 @@ class CellCounts:
 
 def live_darts(gmap: gorvinpy_bin.GMap3D) -> Set[int]:
     """The ids of the darts that exist (not deleted)."""
-    return gorvinpy_bin.Orbit([-42])(gmap, 0)
+    return gorvinpy_bin.Orbit([WHOLE_MAP])(gmap, 0)
 
 
 def cell_counts(gmap: gorvinpy_bin.GMap3D) -> CellCounts:

@@ -12,7 +12,8 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Callable, Dict, Iterable, Iterator, List, Mapping, Sequence, Tuple, TypeVar, Union
 
-Point = Tuple[float, float, float]
+from .point import Point
+
 PathLike = Union[str, "os.PathLike[str]"]
 _T = TypeVar("_T")
 

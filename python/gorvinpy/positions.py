@@ -11,7 +11,7 @@ from typing import Iterable, Sequence
 
 import gorvinpy_bin
 
-from .meshio import Point
+from .point import Point
 
 POSITION_NAME = "position"
 VERTEX_ORBIT = (1, 2, 3)

@@ -12,7 +12,8 @@ from typing import List, Optional, Sequence, Tuple
 import gorvinpy_bin
 
 from .exchange import to_mesh
-from .meshio import PathLike, Point
+from .meshio import PathLike
+from .point import Point
 
 _LIGHT = (-0.4, 0.5, 0.75)  # screen right, screen up, towards the viewer
 _BASE_COLOUR = (0.35, 0.55, 0.85)
@@ -72,7 +73,7 @@ def _frame(axes, points: Sequence[Point]) -> None:
 
 def _shade(polygon: List[Point], light: Point) -> Tuple[float, float, float]:
     normal = _newell_normal(polygon)
-    brightness = 0.35 + 0.65 * abs(sum(n * l for n, l in zip(normal, light)))
+    brightness = 0.35 + 0.65 * abs(sum(n * s for n, s in zip(normal, light)))
     return (_BASE_COLOUR[0] * brightness, _BASE_COLOUR[1] * brightness, _BASE_COLOUR[2] * brightness)
 
 

@@ -5,7 +5,8 @@
 namespace gorvin::python {
 
 void declareDart(py::module_& m) {
-    DartClass(m, "Dart3D", "Handle to a dart in a GMap - allows manipulation without copying the whole GMap");
+    DartClass(m, "Dart3D",
+              "Handle to a dart in a GMap - allows manipulation without copying the whole GMap");
 }
 
 void bindDart(py::module_& m) {
@@ -15,7 +16,7 @@ void bindDart(py::module_& m) {
         "delete",
         [](const Dart& self) {
             auto gmap = self.gmap();
-            if (gmap->contains(self.dartid)) gmap->dart(self.dartid).erase();
+            if (gmap->contains(self.dartid)) gmap->eraseSlot(self.dartid);
         },
         "Deletes the dart, making loop for all dimensions");
     cls.def_property_readonly(
@@ -45,15 +46,20 @@ void bindDart(py::module_& m) {
     };
     cls.def("__call__", neighbour, py::arg("dim"), "Returns Dart3D neighbor in given dimension");
     cls.def("alpha", neighbour, py::arg("dim"), "Returns Dart3D neighbor in given dimension");
-    cls.def("a", neighbour, py::arg("dim"), "Returns Dart3D neighbor in given dimension (short form)");
+    cls.def("a", neighbour, py::arg("dim"),
+            "Returns Dart3D neighbor in given dimension (short form)");
     auto link = [](const Dart& self, Dim dim, const Dart& dart) {
         if (dim <= kDimension) dart.gmap()->linkAlpha(dim, self.dartid, dart.dartid);
     };
-    cls.def("setAlpha", link, py::arg("dim"), py::arg("dart"), "Sets the neighbor Dart3D in given dimension");
-    cls.def("set", link, py::arg("dim"), py::arg("dart"), "Sets the neighbor Dart3D in given dimension");
+    cls.def("setAlpha", link, py::arg("dim"), py::arg("dart"),
+            "Sets the neighbor Dart3D in given dimension");
+    cls.def("set", link, py::arg("dim"), py::arg("dart"),
+            "Sets the neighbor Dart3D in given dimension");
     cls.def(
         "exists",
-        [](const Dart& self) { return self.dartid != kDeleted && self.gmap()->exists(self.dartid); },
+        [](const Dart& self) {
+            return self.dartid != kDeleted && self.gmap()->exists(self.dartid);
+        },
         "Returns true if the dart exists");
     cls.def(
         "isFree", [](const Dart& self, Dim d) { return self.gmap()->dart(self.dartid).isFree(d); },

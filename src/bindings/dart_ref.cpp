@@ -5,10 +5,11 @@
 namespace gorvin::python {
 
 void declareRawDart(py::module_& m) {
-    RawDartClass(m, "RawDart3D",
-                 "A class representing a raw dart in a GMap - contains the basic information about a "
-                 "dart without any additional functionality or safety checks (be careful of "
-                 "references)");
+    RawDartClass(
+        m, "RawDart3D",
+        "A class representing a raw dart in a GMap - contains the basic information about a "
+        "dart without any additional functionality or safety checks (be careful of "
+        "references)");
 }
 
 namespace {
@@ -31,7 +32,9 @@ void bindComparison(RawDartClass& cls, const char* name, const char* withDart, c
 
 void bindRawDart(py::module_& m) {
     auto cls = classOf<RawDartClass>(m, "RawDart3D");
-    auto text = [](const RawDart& self) { return "Dart<" + std::to_string(self.record().id) + ">"; };
+    auto text = [](const RawDart& self) {
+        return "Dart<" + std::to_string(self.record().id) + ">";
+    };
     const char* textDoc = "returns a string representation of the dart";
     cls.def("__repr__", text, textDoc);
     cls.def("__str__", text, textDoc);
@@ -48,7 +51,7 @@ void bindRawDart(py::module_& m) {
         "exists", [](const RawDart& self) { return self.record().exists(); },
         "returns true if the dart exists, false otherwise");
     cls.def(
-        "delete", [](RawDart& self) { self.record().erase(); },
+        "delete", [](RawDart& self) { self.erase(); },
         "deletes the current dart, making loop for all dimensions");
     bindComparison<std::equal_to<DartID>>(cls, "__eq__", "compare two darts for equality",
                                           "compare a dart and a dart id for equality");
@@ -56,9 +59,9 @@ void bindRawDart(py::module_& m) {
                                               "compare a dart and a dart id for inequality");
     bindComparison<std::less<DartID>>(cls, "__lt__", "compare two darts for less than",
                                       "compare a dart and a dart id for less than");
-    bindComparison<std::less_equal<DartID>>(cls, "__le__",
-                                            "compare two darts for less than or equal to",
-                                            "compare a dart and a dart id for less than or equal to");
+    bindComparison<std::less_equal<DartID>>(
+        cls, "__le__", "compare two darts for less than or equal to",
+        "compare a dart and a dart id for less than or equal to");
     bindComparison<std::greater<DartID>>(cls, "__gt__", "compare two darts for greater than",
                                          "compare a dart and a dart id for greater than");
     bindComparison<std::greater_equal<DartID>>(
@@ -72,7 +75,7 @@ void bindRawDart(py::module_& m) {
     cls.def(
         "__setitem__",
         [](RawDart& self, Dim dim, DartID did) {
-            if (dim <= kDimension) self.record().alpha[dim] = did;
+            self.setLink(dim, did);
             return self.detached();
         },
         py::arg("dim"), py::arg("did"),

@@ -21,15 +21,34 @@ template <class T> const T& given(const std::shared_ptr<T>& holder) {
     return *holder;
 }
 
+// Writes the line a kernel error names for standard error, if any.
+void writeDiagnostic(Diagnostic diagnostic) {
+    switch (diagnostic) {
+    case Diagnostic::notEnoughHooks:
+        std::cerr << "ERROR NOT ENOUGH HOOKS!!" << std::endl;
+        break;
+    case Diagnostic::notIsomorphHooks:
+        std::cerr << "ERROR NOT ISOMORPH HOOKS!!" << std::endl;
+        break;
+    case Diagnostic::none:
+        break;
+    }
+}
+
 void run(const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
          const std::shared_ptr<Rule>& rule, const InputHooks& hooks) {
     given(modeler);
     given(gmap);
     given(rule);
-    applyRule(modeler, gmap, rule, hooks,
-              [](const Group& group, const Context& context) -> py::object {
-                  return evaluate(group, context);
-              });
+    try {
+        applyRule(modeler, gmap, rule, hooks,
+                  [](const Group& group, const Context& context) -> py::object {
+                      return evaluate(group, context);
+                  });
+    } catch (const GorvinException& error) {
+        writeDiagnostic(error.diagnostic);
+        throw;
+    }
 }
 
 // The modeler that owns `gmap`; a G-map whose modeler is gone cannot be applied to.

@@ -53,8 +53,7 @@ void bindModeler(py::module_& m) {
     };
     cls.def("gmap", gmap, py::arg("gid"), "returns the gmap object for a given gmap id");
     cls.def(
-        "make_gmap",
-        [](Modeler& self) { return pinned(self.shared_from_this(), self.makeGMap()); },
+        "make_gmap", [](Modeler& self) { return pinned(self.shared_from_this(), self.makeGMap()); },
         "creates a new gmap and returns it");
     cls.def_property_readonly(
         "dim", [](const Modeler& self) { return self.dim(); },

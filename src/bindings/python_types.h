@@ -42,7 +42,8 @@ template <class Class> Class classOf(py::module_& m, const char* name) {
 
 // A G-map as handed to Python from `owner`'s list: the holder keeps that modeler alive, and the
 // modeler's list keeps the G-map alive.
-inline std::shared_ptr<GMap> pinned(std::shared_ptr<Modeler> owner, const std::shared_ptr<GMap>& gmap) {
+inline std::shared_ptr<GMap> pinned(std::shared_ptr<Modeler> owner,
+                                    const std::shared_ptr<GMap>& gmap) {
     return std::shared_ptr<GMap>(std::move(owner), gmap.get());
 }
 

@@ -18,7 +18,8 @@ std::string text(const Rule::Left& node) {
 
 std::string text(const Rule::Right& node) {
     return "RuleNodeRight<id=" + std::to_string(node.id) + ";name=" + node.name +
-           ";exprs=" + std::to_string(node.exprs.size()) + ";orbit=" + dimensionText(node.orbit) + ">";
+           ";exprs=" + std::to_string(node.exprs.size()) + ";orbit=" + dimensionText(node.orbit) +
+           ">";
 }
 
 // A link slot of a node; dimensions above 3 name no slot.

@@ -16,9 +16,14 @@ struct IDart {
     static IDart fresh(DartID id) { return IDart{id, {id, id, id, id}}; }
 
     bool exists() const { return id != kDeleted; }
-    // Neighbour lookup: the link for d in 0..3, the dart itself for any other d.
-    DartID neighbour(Dim d) const { return d <= kDimension ? alpha[d] : id; }
+    // The neighbour lookup (see neighbour.h): the link for d in 0..3, the record's own id for any
+    // other d.
+    DartID neighbour(Dim d) const { return isLinkDimension(d) ? alpha[d] : id; }
     bool isFree(Dim d) const { return neighbour(d) == id; }
+    // A one-sided write of the link along d; d > 3 does nothing.
+    void setLink(Dim d, DartID target) {
+        if (isLinkDimension(d)) alpha[d] = target;
+    }
     void erase() { *this = IDart{}; }
 };
 

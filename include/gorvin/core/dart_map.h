@@ -16,8 +16,6 @@ namespace gorvin {
 
 class DartMap {
   public:
-    static constexpr std::uint32_t kAbsent = 0xFFFFFFFFu;
-
     explicit DartMap(std::size_t universe) : universe_(universe) {
         if (universe_ <= kSmallUniverse)
             dense_.append(universe_, kAbsent);

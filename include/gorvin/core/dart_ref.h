@@ -21,8 +21,22 @@ template <class Policy> class DartRef {
     }
 
     // The record: the slot of the owner's table, or the detached copy.
-    IDart& record() { return copy_ ? *copy_ : owner_->dart(slot_); }
     const IDart& record() const { return copy_ ? *copy_ : owner_->dart(slot_); }
+
+    // Writes target as the record's link along d, one-sided; d > 3 does nothing.
+    void setLink(Dim d, DartID target) {
+        if (copy_)
+            copy_->setLink(d, target);
+        else
+            owner_->setLink(slot_, d, target);
+    }
+    // Erases the record (the slot alone: darts that link to it keep their links).
+    void erase() {
+        if (copy_)
+            copy_->erase();
+        else
+            owner_->eraseSlot(slot_);
+    }
 
     const std::shared_ptr<GMap>& owner() const { return owner_; }
 

@@ -5,6 +5,7 @@
 #include "gorvin/core/types.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <stdexcept>
 #include <string>
@@ -41,6 +42,22 @@ class DimensionList {
 
   private:
     std::vector<int> dims_;
+};
+
+// The distinct dimensions of a list that are links (0..3), in list order: the others lead a dart
+// to itself and add nothing to a walk.
+struct LinkDims {
+    std::array<Dim, kDimension + 1> dims{};
+    unsigned count = 0;
+
+    explicit LinkDims(const std::vector<int>& list) {
+        for (int d : list) {
+            if (!isLinkDimension(d)) continue;
+            const auto dim = static_cast<Dim>(d);
+            if (std::find(dims.begin(), dims.begin() + count, dim) == dims.begin() + count)
+                dims[count++] = dim;
+        }
+    }
 };
 
 // True when the list holds the whole-map marker anywhere.

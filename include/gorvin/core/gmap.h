@@ -39,19 +39,15 @@ template <class Policy> class IGMap {
     bool exists(DartID i) const { return contains(i) && darts_[i].exists(); }
 
     // Slot i; throws GorvinUnexistentDartException when i names no slot.
-    IDart& dart(DartID i) {
-        check(i);
-        return darts_[i];
-    }
     const IDart& dart(DartID i) const {
         check(i);
         return darts_[i];
     }
-    // Neighbour of slot x along d (x itself for d > 3); x must name a slot.
+    // Neighbour of slot x along d (neighbour.h); throws when x names no slot.
     DartID neighbour(DartID x, Dim d) const { return dart(x).neighbour(d); }
 
+    // The dart table, to read; it changes only through the operations below.
     const DartTable& darts() const { return darts_; }
-    DartTable& darts() { return darts_; }
     Embeddings& embeddings() { return embeddings_; }
 
     // Links a and b along d and frees their former neighbours; d > 3 does nothing.
@@ -79,6 +75,30 @@ template <class Policy> class IGMap {
         check(a);
         makeLoop(darts_[a].alpha[d], d);
         darts_[a].alpha[d] = a;
+    }
+
+    // Writes target as x's link along d without telling target or x's former neighbour (a
+    // one-sided link); d > 3 does nothing. x must name a slot; target may name none.
+    void setLink(DartID x, Dim d, DartID target) {
+        check(x);
+        darts_[x].setLink(d, target);
+    }
+
+    // Erases slot x: its id and links become kDeleted; darts that link to it keep their links.
+    void eraseSlot(DartID x) {
+        check(x);
+        darts_[x].erase();
+    }
+
+    // Erases slot x and frees the darts that link back to it, so that no live dart keeps a link
+    // to the deleted one; a one-sided link to x is left as it is.
+    void deleteDart(DartID x) {
+        check(x);
+        for (Dim d = 0; d <= kDimension; ++d) {
+            const DartID p = darts_[x].alpha[d];
+            if (p < darts_.size() && darts_[p].alpha[d] == x) darts_[p].alpha[d] = p;
+        }
+        darts_[x].erase();
     }
 
     // Appends n free darts whose embedding values are made on first use; returns the first id.

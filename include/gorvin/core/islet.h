@@ -7,7 +7,7 @@
 #include "gorvin/core/exceptions.h"
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/labelling.h"
-#include "gorvin/core/orbit.h"
+#include "gorvin/core/neighbour.h"
 #include "gorvin/core/types.h"
 
 #include <cstdint>
@@ -29,7 +29,7 @@ std::vector<DartID> isletLabels(const IGMap<Policy>& gmap, const std::vector<int
     const auto count = static_cast<DartID>(labels.size());
     minimumReachableLabels(labels, static_cast<unsigned>(dims.size()),
                            [&](std::uint32_t i, unsigned k) {
-                               const DartID y = walkNeighbour(darts, i, dims[k]);
+                               const DartID y = neighbour(darts, i, dims[k]);
                                return y < count ? y : kNoPosition;
                            });
     return labels;
@@ -40,7 +40,7 @@ template <class Policy>
 std::vector<DartID> isletLabels(const IGMap<Policy>& gmap, const std::vector<int>& dims) {
     const auto& darts = gmap.darts();
     const auto count = static_cast<DartID>(darts.size());
-    const detail::LinkDims links(dims);
+    const LinkDims links(dims);
     return smallestReachablePositions(count, links.count, [&](std::uint32_t i, unsigned k) {
         const DartID y = darts[i].alpha[links.dims[k]];
         return y < count ? y : kNoPosition;

@@ -8,6 +8,7 @@
 
 #include "gorvin/core/prefault.h"
 #include "gorvin/core/types.h"
+#include "gorvin/core/union_find.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,8 +17,6 @@
 #include <vector>
 
 namespace gorvin {
-
-constexpr std::uint32_t kNoPosition = 0xFFFFFFFFu;
 
 namespace detail {
 
@@ -31,32 +30,22 @@ bool symmetric(std::size_t n, unsigned degree, const Neighbour& neighbour) {
     return true;
 }
 
-inline std::uint32_t findRoot(std::vector<std::uint32_t>& parent, std::uint32_t i) {
-    while (parent[i] != i) {
-        parent[i] = parent[parent[i]];
-        i = parent[i];
-    }
-    return i;
-}
-
+// Joins the positions along the edges, then gives each set the smallest label of its members.
 template <class Neighbour>
 void unionFindLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
     const auto n = static_cast<std::uint32_t>(labels.size());
     std::vector<std::uint32_t> parent(n);
-    for (std::uint32_t i = 0; i < n; ++i)
-        parent[i] = i;
+    std::iota(parent.begin(), parent.end(), std::uint32_t{0});
     for (std::uint32_t i = 0; i < n; ++i)
         for (unsigned k = 0; k < degree; ++k) {
             const std::uint32_t j = neighbour(i, k);
-            if (j == kNoPosition) continue;
-            const std::uint32_t a = findRoot(parent, i), b = findRoot(parent, j);
-            if (a == b) continue;
-            // the root keeps the smaller label of the two components
-            if (labels[b] < labels[a]) labels[a] = labels[b];
-            parent[b] = a;
+            if (j != kNoPosition) uniteUnderSmallest(parent, i, j);
         }
+    pointAtRoots(parent);
     for (std::uint32_t i = 0; i < n; ++i)
-        labels[i] = labels[findRoot(parent, i)];
+        labels[parent[i]] = std::min(labels[parent[i]], labels[i]);
+    for (std::uint32_t i = 0; i < n; ++i)
+        labels[i] = labels[parent[i]];
 }
 
 // Iterative Tarjan; a finished component's label is final when it is popped.
@@ -142,15 +131,9 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
                 detail::componentLabels(labels, degree, neighbour);
                 return labels;
             }
-            if (j < i) continue; // united from j's side, where the same link was met
-            const std::uint32_t a = detail::findRoot(labels, i), b = detail::findRoot(labels, j);
-            if (a < b)
-                labels[b] = a;
-            else
-                labels[a] = b;
+            if (j > i) uniteUnderSmallest(labels, i, j); // j < i was united from j's side
         }
-    for (std::uint32_t i = 0; i < n; ++i)
-        labels[i] = labels[labels[i]];
+    pointAtRoots(labels);
     return labels;
 }
 

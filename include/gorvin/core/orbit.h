@@ -10,17 +10,10 @@
 #include "gorvin/core/types.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <vector>
 
 namespace gorvin {
-
-// The neighbour a walk follows: the link of slot x for d in 0..3, x itself for any other d (also
-// when x is a deleted slot). x must name a slot.
-inline DartID walkNeighbour(const DartTable& darts, DartID x, int d) {
-    return d >= 0 && d <= static_cast<int>(kDimension) ? darts[x].alpha[d] : x;
-}
 
 // Ascending ids of every slot that is not deleted.
 template <class Policy> std::vector<DartID> liveDarts(const IGMap<Policy>& gmap) {
@@ -32,22 +25,6 @@ template <class Policy> std::vector<DartID> liveDarts(const IGMap<Policy>& gmap)
 }
 
 namespace detail {
-
-// The distinct dimensions of a list that are links (0..3), in list order: the others lead a dart
-// to itself and add nothing to a walk.
-struct LinkDims {
-    std::array<Dim, kDimension + 1> dims{};
-    unsigned count = 0;
-
-    explicit LinkDims(const std::vector<int>& list) {
-        for (int d : list) {
-            if (d < 0 || d > static_cast<int>(kDimension)) continue;
-            const auto dim = static_cast<Dim>(d);
-            if (std::find(dims.begin(), dims.begin() + count, dim) == dims.begin() + count)
-                dims[count++] = dim;
-        }
-    }
-};
 
 // Walks from start along d0, d1, d0, ..., appending each dart met, until the walk stops at a free
 // dart or comes back to start (closed). False when a step leaves the table or follows a link
@@ -151,7 +128,7 @@ void appendOrbit(const IGMap<Policy>& gmap, const std::vector<int>& dims, DartID
     }
     const auto& darts = gmap.darts();
     if (start >= darts.size()) throw GorvinUnexistentDartException{};
-    const detail::LinkDims links(dims);
+    const LinkDims links(dims);
     if (links.count == 0) {
         out.push_back(start);
         return;

@@ -7,6 +7,7 @@
 #include "gorvin/core/exceptions.h"
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/labelling.h"
+#include "gorvin/core/neighbour.h"
 #include "gorvin/core/orbit.h"
 #include "gorvin/core/types.h"
 
@@ -52,7 +53,7 @@ std::vector<DartID> subOrbitRepresentatives(const IGMap<Policy>& gmap,
     std::vector<DartID> labels = members;
     minimumReachableLabels(labels, static_cast<unsigned>(sub.size()),
                            [&](std::uint32_t i, unsigned k) {
-                               return positions(walkNeighbour(darts, members[i], sub[k]));
+                               return positions(neighbour(darts, members[i], sub[k]));
                            });
     // a representative is the one member whose label is its own id
     std::vector<DartID> representatives;

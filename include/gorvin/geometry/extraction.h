@@ -6,9 +6,10 @@
 
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/labelling.h"
+#include "gorvin/core/neighbour.h"
 #include "gorvin/core/types.h"
+#include "gorvin/core/union_find.h"
 
-#include <algorithm>
 #include <array>
 #include <numeric>
 #include <utility>
@@ -24,12 +25,6 @@ struct CompactedGeometry {
 };
 
 namespace detail {
-
-// The neighbour of live slot i along d, or i itself when that link names no live dart.
-inline DartID liveNeighbour(const DartTable& darts, DartID i, Dim d) {
-    const DartID j = darts[i].alpha[d];
-    return j < darts.size() && darts[j].exists() ? j : i;
-}
 
 // One step of a face walk: alpha1(alpha0(d)).
 inline DartID nextCorner(const DartTable& darts, DartID d) {
@@ -74,9 +69,7 @@ bool joinCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& ce
         for (Dim d : dims) {
             const DartID j = liveNeighbour(darts, i, d);
             if (liveNeighbour(darts, j, d) != i) return false;
-            if (j <= i) continue;
-            const DartID a = findRoot(parent, i), b = findRoot(parent, j);
-            parent[std::max(a, b)] = std::min(a, b);
+            if (j > i) uniteUnderSmallest(parent, i, j);
         }
     }
     numberCells(darts, cells);

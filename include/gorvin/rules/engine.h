@@ -119,16 +119,6 @@ void linkRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
     }
 }
 
-// Deletes dart x and frees the partners that link back to it.
-inline void deleteDart(DartTable& darts, DartID x) {
-    IDart& dart = darts[x];
-    for (Dim d = 0; d <= kDimension; ++d) {
-        const DartID p = dart.alpha[d];
-        if (p != x && p < darts.size() && darts[p].alpha[d] == x) darts[p].alpha[d] = p;
-    }
-    dart.erase();
-}
-
 // Deletes the darts that deleted left nodes matched, except those that are also right darts.
 template <class Policy>
 void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
@@ -138,11 +128,10 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
     for (std::size_t r = 0; r < rows.count; ++r)
         for (std::uint32_t q : plan.kept)
             keptDarts.set(right(r, q), 0);
-    auto& darts = gmap.darts();
     for (std::size_t r = 0; r < rows.count; ++r)
         for (std::uint32_t l : plan.deleted) {
             const DartID x = rows.leftDart(r, l);
-            if (gmap.exists(x) && !keptDarts.contains(x)) deleteDart(darts, x);
+            if (gmap.exists(x) && !keptDarts.contains(x)) gmap.deleteDart(x);
         }
 }
 

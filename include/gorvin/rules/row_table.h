@@ -8,6 +8,7 @@
 #include "gorvin/core/dart.h"
 #include "gorvin/core/dart_map.h"
 #include "gorvin/core/exceptions.h"
+#include "gorvin/core/neighbour.h"
 #include "gorvin/core/pod_vector.h"
 #include "gorvin/core/types.h"
 #include "gorvin/rules/rule_plan.h"
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <iostream>
 #include <vector>
 
 namespace gorvin {
@@ -67,14 +67,11 @@ class RowMatcher {
     }
 
   private:
-    static constexpr std::uint32_t kUsed = DartMap::kAbsent - 1; // never a row number
+    static constexpr std::uint32_t kUsed = kAbsent - 1; // never a row number
 
     bool fresh(DartID y) const {
         // the mark first: a used dart then costs no read of the dart table
         return y < darts_.size() && !used_.contains(y) && darts_[y].exists();
-    }
-    static DartID neighbour(const IDart& dart, int e) {
-        return dart.neighbour(static_cast<Dim>(e));
     }
     DartID& leftDart(std::size_t row, std::size_t node) {
         return rows_.left[row * plan_.leftSize + node];
@@ -134,8 +131,7 @@ class RowMatcher {
                 } else if (received == 0) {
                     findNeighbour(r, k, candidate[0]);
                 } else {
-                    std::cerr << "ERROR NOT ISOMORPH HOOKS!!" << std::endl;
-                    throw GorvinRefoldPatternException{};
+                    throw GorvinRefoldPatternException{{Diagnostic::notIsomorphHooks}};
                 }
             }
             incomplete_ = incomplete_ || !complete(r);
@@ -163,7 +159,7 @@ class RowMatcher {
             const DartID d = rows_.leftDart(r, plan_.hooks[i]);
             for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
                 const int e = plan_.hookDim(i, k);
-                const DartID y = e == -1 ? kNoLink : neighbour(darts_[d], e);
+                const DartID y = e == -1 ? kNoLink : neighbour(darts_, d, e);
                 steps[k * hookCount + i] = y;
                 if (y < darts_.size()) {
                     used_.prefetch(y);
@@ -215,9 +211,9 @@ class RowMatcher {
 } // namespace detail
 
 // Finds the rows of `plan` on `darts` from the hook darts (one per hook node, each a live dart).
-// Throws GorvinRefoldPatternException (after "ERROR NOT ISOMORPH HOOKS!!" on standard error) when
-// some hooks of a candidate row step onto fresh darts and others do not, and, without a message,
-// when a row leaves a left node without a dart or lacks a neighbour row that a right orbit needs.
+// Throws GorvinRefoldPatternException, with Diagnostic::notIsomorphHooks, when some hooks of a
+// candidate row step onto fresh darts and others do not, and with no diagnostic when a row leaves
+// a left node without a dart or lacks a neighbour row that a right orbit needs.
 inline RowTable matchRows(const RulePlan& plan, const DartTable& darts,
                           const std::vector<DartID>& hookDarts) {
     return detail::RowMatcher(plan, darts).match(hookDarts);

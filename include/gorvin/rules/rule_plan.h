@@ -12,7 +12,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <iostream>
 #include <vector>
 
 namespace gorvin {
@@ -80,8 +79,7 @@ std::vector<LinkStep> linkStepsOf(const std::vector<Node>& right, std::size_t n)
             if (right[q].links[k] != kNoLink) steps.push_back({q, k, right[q].links[k], kNoLink});
         for (std::uint32_t j = 0; j < n; ++j) {
             const int e = right[q].orbit[j];
-            if (e >= 0 && e <= static_cast<int>(kDimension))
-                steps.push_back({q, static_cast<Dim>(e), q, j});
+            if (isLinkDimension(e)) steps.push_back({q, static_cast<Dim>(e), q, j});
         }
     }
     return steps;
@@ -91,10 +89,10 @@ std::vector<LinkStep> linkStepsOf(const std::vector<Node>& right, std::size_t n)
 
 // Builds the plan of `rule` for hooks with `hookColumns` columns. Throws, in this order:
 // GorvinException when the rule has nodes but was never compiled; GorvinInputHookWrongSizeException
-// (after "ERROR NOT ENOUGH HOOKS!!" on standard error) when the column count differs from the
-// number of hook nodes; GorvinUnfoundLeftNodeExpcetion / GorvinUnfoundRightNodeExpcetion when a
-// link names no node of its side; GorvinInputHookWrongSizeException when the rule has left nodes
-// but no hook node; GorvinDimensionException when a hook or right orbit is shorter than n.
+// (with Diagnostic::notEnoughHooks) when the column count differs from the number of hook nodes;
+// GorvinUnfoundLeftNodeExpcetion / GorvinUnfoundRightNodeExpcetion when a link names no node of its
+// side; GorvinInputHookWrongSizeException when the rule has left nodes but no hook node;
+// GorvinDimensionException when a hook or right orbit is shorter than n.
 template <class Expression>
 RulePlan makeRulePlan(const IRule<Expression>& rule, std::size_t hookColumns) {
     const auto& left = rule.leftnodes();
@@ -103,10 +101,8 @@ RulePlan makeRulePlan(const IRule<Expression>& rule, std::size_t hookColumns) {
 
     RulePlan plan;
     plan.hooks = rule.hooks();
-    if (hookColumns != plan.hooks.size()) {
-        std::cerr << "ERROR NOT ENOUGH HOOKS!!" << std::endl;
-        throw GorvinInputHookWrongSizeException{};
-    }
+    if (hookColumns != plan.hooks.size())
+        throw GorvinInputHookWrongSizeException{{Diagnostic::notEnoughHooks}};
     if (!detail::linksInRange(left)) throw GorvinUnfoundLeftNodeExpcetion{};
     if (!detail::linksInRange(right)) throw GorvinUnfoundRightNodeExpcetion{};
     if (!left.empty() && plan.hooks.empty()) throw GorvinInputHookWrongSizeException{};

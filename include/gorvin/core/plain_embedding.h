@@ -1,0 +1,16 @@
+// PlainEmbedding: the embedding policy that instantiates the kernel without an interpreter, for
+// C++ programs on the kernel alone (the kernel tests and the benchmarks). Values are shared ints.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace gorvin {
+
+struct PlainEmbedding {
+    using Value = std::shared_ptr<int>;
+    static std::string typeName() { return "int"; }
+    static Value create() { return std::make_shared<int>(0); }
+};
+
+} // namespace gorvin
