@@ -150,7 +150,8 @@ class MGMap:
         self.resize(0)
 
     def _free(self, x, d):
-        if x < len(self.slots):
+        """A former neighbour becomes free; a deleted slot keeps the deleted marker."""
+        if x < len(self.slots) and self.slots[x][0] != DELETED:
             self.slots[x][1 + d] = x
 
     def link(self, d, a, b):

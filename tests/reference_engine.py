@@ -152,7 +152,8 @@ def apply(gmap, rule, hook_darts, evaluate, messages):
         if gmap.size() > base:
             gmap.resize(base)
         raise
-    if gmap.size() < base + added:
+    row_darts = [d for row in rows for d in row.left] + list(range(base, base + added))
+    if gmap.size() < base + added or not all(gmap.exists(d) for d in row_darts):
         if gmap.size() > base:
             gmap.resize(base)
         raise kernel_error()

@@ -118,7 +118,6 @@ def test_bad_hooks_change_nothing(gmap, hooks, error):
     "call",
     [
         lambda m, g, r: g.apply(None),
-        lambda m, g, r: g.apply(r, None),
         lambda m, g, r: gorvin.applyRule(None, g, r, gorvin.InputHooks()),
         lambda m, g, r: gorvin.applyRule(m, None, r, gorvin.InputHooks()),
         lambda m, g, r: gorvin.applyRule(m, g, None, gorvin.InputHooks()),
@@ -305,6 +304,106 @@ def test_an_expression_that_empties_the_gmap_is_refused(gmap):
     with pytest.raises(RuntimeError):
         gmap.apply(triangulation([gorvin.Expr3DEbd01("n", clear)]), [0])
     assert len(gmap) == 0
+
+
+def assert_sound(gmap, created_from):
+    """Every deleted slot holds the deleted marker in all five fields, and no dart from
+    `created_from` on links to a deleted or removed slot."""
+    rows = pytest.importorskip("gorvin_testing").dart_table(gmap)
+    live = {i for i, row in enumerate(rows) if row[0] != NO}
+    assert [row for row in rows if row[0] == NO and row != (NO,) * 5] == []
+    assert [row for row in rows[created_from:] if row[0] != NO and not live.issuperset(row[1:])] == []
+
+
+def sewn_faces(gmap):
+    """Face A (darts 0-7) sewn by alpha2 to face B (8-15) and by alpha3 to face D (16-23)."""
+    for _ in range(3):
+        square_face(gmap)
+    for i in range(8):
+        gmap.linkAlpha(2, i, i + 8)
+        gmap.linkAlpha(3, i, i + 16)
+
+
+def face_replacement(action):
+    """Rows: the darts of face A (kept, node a) and of face B (deleted, node b); a new face (node
+    c) is sewn to A by alpha3. The expression of c runs `action(ctx)` once."""
+    done = []
+
+    def once(ctx):
+        if not done:
+            done.append(action(ctx))
+        return 0
+
+    return make_rule(
+        left=[("a", [0, 1], True), ("b", [0, 1], False)],
+        right=[("a", [0, 1]), ("c", [0, 1], [gorvin.Expr3DEbd01("v", once)])],
+        left_links=[(2, "a", "b")],
+        right_links=[(3, "a", "c")],
+    )
+
+
+@pytest.mark.parametrize(
+    "victim",
+    [
+        lambda ctx: ctx.leftpattern[0].id,  # the hook dart of the row
+        lambda ctx: 3,  # a kept dart of another row
+        lambda ctx: 12,  # a dart of the deleted node
+        lambda ctx: ctx.rightdart.id,  # a new dart
+    ],
+    ids=["hook", "kept", "deleted-node", "new"],
+)
+def test_an_expression_that_deletes_a_dart_of_the_rows_is_refused(gmap, victim):
+    sewn_faces(gmap)
+    testing = pytest.importorskip("gorvin_testing")
+    before, deleted = testing.dart_table(gmap), []
+
+    def delete(ctx):
+        deleted.append(victim(ctx))
+        ctx.gmap[deleted[0]].delete()
+
+    with pytest.raises(RuntimeError):
+        gmap.apply(face_replacement(delete), [0])
+    x = deleted[0]
+    if x < 24:
+        before[x] = (NO,) * 5
+    assert testing.dart_table(gmap) == before
+
+
+def test_a_deleted_neighbour_of_a_rewritten_dart_stays_deleted(gmap):
+    sewn_faces(gmap)
+    gmap.apply(face_replacement(lambda ctx: ctx.gmap[16].delete()), [0])  # dart 0's alpha3 partner
+    assert len(gmap) == 32 and not gmap.exists(16) and not gmap.exists(8)
+    assert [gmap.a(d, 3).id for d in [0, 1, 7, 6, 5, 4, 3, 2]] == list(range(24, 32))  # row order
+    assert_sound(gmap, 24)
+
+
+def test_an_expression_may_relink_the_darts_of_the_rows(gmap):
+    sewn_faces(gmap)
+
+    def relink(ctx):
+        ctx.gmap.linkAlpha(2, 0)  # unsews A from B at dart 0
+        ctx.gmap.linkAlpha(3, 17, 16)
+
+    gmap.apply(face_replacement(relink), [0])
+    assert len(gmap) == 32 and [gmap.exists(i) for i in range(8, 16)] == [False] * 8
+    assert [gmap.a(d, 3).id for d in [0, 1, 7, 6, 5, 4, 3, 2]] == list(range(24, 32))  # row order
+    assert gmap.a(16, 3).id == 17 and is_involution(gmap)
+    assert_sound(gmap, 24)
+
+
+def test_endless_nested_applications_stop_with_recursion_error(gmap, capfd):
+    square_face(gmap)
+
+    def again(ctx):
+        ctx.gmap.apply(rule, [0])
+        return 0
+
+    rule = make_rule(left=[("a", [], True)], right=[("a", []), ("n", [], [gorvin.Expr3DEbdDart("v", again)])])
+    before = live_links(gmap)
+    with pytest.raises(RecursionError):
+        gmap.apply(rule, [0])
+    assert len(gmap) == 8 and live_links(gmap) == before
+    assert "[ERROR] Exception occurred while evaluating expressions: " in capfd.readouterr().err
 
 
 @pytest.mark.parametrize("fail_at", [None, 6])

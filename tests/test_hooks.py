@@ -1,3 +1,5 @@
+import os
+
 import pytest
 
 import gorvinpy_bin as gorvin
@@ -80,6 +82,9 @@ def test_rule_result_cell_outside_raises_index_error(cell):
         gorvin.RuleResult(2, 3)(*cell)
 
 
-def test_rule_result_too_large_fails_cleanly():
-    with pytest.raises((ValueError, MemoryError)):
-        gorvin.RuleResult(2**40, 2**40)
+@pytest.mark.parametrize("size", [(2**32, 1), (1, 2**40), (2**40, 2**40), (2**64 - 1, 2)])
+def test_a_rule_result_beyond_memory_raises_memory_error_before_allocating(size):
+    if size == (2**32, 1) and os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE") >= 2**35:
+        pytest.skip("16 GiB is within half of this machine's memory")
+    with pytest.raises(MemoryError, match=f"{size[0]} x {size[1]} cells"):
+        gorvin.RuleResult(*size)

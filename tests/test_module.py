@@ -391,6 +391,9 @@ def _tied_calls():
     dart = gmap.make_darts(2)[0]
     raw = dart.dart()
     iterator = iter(gmap)
+    rule = gorvin.Rule3D("r")
+    rule.make_leftnode("a", [0], True)
+    rule.make_rightnode("a", [0])
     calls = {
         "RawDart3D.a": lambda bad: raw.a(bad),
         "RawDart3D.set(dim)": lambda bad: raw.set(bad, raw),
@@ -411,6 +414,9 @@ def _tied_calls():
         "GMap3D.make_darts": lambda bad: gmap.make_darts(bad),
         "GMap3D.path": lambda bad: gmap.path(0, [bad]),
         "GMapDart3DIterator.__next__": lambda bad: iterator.__next__(bad),
+        "Rule3D.leftnode": lambda bad: rule.leftnode(bad),
+        "Rule3D.rightnode": lambda bad: rule.rightnode(bad),
+        "Orbit.__iter__": lambda bad: gorvin.Orbit([0]).__iter__(bad),
     }
     return modeler, gmap, calls
 

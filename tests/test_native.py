@@ -6,8 +6,8 @@ import numpy as np
 import pytest
 
 import gorvinpy_bin as gorvin
-from gorvinpy import _native
 from gmap_helpers import DELETED, dart_table
+from gorvinpy import _native
 
 
 def random_gmap(seed, size=60):

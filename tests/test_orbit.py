@@ -112,3 +112,9 @@ def test_matches_reference(modeler, seed):
             (lambda: gorvin.sorbit(dims, sub, gmap, start), lambda: ref.sub_orbit(table, dims, sub, start)),
         ):
             ref.assert_agrees(ours, theirs)
+
+
+@pytest.mark.parametrize("function", [gorvin.sorbit, gorvin.Orbit.sub], ids=["sorbit", "Orbit.sub"])
+def test_the_first_dart3d_form_says_it_returns_a_list_of_dart3d(function):
+    forms = [line for line in function.__doc__.splitlines() if "dart: gorvinpy_bin.Dart3D)" in line]
+    assert forms[0].endswith(") -> list[gorvinpy_bin.Dart3D]")

@@ -37,7 +37,10 @@ void bindDart(py::module_& m) {
     cls.def("__str__", text);
     cls.def("__repr__", text);
     cls.def(
-        "dart", [](const Dart& self) { return RawDart(self.gmap(), self.dartid); },
+        "dart",
+        [](const Owner<Dart>& self) {
+            return RawDart(tiedTo(self.object, self->gmap()), self->dartid);
+        },
         "Returns the dart object");
 
     auto neighbour = [](const Dart& self, Dim dim) {

@@ -81,7 +81,8 @@ void bindRawDart(py::module_& m) {
         py::arg("dim"), py::arg("did"),
         "sets the given dart id as the neighbor dart for a given dimension");
     cls.def("alpha", neighbour, neighbourDoc);
-    // Results that are the argument itself come back as the same Python object.
+    // Results that are the argument itself come back as the same Python object. A neighbour
+    // shares the tie of the dart it came from (so that walks build no chain of ties).
     cls.def(
         "a",
         [](RawDart& self, Dim dim) -> RawDart* {

@@ -1,5 +1,6 @@
 // GMap3D.apply and applyRule (gorvin/rules/engine.h).
 #include "embedding_slots.h"
+#include "not_none.h"
 #include "python_rules.h"
 #include "registry.h"
 
@@ -35,8 +36,34 @@ void writeDiagnostic(Diagnostic diagnostic) {
     }
 }
 
+// Applications nest when an expression applies a rule; deeper nesting raises RecursionError, well
+// before the C stack runs out in any build.
+constexpr int kMaxNesting = 200;
+
+class NestingGuard {
+  public:
+    NestingGuard() {
+        if (depth() == kMaxNesting) {
+            PyErr_SetString(PyExc_RecursionError,
+                            "maximum recursion depth exceeded in nested rule applications");
+            throw py::error_already_set();
+        }
+        ++depth();
+    }
+    ~NestingGuard() { --depth(); }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+
+  private:
+    static int& depth() {
+        thread_local int nesting = 0;
+        return nesting;
+    }
+};
+
 void run(const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
          const std::shared_ptr<Rule>& rule, const InputHooks& hooks) {
+    const NestingGuard nesting;
     given(modeler);
     given(gmap);
     given(rule);
@@ -90,21 +117,19 @@ void bindGMapApply(py::module_& m) {
     auto cls = classOf<GMapClass>(m, "GMap3D");
     cls.def(
         "apply",
-        [](const std::shared_ptr<GMap>& self, const std::shared_ptr<Rule>& rule,
-           const AtomicInputHooks& hooks) { run(ownerOf(*self), self, rule, hooks); },
+        [](const Owner<GMap>& self, const std::shared_ptr<Rule>& rule,
+           NotNone<AtomicInputHooks> hooks) { run(ownerOf(*self), self.holder(), rule, *hooks); },
         py::arg("rule"), py::arg_v("hooks", AtomicInputHooks(), "[]"), "apply a rule to the gmap");
     cls.def(
         "apply",
-        [](const std::shared_ptr<GMap>& self, const std::shared_ptr<Rule>& rule,
-           std::vector<DartID> hooks) {
-            run(ownerOf(*self), self, rule, AtomicInputHooks(std::move(hooks)));
+        [](const Owner<GMap>& self, const std::shared_ptr<Rule>& rule, std::vector<DartID> hooks) {
+            run(ownerOf(*self), self.holder(), rule, AtomicInputHooks(std::move(hooks)));
         },
         py::arg("rule"), py::arg("hooks"), "apply a rule to the gmap");
     cls.def(
         "apply",
-        [](const std::shared_ptr<GMap>& self, const std::shared_ptr<Rule>& rule,
-           const py::dict& hooks) {
-            run(ownerOf(*self), self, rule, hooksFromNames(given(rule), hooks));
+        [](const Owner<GMap>& self, const std::shared_ptr<Rule>& rule, const py::dict& hooks) {
+            run(ownerOf(*self), self.holder(), rule, hooksFromNames(given(rule), hooks));
         },
         py::arg("rule"), py::arg("hooks") = py::dict(),
         "apply a rule to the gmap with hooks as a dictionary");
@@ -113,8 +138,8 @@ void bindGMapApply(py::module_& m) {
 void bindApplyRule(py::module_& m) {
     m.def("applyRule",
           [](const std::shared_ptr<Modeler>& modeler, const std::shared_ptr<GMap>& gmap,
-             const std::shared_ptr<Rule>& rule, const AtomicInputHooks& hooks) {
-              run(modeler, gmap, rule, hooks);
+             const std::shared_ptr<Rule>& rule, NotNone<AtomicInputHooks> hooks) {
+              run(modeler, gmap, rule, *hooks);
               printOrbitLines();
           });
 }

@@ -8,7 +8,8 @@ namespace gorvin::python {
 
 namespace {
 
-// Walks the slot positions taken at creation, stopping early if the table has shrunk.
+// Walks the slot positions taken at creation, stopping early if the table has shrunk. Its G-map
+// holds the GMap3D object it came from.
 struct DartIterator {
     std::shared_ptr<GMap> gmap;
     std::size_t current;
@@ -105,9 +106,8 @@ void bindGMap(py::module_& m) {
         },
         "returns a list of Dart3D objects in the gmap");
     cls.def("exists", &GMap::exists, "returns true if the dart exists, false otherwise");
-    cls.def("__iter__", [](std::shared_ptr<GMap> self) {
-        const std::size_t end = self->size();
-        return DartIterator{std::move(self), 0, end};
+    cls.def("__iter__", [](const Owner<GMap>& self) {
+        return DartIterator{self.held(), 0, self->size()};
     });
     auto text = [](const GMap& self) {
         return "GMap<" + std::to_string(self.id()) + " - size: " + std::to_string(self.size()) +

@@ -6,12 +6,15 @@ namespace gorvin::python {
 
 namespace {
 
-// Iteration over a modeler's G-maps by position, so that make_gmap during the walk is safe.
+// Iteration over a modeler's G-maps by position, so that make_gmap during the walk is safe. It
+// holds the modeler's Python object.
 struct GMapCursor {
-    std::shared_ptr<Modeler> modeler;
+    Owner<Modeler> modeler;
     std::size_t index;
 
-    std::shared_ptr<GMap> operator*() const { return pinned(modeler, modeler->gmap(index)); }
+    std::shared_ptr<GMap> operator*() const {
+        return pinned(modeler.object, modeler->gmap(index));
+    }
     GMapCursor& operator++() {
         ++index;
         return *this;
@@ -48,20 +51,21 @@ void bindModeler(py::module_& m) {
         "sizeEbds", [](const Modeler& self) { return self.sizeEbds(); },
         "returns the size of the ebds");
     cls.def("sizeGMaps", &Modeler::sizeGMaps, "returns the size of the gmaps");
-    auto gmap = [](Modeler& self, std::uint32_t gid) {
-        return pinned(self.shared_from_this(), self.gmap(gid));
+    auto gmap = [](const Owner<Modeler>& self, std::uint32_t gid) {
+        return pinned(self.object, self->gmap(gid));
     };
     cls.def("gmap", gmap, py::arg("gid"), "returns the gmap object for a given gmap id");
     cls.def(
-        "make_gmap", [](Modeler& self) { return pinned(self.shared_from_this(), self.makeGMap()); },
+        "make_gmap",
+        [](const Owner<Modeler>& self) { return pinned(self.object, self->makeGMap()); },
         "creates a new gmap and returns it");
     cls.def_property_readonly(
         "dim", [](const Modeler& self) { return self.dim(); },
         "returns the dimension of the modeler");
     cls.def("__len__", &Modeler::sizeGMaps, "returns the size of the modeler");
     cls.def("__getitem__", gmap, py::arg("gid"), "returns the gmap object for a given gmap id");
-    cls.def("__iter__", [](Modeler& self) {
-        return py::make_iterator(GMapCursor{self.shared_from_this(), 0}, GMapListEnd{});
+    cls.def("__iter__", [](const Owner<Modeler>& self) {
+        return py::make_iterator(GMapCursor{self, 0}, GMapListEnd{});
     });
 }
 

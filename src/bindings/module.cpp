@@ -54,4 +54,6 @@ PYBIND11_MODULE(gorvinpy_bin, m) {
 
     bindApplyRule(m);
     bindOrbitFunctions(m);
+
+    refuseUninitialisedInstances(m);
 }

@@ -7,6 +7,8 @@
 #include "gorvin/core/orbit.h"
 #include "gorvin/core/suborbit.h"
 
+#include <pybind11/typing.h>
+
 #include <vector>
 
 namespace gorvin::python {
@@ -45,8 +47,8 @@ std::vector<DartID> subOrbitOf(const std::vector<int>& orbit, const std::vector<
     return subOrbitRepresentatives(*dart.gmap(), orbit, sub, dart.dartid);
 }
 
-py::list handles(const Dart& dart, const std::vector<DartID>& ids) {
-    py::list out(ids.size());
+py::typing::List<Dart> handles(const Dart& dart, const std::vector<DartID>& ids) {
+    py::typing::List<Dart> out(ids.size());
     for (std::size_t i = 0; i < ids.size(); ++i)
         out[i] = py::cast(dart.with(ids[i]));
     return out;

@@ -7,6 +7,8 @@
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/modeler.h"
 
+#include "owner.h"
+
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -40,16 +42,15 @@ template <class Class> Class classOf(py::module_& m, const char* name) {
     return py::reinterpret_borrow<Class>(m.attr(name));
 }
 
-// A G-map as handed to Python from `owner`'s list: the holder keeps that modeler alive, and the
-// modeler's list keeps the G-map alive.
-inline std::shared_ptr<GMap> pinned(std::shared_ptr<Modeler> owner,
-                                    const std::shared_ptr<GMap>& gmap) {
-    return std::shared_ptr<GMap>(std::move(owner), gmap.get());
+// A G-map as handed to Python by the modeler whose Python object is `owner`: the result keeps
+// that object alive, and the modeler's list keeps the G-map alive.
+inline std::shared_ptr<GMap> pinned(py::object owner, const std::shared_ptr<GMap>& gmap) {
+    return tiedTo(std::move(owner), gmap);
 }
 
-// A G-map as handed to Python elsewhere: pinned to the modeler that made it, while that exists.
+// A G-map as handed to Python elsewhere: tied to the modeler that made it, while that exists.
 inline std::shared_ptr<GMap> pinned(const std::shared_ptr<GMap>& gmap) {
-    if (auto modeler = gmap->modeler().lock()) return pinned(std::move(modeler), gmap);
+    if (auto modeler = gmap->modeler().lock()) return pinned(py::cast(std::move(modeler)), gmap);
     return gmap;
 }
 

@@ -63,4 +63,7 @@ void bindGMapExtraction(py::module_& m);
 void bindApplyRule(py::module_& m);
 void bindOrbitFunctions(py::module_& m); // orbit, islet, sorbit
 
+// Last: makes every class of the module refuse instances that __init__ never filled.
+void refuseUninitialisedInstances(py::module_& m);
+
 } // namespace gorvin::python

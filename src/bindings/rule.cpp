@@ -1,4 +1,5 @@
 // Rule3D (gorvin/rules/rule.h): the rule model, its compilation and match.
+#include "not_none.h"
 #include "registry.h"
 #include "rule_node_object.h"
 
@@ -21,9 +22,9 @@ template <class Node> std::vector<RuleNodeObject<Node>> copies(const std::vector
     return {nodes.begin(), nodes.end()};
 }
 
-// A view of the node of rule named by key.
-template <class Object, class Key> Object view(std::shared_ptr<Rule> rule, const Key& key) {
-    return Object(std::move(rule), key);
+// A view of the node of rule named by key; it holds the Rule3D object.
+template <class Object, class Key> Object view(const Owner<Rule>& rule, const Key& key) {
+    return Object(rule.held(), key);
 }
 
 } // namespace
@@ -99,48 +100,52 @@ void bindRule(py::module_& m) {
 
     cls.def(
         "linkLeftNodes",
-        [](Rule& self, Dim dim, const LeftNodeObject& a, const LeftNodeObject& b) {
-            self.linkLeftNodes(dim, a.node().id, b.node().id);
+        [](Rule& self, Dim dim, NotNone<LeftNodeObject> a, NotNone<LeftNodeObject> b) {
+            self.linkLeftNodes(dim, a->node().id, b->node().id);
         },
         py::arg("dim"), py::arg("lid1"), py::arg("lid2"),
         "link two left nodes along dimension dim");
     cls.def(
         "linkLeftNodes",
-        [](Rule& self, Dim dim, const LeftNodeObject& a) { self.linkLeftNodes(dim, a.node().id); },
+        [](Rule& self, Dim dim, NotNone<LeftNodeObject> a) {
+            self.linkLeftNodes(dim, a->node().id);
+        },
         py::arg("dim"), py::arg("lid"), "make a loop on a left node along dimension dim");
     cls.def(
         "linkRightNodes",
-        [](Rule& self, Dim dim, const RightNodeObject& a, const RightNodeObject& b) {
-            self.linkRightNodes(dim, a.node().id, b.node().id);
+        [](Rule& self, Dim dim, NotNone<RightNodeObject> a, NotNone<RightNodeObject> b) {
+            self.linkRightNodes(dim, a->node().id, b->node().id);
         },
         py::arg("dim"), py::arg("rid1"), py::arg("rid2"),
         "link two right nodes along dimension dim");
     cls.def(
         "linkRightNodes",
-        [](Rule& self, Dim dim, const RightNodeObject& a) {
-            self.linkRightNodes(dim, a.node().id);
+        [](Rule& self, Dim dim, NotNone<RightNodeObject> a) {
+            self.linkRightNodes(dim, a->node().id);
         },
         py::arg("dim"), py::arg("rightnode"), "make a loop on a right node along dimension dim");
 
     cls.def(
-        "match", [](const Rule& self, const AtomicInputHooks& hooks) { return self.match(hooks); },
+        "match",
+        [](const Rule& self, NotNone<AtomicInputHooks> hooks) { return self.match(*hooks); },
         py::arg("hooks"), "returns the match of the rule with the given hooks");
     cls.def("compile", &Rule::compile, "compiles the rule");
     cls.def(
         "make_leftnode",
         [](Rule& self, std::string name, std::vector<int> orbit, bool isHook,
-           RuleNodeMultiplicity mult) {
+           NotNone<RuleNodeMultiplicity> mult) {
             return LeftNodeObject(
-                self.makeLeftNode(std::move(name), std::move(orbit), isHook, mult));
+                self.makeLeftNode(std::move(name), std::move(orbit), isHook, *mult));
         },
         py::arg("name"), py::arg("list"), py::arg("isHook") = false, multArgument(),
         "creates a left node");
     cls.def(
         "make_rightnode",
         [](Rule& self, std::string name, std::vector<int> orbit,
-           const std::vector<Expression3D>& exprs, RuleNodeMultiplicity mult) {
+           const std::vector<NotNone<Expression3D>>& exprs, NotNone<RuleNodeMultiplicity> mult) {
+            const std::vector<Expression3D> copies(exprs.begin(), exprs.end());
             return RightNodeObject(
-                self.makeRightNode(std::move(name), std::move(orbit), exprs, mult));
+                self.makeRightNode(std::move(name), std::move(orbit), copies, *mult));
         },
         py::arg("name"), py::arg("orbit"), py::arg_v("exprs", std::vector<Expression3D>{}, "[]"),
         multArgument(), "creates a right node");

@@ -1,4 +1,5 @@
 // RuleNodeMultiplicity, RuleNodeLeft3D and RuleNodeRight3D (gorvin/rules/rule_node.h).
+#include "not_none.h"
 #include "registry.h"
 #include "rule_node_object.h"
 
@@ -80,14 +81,14 @@ void bindMultiplicity(py::module_& m) {
     cls.def("__str__", textOf);
     cls.def(
         "__eq__",
-        [](const RuleNodeMultiplicity& self, const RuleNodeMultiplicity& other) {
-            return self == other;
+        [](const RuleNodeMultiplicity& self, NotNone<RuleNodeMultiplicity> other) {
+            return self == *other;
         },
         py::arg("other"), "compare two multiplicity for equality");
     cls.def(
         "__ne__",
-        [](const RuleNodeMultiplicity& self, const RuleNodeMultiplicity& other) {
-            return self != other;
+        [](const RuleNodeMultiplicity& self, NotNone<RuleNodeMultiplicity> other) {
+            return self != *other;
         },
         py::arg("other"), "compare two multiplicity for inequality");
     cls.def("min", &RuleNodeMultiplicity::min, "returns the minimum");
@@ -104,8 +105,9 @@ void bindRuleNodeLeft(py::module_& m) {
     auto cls = classOf<LeftNodeClass>(m, "RuleNodeLeft3D");
     cls.def(
         py::init([](std::string name, std::uint32_t id, std::vector<int> orbit, bool isHook,
-                    RuleNodeMultiplicity mult) {
-            return LeftNodeObject(Rule::Left(std::move(name), id, std::move(orbit), isHook, mult));
+                    NotNone<RuleNodeMultiplicity> mult) {
+            return LeftNodeObject(
+                Rule::Left(std::move(name), id, std::move(orbit), isHook, *mult));
         }),
         py::arg("name"), py::arg("rid"), py::arg("list"), py::arg("isHook") = false, multArgument(),
         "Rule node left for 3D");

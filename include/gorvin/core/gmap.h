@@ -137,8 +137,9 @@ template <class Policy> class IGMap {
     void check(DartID i) const {
         if (i >= darts_.size()) throw GorvinUnexistentDartException{};
     }
+    // A deleted slot keeps the deleted marker in every field.
     void makeLoop(DartID x, Dim d) {
-        if (x < darts_.size()) darts_[x].alpha[d] = x;
+        if (exists(x)) darts_[x].alpha[d] = x;
     }
     // Size after adding n darts; the ids must stay below the deleted marker.
     DartID grownSize(std::uint64_t n) const {

@@ -102,6 +102,18 @@ evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, cons
     return values;
 }
 
+// Whether every dart of the rows is still live: the matched darts and the new ones. An expression
+// may have deleted one, and the link steps must not write into a deleted slot.
+template <class Policy>
+bool rowDartsLive(const IGMap<Policy>& gmap, const RowTable& rows, DartID base,
+                  std::uint64_t added) {
+    for (DartID x : rows.left)
+        if (!gmap.exists(x)) return false;
+    for (std::uint64_t i = 0; i < added; ++i)
+        if (!gmap.exists(static_cast<DartID>(base + i))) return false;
+    return true;
+}
+
 // The link steps of every row, in row order.
 template <class Policy>
 void linkRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
@@ -143,7 +155,8 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
 // and matchRows for the rule and row checks): every hook dart is a live dart of `gmap`
 // (GorvinUnexistentDartException). When `evaluate` throws, the G-map is cut back to its former
 // size and the exception leaves unchanged; when an expression has shrunk the G-map below the new
-// darts, the same cut is made and GorvinUnexistentDartException is thrown.
+// darts or deleted a dart of the rows, the same cut is made and GorvinUnexistentDartException is
+// thrown.
 template <class Policy, class Expression, class Evaluate>
 void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
                const std::shared_ptr<IGMap<Policy>>& gmap,
@@ -172,7 +185,7 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
         cutBack();
         throw;
     }
-    if (gmap->size() < base + added) {
+    if (gmap->size() < base + added || !detail::rowDartsLive(*gmap, rows, base, added)) {
         cutBack();
         throw GorvinUnexistentDartException{};
     }
