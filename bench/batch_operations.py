@@ -1,0 +1,113 @@
+"""triangulate() and quad_subdivide() with positions, in new darts per second: the rule library
+through gorvinpy.apply (positions evaluated natively for all rows), the same rules through
+gmap.apply (one Python call per row and node), and the engine alone on the same rules without
+expressions, in the same run. Workloads: the k x k quad grid and a real public mesh (Debian's
+libcgal-demo data, refined_elephant.off: 88,928 triangles, 533,568 darts).
+
+Run: bash scripts/bench-batch.sh [k] [per-row k]   (default 1000 and 150)
+"""
+
+import gc
+import sys
+import tarfile
+import time
+from pathlib import Path
+
+import numpy as np
+
+import gorvinpy
+import gorvinpy_bin as gorvin
+from gorvinpy import _native
+from grid import grid_link_table, grid_positions
+from table import print_table
+
+CGAL_DATA = Path("/usr/share/doc/libcgal-demo/data.tar.gz")
+MESH = "data/meshes/refined_elephant.off"
+CACHE = Path(__file__).resolve().parent / ".data"
+OPERATIONS = {"triangulate": gorvinpy.triangulate, "quad_subdivide": gorvinpy.quad_subdivide}
+
+
+def quad_grid(k):
+    """The k x k grid with a position on every dart, built through the bulk calls."""
+    gmap = gorvin.Modeler3D().make_gmap()
+    first = _native.append_darts(gmap, grid_link_table(k))
+    darts = np.arange(first, first + 8 * k * k)
+    _native.set_positions(gmap, darts, grid_positions(k))
+    return gmap
+
+
+def public_mesh():
+    path = CACHE / Path(MESH).name
+    if not path.exists():
+        CACHE.mkdir(exist_ok=True)
+        with tarfile.open(CGAL_DATA) as archive:
+            path.write_bytes(archive.extractfile(MESH).read())
+    mesh = gorvinpy.read_off(path)
+    return lambda: _with_mesh(mesh)
+
+
+def _with_mesh(mesh):
+    gmap = gorvin.Modeler3D().make_gmap()
+    gorvinpy.add_mesh(gmap, mesh.points, mesh.faces)
+    return gmap
+
+
+def without_expressions(rule):
+    """The same rule (nodes, orbits, links) with no expression."""
+    plain = gorvin.Rule3D(rule.name() + " (no expressions)")
+    for node in rule.leftnodes():
+        plain.make_leftnode(node.name, list(node.orbit), node.isHook)
+    for node in rule.rightnodes():
+        plain.make_rightnode(node.name, list(node.orbit))
+    for node in rule.rightnodes():
+        for dim in range(4):
+            other = node[dim]
+            if other < rule.rightsize() and node.id <= other:
+                plain.linkRightNodes(dim, plain.rightnode(node.id), plain.rightnode(other))
+    plain.compile()
+    return plain
+
+
+def rate(make_gmap, apply):
+    """New darts per second of one application on a fresh G-map."""
+    gmap = make_gmap()
+    before = len(gmap)
+    gc.collect()
+    start = time.perf_counter()
+    apply(gmap)
+    seconds = time.perf_counter() - start
+    created = len(gmap) - before
+    del gmap
+    gc.collect()
+    return created, seconds
+
+
+def measure(label, make_gmap, per_row_label, make_small):
+    rows = []
+    for name, operation in OPERATIONS.items():
+        rule = operation()
+        engine = rate(make_gmap, lambda g: g.apply(without_expressions(rule), [0]))
+        batch = rate(make_gmap, lambda g: gorvinpy.apply(g, rule, [0]))
+        per_row = rate(make_small, lambda g: g.apply(rule, [0]))
+        figures = [created / seconds / 1e6 for created, seconds in (engine, batch, per_row)]
+        rows.append([f"{label}: {name}", f"{batch[0]:,}", f"{engine[1]:.2f}", f"{batch[1]:.2f}",
+                     f"{figures[0]:.2f}", f"{figures[1]:.2f}", f"{batch[1] / engine[1]:.2f}",
+                     f"{figures[2]:.3f} ({per_row_label})", f"{figures[1] / figures[2]:.0f}x"])
+        print(*rows[-1], sep="  |  ", flush=True)
+    return rows
+
+
+def main():
+    k = int(sys.argv[1]) if len(sys.argv) > 1 else 1000
+    small = int(sys.argv[2]) if len(sys.argv) > 2 else 150
+    rows = measure(f"grid {k}x{k} ({8 * k * k:,} darts)", lambda: quad_grid(k), f"grid {small}x{small}",
+                   lambda: quad_grid(small))
+    elephant = public_mesh()
+    rows += measure(f"refined_elephant ({len(elephant()):,} darts)", elephant, "same mesh", elephant)
+    print()
+    print_table(["workload", "new darts", "engine s", "batch s", "engine M/s", "batch M/s",
+                 "batch/engine time", "per-row M/s (on)", "batch/per-row"], rows)
+
+
+if __name__ == "__main__":
+    main()
