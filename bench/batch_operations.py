@@ -11,13 +11,15 @@ import gc
 import sys
 import tarfile
 import time
+from dataclasses import replace
 from pathlib import Path
+from unittest import mock
 
 import numpy as np
 
 import gorvinpy
 import gorvinpy_bin as gorvin
-from gorvinpy import _native
+from gorvinpy import _native, operations
 from grid import grid_link_table, grid_positions
 from table import print_table
 
@@ -52,20 +54,15 @@ def _with_mesh(mesh):
     return gmap
 
 
-def without_expressions(rule):
-    """The same rule (nodes, orbits, links) with no expression."""
-    plain = gorvin.Rule3D(rule.name() + " (no expressions)")
-    for node in rule.leftnodes():
-        plain.make_leftnode(node.name, list(node.orbit), node.isHook)
-    for node in rule.rightnodes():
-        plain.make_rightnode(node.name, list(node.orbit))
-    for node in rule.rightnodes():
-        for dim in range(4):
-            other = node[dim]
-            if other < rule.rightsize() and node.id <= other:
-                plain.linkRightNodes(dim, plain.rightnode(node.id), plain.rightnode(other))
-    plain.compile()
-    return plain
+def without_expressions(operation):
+    """The library rule of `operation` (nodes, orbits, links) with no expression."""
+    library_rule = operations._rule
+
+    def plain(name, hook_orbit, nodes, links):
+        return library_rule(name, hook_orbit, [replace(node, position=None) for node in nodes], links)
+
+    with mock.patch.object(operations, "_rule", plain):
+        return operation()
 
 
 def rate(make_gmap, apply):
@@ -85,8 +82,8 @@ def rate(make_gmap, apply):
 def measure(label, make_gmap, per_row_label, make_small):
     rows = []
     for name, operation in OPERATIONS.items():
-        rule = operation()
-        engine = rate(make_gmap, lambda g: g.apply(without_expressions(rule), [0]))
+        rule, plain = operation(), without_expressions(operation)
+        engine = rate(make_gmap, lambda g: g.apply(plain, [0]))
         batch = rate(make_gmap, lambda g: gorvinpy.apply(g, rule, [0]))
         per_row = rate(make_small, lambda g: g.apply(rule, [0]))
         figures = [created / seconds / 1e6 for created, seconds in (engine, batch, per_row)]

@@ -188,8 +188,9 @@ def test_a_failing_evaluation_changes_nothing(expression, error):
 
 def test_point_rules_combine_and_read_other_left_nodes():
     gmap = built(*random_mesh(3))
-    mid = 0.5 * position + 0.5 * position.of(0) - (1, 1, 1)
-    assert mid(gmap, 4) == tuple(x - 1 for x in gorvinpy.position(gmap, 4))
+    mid = 0.5 * position + 0.5 * edge_midpoint - (1, 1, 1)
+    p, m = gorvinpy.position(gmap, 4), edge_midpoint(gmap, 4)
+    assert mid(gmap, 4) == tuple(0.5 * a + 0.5 * b - 1 for a, b in zip(p, m))
     assert edge_midpoint.of(0).program(3) == ("affine", [(0, [0], 1.0)], None)
     with pytest.raises(TypeError, match="inside a rule"):
         edge_midpoint.of(0)(gmap, 4)

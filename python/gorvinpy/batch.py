@@ -40,12 +40,12 @@ def apply(gmap: gorvinpy_bin.GMap3D, rule: gorvinpy_bin.Rule3D, hooks: Hooks = (
 
 
 def _hook_list(rule: gorvinpy_bin.Rule3D, names: Mapping[str, int]) -> list:
-    hook_ids = list(rule.hooks())
+    hook_ids = list(rule.hooks)
     darts = [0xFFFFFFFF] * len(hook_ids)
     for name, dart in names.items():
-        node = rule.leftnode(str(name)).id if any(n.name == name for n in rule.leftnodes()) else None
+        node = next((n.id for n in rule.leftnodes if n.name == str(name)), None)
         if node not in hook_ids:
-            raise KeyError(f"{name!r} names no hook node of rule {rule.name()!r}")
+            raise KeyError(f"{name!r} names no hook node of rule {rule.name!r}")
         darts[hook_ids.index(node)] = int(dart)
     return darts
 

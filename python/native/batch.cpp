@@ -11,6 +11,7 @@
 #include "gorvin/rules/engine.h"
 
 #include <array>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -35,11 +36,24 @@ Point pointOf(GMap& gmap, DartID dart) {
     return p;
 }
 
-py::tuple tupleOf(const double* values, std::size_t size) {
+// A tuple of floats holds no reference the cyclic garbage collector needs to follow: untracked
+// (as the collector itself would leave it), it keeps the dicts that hold it untracked too, so
+// millions of new values cost no collection passes.
+py::object untrackedIfFloats(py::object value) {
+    PyObject* tuple = value.ptr();
+    if (!PyTuple_CheckExact(tuple) || !PyObject_GC_IsTracked(tuple)) return value;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(tuple); ++i)
+        if (!PyFloat_CheckExact(PyTuple_GET_ITEM(tuple, i))) return value;
+    PyObject_GC_UnTrack(tuple);
+    return value;
+}
+
+py::object tupleOf(const double* values, std::size_t size) {
     py::tuple out(size);
     for (std::size_t i = 0; i < size; ++i)
         PyTuple_SET_ITEM(out.ptr(), i, PyFloat_FromDouble(values[i]));
-    return out;
+    PyObject_GC_UnTrack(out.ptr());
+    return std::move(out);
 }
 
 // The mean position over the orbit `dims` of darts of the G-map. Each cell is summed once, its
@@ -108,7 +122,8 @@ std::uint32_t checkedNode(const py::handle& value, std::size_t leftSize) {
 
 Program programOf(const py::object& spec, std::size_t leftSize) {
     const auto items = spec.cast<py::tuple>();
-    Program program{items[0].cast<std::string>()};
+    Program program;
+    program.kind = items[0].cast<std::string>();
     if (program.kind == "copy") {
         program.node = checkedNode(items[1], leftSize);
     } else if (program.kind == "constant") {
@@ -146,7 +161,7 @@ Values affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
         if (program.offset)
             for (int axis = 0; axis < 3; ++axis)
                 sum[axis] = means.empty() ? (*program.offset)[axis] : sum[axis] + (*program.offset)[axis];
-        return py::object(tupleOf(sum.data(), 3));
+        return tupleOf(sum.data(), 3);
     };
     Values out(rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
@@ -166,8 +181,9 @@ Values programValues(GMap& gmap, const Program& program, const RowTable& rows) {
     if (program.kind == "affine") return affineValues(gmap, program, rows);
     Values out(rows.count);
     for (std::size_t r = 0; r < rows.count; ++r)
-        out[r] = program.kind == "copy" ? storedPosition(gmap, rows.leftDart(r, program.node))
-                                        : program.constant;
+        out[r] = program.kind == "copy"
+                     ? untrackedIfFloats(storedPosition(gmap, rows.leftDart(r, program.node)))
+                     : program.constant;
     return out;
 }
 
@@ -235,14 +251,21 @@ struct RowsOf {
     }
 };
 
-// The values of one expression for every row.
-Values expressionValues(const Expression3D& expr, const RowsOf& rows) {
-    if (py::hasattr(expr.fct, "batch_program"))
-        return programValues(*rows.gmap,
-                             programOf(expr.fct.attr("batch_program"), rows.matched.rows.leftSize),
-                             rows.matched.rows);
-    if (py::hasattr(expr.fct, "batch")) return rows.batch(expr.fct.attr("batch"), expr.name);
-    return rows.perRow(expr.fct);
+// The values of one expression for every row. Built-in programs are run once per application:
+// nodes with the same program share its values (immutable tuples).
+const Values& expressionValues(const Expression3D& expr, const RowsOf& rows,
+                               std::map<std::string, Values>& programs, Values& own) {
+    if (py::hasattr(expr.fct, "batch_program")) {
+        const py::object spec = expr.fct.attr("batch_program");
+        auto [known, added] = programs.try_emplace(py::repr(spec).cast<std::string>());
+        if (added)
+            known->second = programValues(
+                *rows.gmap, programOf(spec, rows.matched.rows.leftSize), rows.matched.rows);
+        return known->second;
+    }
+    own = py::hasattr(expr.fct, "batch") ? rows.batch(expr.fct.attr("batch"), expr.name)
+                                         : rows.perRow(expr.fct);
+    return own;
 }
 
 // One dict per row and expression group, in right-node and slot order.
@@ -263,18 +286,20 @@ std::vector<Computed> evaluateGroups(const std::shared_ptr<python::Modeler>& mod
 
     std::vector<Computed> computed;
     computed.reserve(matched.rows.count * groups.size());
+    std::map<std::string, Values> programs;
     for (const Group& group : groups) {
         const RowsOf rows{modeler, rule, gmap, matched, group.node};
-        std::vector<Values> values;
+        std::vector<Values> own(group.exprs.size());
+        std::vector<const Values*> values;
         std::vector<py::str> keys;
-        for (const Expression3D& expr : group.exprs) {
-            values.push_back(expressionValues(expr, rows));
-            keys.emplace_back(expr.name);
+        for (std::size_t e = 0; e < group.exprs.size(); ++e) {
+            values.push_back(&expressionValues(group.exprs[e], rows, programs, own[e]));
+            keys.emplace_back(group.exprs[e].name);
         }
         for (std::size_t r = 0; r < matched.rows.count; ++r) {
             py::dict dict;
             for (std::size_t e = 0; e < keys.size(); ++e)
-                if (PyDict_SetItem(dict.ptr(), keys[e].ptr(), values[e][r].ptr()) != 0)
+                if (PyDict_SetItem(dict.ptr(), keys[e].ptr(), (*values[e])[r].ptr()) != 0)
                     throw py::error_already_set();
             computed.push_back({rows.rightDart(r), group.slot, std::move(dict)});
         }
