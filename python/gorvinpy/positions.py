@@ -150,7 +150,7 @@ class OrbitMean(PointRule):
     """The mean position over an orbit of the dart."""
 
     def __init__(self, orbit: Sequence[int], name: str) -> None:
-        super().__init__([(1.0, orbit, None)])
+        super().__init__([(1.0, tuple(orbit), None)])
         self.name = name
 
     def value(self, gmap: gorvinpy_bin.GMap3D, dart_of: DartOf) -> Point:
