@@ -10,6 +10,7 @@
 #include "gorvin/core/orbit.h"
 #include "gorvin/rules/engine.h"
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <cstdint>
@@ -141,6 +142,20 @@ Program programOf(const py::object& spec, std::size_t leftSize) {
     return program;
 }
 
+// The rows in the order of the darts they give to left node `node` (row order for a rule without
+// left nodes). Reading positions in dart order follows the tables through memory instead of
+// jumping with the depth-first row order.
+std::vector<std::uint32_t> rowsByDart(const RowTable& rows, std::uint32_t node) {
+    std::vector<std::uint64_t> keys(rows.count);
+    for (std::size_t r = 0; r < rows.count; ++r)
+        keys[r] = (node < rows.leftSize ? std::uint64_t{rows.leftDart(r, node)} << 32 : 0) | r;
+    std::sort(keys.begin(), keys.end());
+    std::vector<std::uint32_t> order(rows.count);
+    for (std::size_t i = 0; i < rows.count; ++i)
+        order[i] = static_cast<std::uint32_t>(keys[i]);
+    return order;
+}
+
 // The values of an affine program for every row. With a single term over an orbit, each cell
 // makes one tuple that all its rows share.
 Values affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
@@ -164,7 +179,7 @@ Values affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
         return tupleOf(sum.data(), 3);
     };
     Values out(rows.count);
-    for (std::size_t r = 0; r < rows.count; ++r) {
+    for (std::uint32_t r : rowsByDart(rows, means.empty() ? 0 : program.terms[0].node)) {
         if (!perCell) {
             out[r] = valueAt(r);
             continue;
@@ -179,11 +194,10 @@ Values affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
 
 Values programValues(GMap& gmap, const Program& program, const RowTable& rows) {
     if (program.kind == "affine") return affineValues(gmap, program, rows);
+    if (program.kind == "constant") return Values(rows.count, program.constant);
     Values out(rows.count);
-    for (std::size_t r = 0; r < rows.count; ++r)
-        out[r] = program.kind == "copy"
-                     ? untrackedIfFloats(storedPosition(gmap, rows.leftDart(r, program.node)))
-                     : program.constant;
+    for (std::uint32_t r : rowsByDart(rows, program.node))
+        out[r] = untrackedIfFloats(storedPosition(gmap, rows.leftDart(r, program.node)));
     return out;
 }
 
