@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <array>
-#include <map>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -175,7 +175,8 @@ Values affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
         }
         if (program.offset)
             for (int axis = 0; axis < 3; ++axis)
-                sum[axis] = means.empty() ? (*program.offset)[axis] : sum[axis] + (*program.offset)[axis];
+                sum[axis] =
+                    means.empty() ? (*program.offset)[axis] : sum[axis] + (*program.offset)[axis];
         return tupleOf(sum.data(), 3);
     };
     Values out(rows.count);
@@ -218,8 +219,7 @@ Values valuesOf(const py::object& result, std::size_t count, const std::string& 
             out[r] = tupleOf(table.data() + r * width, width);
         return out;
     }
-    const py::object items =
-        py::isinstance<py::array>(result) ? result.attr("tolist")() : result;
+    const py::object items = py::isinstance<py::array>(result) ? result.attr("tolist")() : result;
     const auto values = items.cast<py::sequence>();
     if (values.size() != count) throw wrongCount(values.size());
     for (std::size_t r = 0; r < count; ++r)
@@ -239,8 +239,8 @@ struct RowsOf {
 
     Values batch(const py::object& method, const std::string& name) const {
         const RowTable& rows = matched.rows;
-        py::array_t<DartID> left({static_cast<py::ssize_t>(rows.count),
-                                  static_cast<py::ssize_t>(rows.leftSize)});
+        py::array_t<DartID> left(
+            {static_cast<py::ssize_t>(rows.count), static_cast<py::ssize_t>(rows.leftSize)});
         std::copy(rows.left.data(), rows.left.data() + rows.count * rows.leftSize,
                   left.mutable_data());
         py::array_t<DartID> right(static_cast<py::ssize_t>(rows.count));
@@ -273,8 +273,8 @@ const Values& expressionValues(const Expression3D& expr, const RowsOf& rows,
         const py::object spec = expr.fct.attr("batch_program");
         auto [known, added] = programs.try_emplace(py::repr(spec).cast<std::string>());
         if (added)
-            known->second = programValues(
-                *rows.gmap, programOf(spec, rows.matched.rows.leftSize), rows.matched.rows);
+            known->second = programValues(*rows.gmap, programOf(spec, rows.matched.rows.leftSize),
+                                          rows.matched.rows);
         return known->second;
     }
     own = py::hasattr(expr.fct, "batch") ? rows.batch(expr.fct.attr("batch"), expr.name)
