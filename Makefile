@@ -1,4 +1,4 @@
-.PHONY: example test test-sanitized venv bench
+.PHONY: example test test-sanitized venv bench bench-batch
 
 venv:
 	bash scripts/venv.sh
@@ -22,3 +22,7 @@ test-sanitized:
 # Not part of the tests: installs the peer library (apt-get, root) and runs the benchmarks.
 bench:
 	bash scripts/bench.sh $(BENCH_ARGS)
+
+# Rule-library operations with positions: batch, per-row and the bare engine (installs libcgal-demo).
+bench-batch:
+	bash scripts/bench-batch.sh $(BENCH_ARGS)

@@ -25,11 +25,11 @@ def main(output):
     output.mkdir(parents=True, exist_ok=True)
     gmap = gorvin.Modeler3D().make_gmap()
 
-    gmap.apply(gorvinpy.cube(size=2.0))
+    gorvinpy.apply(gmap, gorvinpy.cube(size=2.0))
     report("cube", gmap)
-    gmap.apply(gorvinpy.triangulate(), [0])
+    gorvinpy.apply(gmap, gorvinpy.triangulate(), [0])
     report("triangulated", gmap)
-    gmap.apply(gorvinpy.quad_subdivide(), [0])
+    gorvinpy.apply(gmap, gorvinpy.quad_subdivide(), [0])
     report("subdivided", gmap)
 
     faults = gorvinpy.check_gmap(gmap)

@@ -14,19 +14,33 @@ from .checks import (
     is_gmap,
     live_darts,
 )
+from .batch import BatchExpression, Rows, apply, expression, position_expression
 from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
-from .positions import POSITION, MissingPositionError, edge_midpoint, face_centre, position, set_position
+from .positions import (
+    POSITION,
+    MissingPositionError,
+    PointRule,
+    edge_midpoint,
+    face_centre,
+    position,
+    set_position,
+    volume_centre,
+)
 from .render import render_png
 
 __all__ = [
+    "BatchExpression",
     "CellCounts",
     "MeshFormatError",
     "MissingPositionError",
     "POSITION",
+    "PointRule",
     "PolygonMesh",
+    "Rows",
     "add_mesh",
+    "apply",
     "cell_counts",
     "check_gmap",
     "condition_errors",
@@ -34,6 +48,7 @@ __all__ = [
     "edge_midpoint",
     "euler_characteristic",
     "export_mesh",
+    "expression",
     "extrude",
     "face_centre",
     "import_mesh",
@@ -44,6 +59,7 @@ __all__ = [
     "mesh",
     "polygon",
     "position",
+    "position_expression",
     "quad_subdivide",
     "read_mesh",
     "read_obj",
@@ -52,6 +68,7 @@ __all__ = [
     "set_position",
     "to_mesh",
     "triangulate",
+    "volume_centre",
     "write_obj",
     "write_ply",
 ]

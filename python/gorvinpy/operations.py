@@ -1,9 +1,11 @@
 """Standard modelling operations, each a compiled Rule3D ready to apply.
 
 Rules that build from nothing (`polygon`, `cube`, `mesh`) have no left node: apply them with
-`gmap.apply(rule)`. The others have one hook node, named "n0": apply them with `gmap.apply(rule,
-[dart])`. They act on the whole orbit of that dart given below, and every dart they create gets its
-own position, computed from the positions of the G-map before the application:
+`gorvinpy.apply(gmap, rule)`. The others have one hook node, named "n0": apply them with
+`gorvinpy.apply(gmap, rule, [dart])`. Their positions are point rules (`gorvinpy.positions`), which
+`gorvinpy.apply` evaluates natively for all rows at once; `gmap.apply` gives the same G-map, one
+Python call per row. They act on the whole orbit of that dart given below, and every dart they
+create gets its own position, computed from the positions of the G-map before the application:
 
 - `insert_vertex()`: the edge of the dart (orbit <0,2,3>) gets a vertex in its middle;
 - `triangulate(orbit)`: every face in the orbit of the dart gets a vertex at its centre, joined to
@@ -17,16 +19,17 @@ own position, computed from the positions of the G-map before the application:
 from __future__ import annotations
 
 from dataclasses import dataclass
-from typing import Callable, Dict, Optional, Sequence, Tuple
+from typing import Any, Callable, Dict, Optional, Sequence, Tuple, Union
 
 import gorvinpy_bin
 
+from .batch import Expression
 from .layout import polygon_layout
-from .positions import POSITION_NAME, Point, as_point, edge_midpoint, face_centre, offset, position
+from .positions import POSITION_NAME, Constant, Point, PointRule, as_point, edge_midpoint, face_centre, position
 
 CATEGORY = "gorvinpy"
 HOOK = "n0"
-PositionRule = Callable[[gorvinpy_bin.Context3D], Point]
+PositionRule = Callable[[gorvinpy_bin.Context3D], Any]
 
 _EDGE = (0, 2, 3)
 _FACE = (0, 1)
@@ -64,11 +67,7 @@ def triangulate(orbit: Sequence[int] = _CONNECTED_PART) -> gorvinpy_bin.Rule3D:
 
 def extrude(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
     """Turns the hook dart's face (free along alpha2) into the bottom of a prism with top face + vector."""
-    shift = as_point(vector)
-
-    def raised(gmap: gorvinpy_bin.GMap3D, dart: int) -> Point:
-        return offset(position(gmap, dart), shift)
-
+    raised = position + as_point(vector)
     nodes = [
         _Node(HOOK, {0: 0, 1: 1}),
         _Node("bottom", {0: 0}, _at_hook(position)),
@@ -141,8 +140,12 @@ def _rule(
     return rule
 
 
-def _at_hook(point_of: Callable[[gorvinpy_bin.GMap3D, int], Point]) -> PositionRule:
-    """An expression computing a point from the dart that the row gives to the hook node."""
+def _at_hook(point_of: Union[PointRule, Callable[[gorvinpy_bin.GMap3D, int], Point]]) -> PositionRule:
+    """An expression computing a point from the dart that the row gives to the hook node. A point
+    rule (`position`, `face_centre`, `position + vector`, ...) runs natively under gorvinpy.apply;
+    another function of (gmap, dart) is called per row."""
+    if isinstance(point_of, PointRule):
+        return Expression(point_of)
 
     def expression(context: gorvinpy_bin.Context3D) -> Point:
         return point_of(context.gmap, context.leftpattern[0].id)
@@ -151,7 +154,7 @@ def _at_hook(point_of: Callable[[gorvinpy_bin.GMap3D, int], Point]) -> PositionR
 
 
 def _constant(point: Point) -> PositionRule:
-    return lambda context: point
+    return Expression(Constant(point))
 
 
 def _require(orbit: Sequence[int], dims: set, operation: str) -> None:

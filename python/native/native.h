@@ -29,7 +29,15 @@ template <class T> py::array_t<T> asArray(std::vector<T>&& values) {
     return py::array_t<T>(static_cast<py::ssize_t>(owned->size()), owned->data(), free);
 }
 
+// The value stored under "position" in the <1,2,3> slot of a dart (a slot of gmap); KeyError
+// naming the dart when there is none, IndexError when the dart is gone.
+py::object storedPosition(GMap& gmap, DartID dart);
+// The three coordinates of `value`, the position of `dart`; ValueError naming the dart when it is
+// not three numbers.
+void readPoint(const py::handle& value, DartID dart, double* out);
+
 void bindBulk(py::module_& m);
 void bindPositions(py::module_& m);
+void bindBatch(py::module_& m);
 
 } // namespace gorvin::native

@@ -15,7 +15,14 @@ std::string dartText(DartID dart) {
     return "dart " + std::to_string(dart);
 }
 
-// The three coordinates of `value`; ValueError naming the dart when it is not three numbers.
+// The interned key, made once and kept for the life of the process.
+PyObject* positionKey() {
+    static PyObject* const key = PyUnicode_InternFromString(kPosition);
+    return key;
+}
+
+} // namespace
+
 void readPoint(const py::handle& value, DartID dart, double* out) {
     if (PyTuple_CheckExact(value.ptr()) && PyTuple_GET_SIZE(value.ptr()) == 3) {
         PyObject** items = &PyTuple_GET_ITEM(value.ptr(), 0);
@@ -34,23 +41,28 @@ void readPoint(const py::handle& value, DartID dart, double* out) {
         out[axis] = point[axis].cast<double>();
 }
 
+py::object storedPosition(GMap& gmap, DartID dart) {
+    if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
+    const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
+    const auto key = py::reinterpret_borrow<py::str>(positionKey());
+    if (PyDict_CheckExact(slot.ptr())) {
+        PyObject* value = PyDict_GetItemWithError(slot.ptr(), key.ptr());
+        if (value) return py::reinterpret_borrow<py::object>(value);
+        if (PyErr_Occurred()) throw py::error_already_set();
+    } else if (slot.contains(key)) {
+        return slot[key];
+    }
+    throw py::key_error(dartText(dart) + " has no 'position'");
+}
+
+namespace {
+
 py::array_t<double> positions(GMap& gmap, const Ids& ids) {
     const std::vector<DartID> darts = checkedIds(gmap, ids);
     py::array_t<double> out({static_cast<py::ssize_t>(darts.size()), py::ssize_t{3}});
-    const py::str key(kPosition);
     double* point = out.mutable_data();
     for (DartID dart : darts) {
-        if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
-        const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
-        PyObject* value = PyDict_CheckExact(slot.ptr()) ? PyDict_GetItemWithError(slot.ptr(), key.ptr())
-                                                        : nullptr;
-        if (!value && PyErr_Occurred()) throw py::error_already_set();
-        if (!value && !PyDict_CheckExact(slot.ptr()) && slot.contains(key))
-            readPoint(slot[key], dart, point);
-        else if (value)
-            readPoint(value, dart, point);
-        else
-            throw py::key_error(dartText(dart) + " has no 'position'");
+        readPoint(storedPosition(gmap, dart), dart, point);
         point += 3;
     }
     return out;

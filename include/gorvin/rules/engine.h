@@ -68,6 +68,14 @@ class RightDarts {
     std::vector<Node> nodes_;
 };
 
+// What the evaluation stage is given: the rows, and the right dart of every row and right node.
+struct MatchedRows {
+    const RulePlan& plan;
+    const RowTable& rows;
+    const RightDarts& right;
+};
+
+// A value for slot `slot` of dart `dart`.
 template <class Value> struct ComputedValue {
     DartID dart;
     unsigned slot;
@@ -77,8 +85,9 @@ template <class Value> struct ComputedValue {
 // Calls every expression group once per row and right node, in row, node and slot order.
 template <class Policy, class Expression, class Evaluate>
 std::vector<ComputedValue<typename Policy::Value>>
-evaluateRows(ExprContext<Policy, Expression> context, const RulePlan& plan, const RowTable& rows,
-             const RightDarts& right, Evaluate& evaluate) {
+evaluateRows(ExprContext<Policy, Expression> context, const MatchedRows& matched,
+             Evaluate& evaluate) {
+    const auto& [plan, rows, right] = matched;
     std::vector<std::pair<std::uint32_t, unsigned>> groups; // (right node, slot) with expressions
     const auto& nodes = context.rule->rightnodes();
     for (std::uint32_t q = 0; q < plan.rightSize; ++q)
@@ -149,19 +158,19 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
 
 } // namespace detail
 
-// Applies `rule` to `gmap` at `hooks` (dartAt(i, 0) is the dart of hook node i).
-// `evaluate(group, context)` computes the value of one expression group; it sees the new darts
-// free and every old link unchanged. Preconditions, checked before any change (see makeRulePlan
-// and matchRows for the rule and row checks): every hook dart is a live dart of `gmap`
-// (GorvinUnexistentDartException). When `evaluate` throws, the G-map is cut back to its former
-// size and the exception leaves unchanged; when an expression has shrunk the G-map below the new
+// Applies `rule` to `gmap` at `hooks` (dartAt(i, 0) is the dart of hook node i), with one
+// evaluation stage for all rows: `evaluateAll(const detail::MatchedRows&)` returns the computed
+// values (std::vector<detail::ComputedValue<Value>>, at most one per dart and slot); it sees the
+// new darts free and every old link unchanged. Preconditions, checked before any change (see
+// makeRulePlan and matchRows for the rule and row checks): every hook dart is a live dart of
+// `gmap` (GorvinUnexistentDartException). When `evaluateAll` throws, the G-map is cut back to its
+// former size and the exception leaves unchanged; when it has shrunk the G-map below the new
 // darts or deleted a dart of the rows, the same cut is made and GorvinUnexistentDartException is
 // thrown.
-template <class Policy, class Expression, class Evaluate>
-void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
-               const std::shared_ptr<IGMap<Policy>>& gmap,
-               const std::shared_ptr<IRule<Expression>>& rule, const InputHooks& hooks,
-               Evaluate evaluate) {
+template <class Policy, class Expression, class EvaluateAll>
+void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
+                   const std::shared_ptr<IRule<Expression>>& rule, const InputHooks& hooks,
+                   EvaluateAll evaluateAll) {
     const RulePlan plan = makeRulePlan(*rule, hooks.sizeCol());
     // Made before the rows are found: making values may run code that changes the G-map.
     auto record = plan.created.empty() ? nullptr : gmap->embeddings().completeRecord();
@@ -178,14 +187,15 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
 
     std::vector<detail::ComputedValue<typename Policy::Value>> values;
     try {
-        const ExprContext<Policy, Expression> context{modeler, rule, gmap,    {},
-                                                      0,       0,    kNoLink, kNoLink};
-        values = detail::evaluateRows(context, plan, rows, right, evaluate);
+        values = evaluateAll(detail::MatchedRows{plan, rows, right});
     } catch (...) {
         cutBack();
         throw;
     }
-    if (gmap->size() < base + added || !detail::rowDartsLive(*gmap, rows, base, added)) {
+    // Only an evaluation that computed values ran code that could have changed the G-map.
+    const bool intact = values.empty() || (gmap->size() >= base + added &&
+                                           detail::rowDartsLive(*gmap, rows, base, added));
+    if (!intact) {
         cutBack();
         throw GorvinUnexistentDartException{};
     }
@@ -198,6 +208,20 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
         replaced.push_back(
             gmap->embeddings().set(computed.dart, computed.slot, std::move(computed.value)));
     detail::deleteMatched(*gmap, plan, rows, right, base);
+}
+
+// applyRuleWith, evaluating the rule's expression groups row by row: `evaluate(group, context)`
+// computes the value of one group in one row.
+template <class Policy, class Expression, class Evaluate>
+void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
+               const std::shared_ptr<IGMap<Policy>>& gmap,
+               const std::shared_ptr<IRule<Expression>>& rule, const InputHooks& hooks,
+               Evaluate evaluate) {
+    applyRuleWith(gmap, rule, hooks, [&](const detail::MatchedRows& matched) {
+        const ExprContext<Policy, Expression> context{modeler, rule, gmap,    {},
+                                                      0,       0,    kNoLink, kNoLink};
+        return detail::evaluateRows(context, matched, evaluate);
+    });
 }
 
 } // namespace gorvin
