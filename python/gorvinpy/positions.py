@@ -7,10 +7,13 @@ average over the darts of a face or an edge.
 
 from __future__ import annotations
 
-from typing import Iterable, Sequence
+import re
+from typing import Any, Iterable, Optional, Sequence
 
 import gorvinpy_bin
+import numpy as np
 
+from . import _native
 from .meshio import Point
 
 POSITION_NAME = "position"
@@ -32,6 +35,23 @@ def position(gmap: gorvinpy_bin.GMap3D, dart: int) -> Point:
     if value is None:
         raise MissingPositionError(f"dart {dart} of {gmap} has no {POSITION_NAME!r}")
     return value
+
+
+def positions(gmap: gorvinpy_bin.GMap3D, darts: Any) -> np.ndarray:
+    """The positions stored on darts, as an (n, 3) float64 array."""
+    try:
+        return _native.positions(gmap, darts)
+    except KeyError as error:
+        dart = re.match(r"dart (\d+)", str(error.args[0]))
+        raise MissingPositionError(
+            f"dart {dart.group(1) if dart else '?'} of {gmap} has no {POSITION_NAME!r}"
+        ) from None
+
+
+def set_positions(gmap: gorvinpy_bin.GMap3D, darts: Any, points: Any, rows: Optional[Any] = None) -> None:
+    """Stores points[rows[i]] (points[i] without rows) as the position of darts[i], in place in
+    each dart's slot dict; darts given the same row share one tuple."""
+    _native.set_positions(gmap, darts, np.asarray(points, dtype=np.float64), rows)
 
 
 def set_position(gmap: gorvinpy_bin.GMap3D, dart: int, point: Sequence[float]) -> None:

@@ -52,14 +52,15 @@ void linkPairs(GMap& gmap, Dim dim, const Ids& a, const Ids& b) {
 
 // Appends len(links) darts; dart first + i links to first + links[i, d] along d. The links must be
 // involutions inside the new block (links[links[i, d], d] == i). Returns first.
-DartID appendLinked(GMap& gmap, const py::array_t<std::int64_t, kIdArray>& links) {
+template <class Id, int Flags>
+DartID appendLinkedTable(GMap& gmap, const py::array_t<Id, Flags>& links) {
     if (links.ndim() != 2 || links.shape(1) != 4)
         throw py::value_error("append_darts: links must have shape (n, 4)");
     const auto n = static_cast<std::uint64_t>(links.shape(0));
-    const std::int64_t* table = links.data();
+    const Id* table = links.data();
     for (std::uint64_t i = 0; i < 4 * n; ++i) {
-        const std::int64_t j = table[i];
-        const bool inside = j >= 0 && static_cast<std::uint64_t>(j) < n;
+        const Id j = table[i];
+        const bool inside = static_cast<std::int64_t>(j) >= 0 && static_cast<std::uint64_t>(j) < n;
         if (!inside || static_cast<std::uint64_t>(table[4 * j + i % 4]) != i / 4)
             throw py::value_error("append_darts: new dart " + std::to_string(i / 4) +
                                   " links to " + std::to_string(j) + " along " +
@@ -67,12 +68,19 @@ DartID appendLinked(GMap& gmap, const py::array_t<std::int64_t, kIdArray>& links
                                   ", which is not a new dart linking back to it");
     }
     const DartID first = gmap.makeDarts(n);
-    for (std::uint64_t i = 0; i < n; ++i)
-        for (Dim d = 0; d <= kDimension; ++d)
-            if (static_cast<std::uint64_t>(table[4 * i + d]) > i)
-                gmap.linkSlots(d, static_cast<DartID>(first + i),
-                               static_cast<DartID>(first + table[4 * i + d]));
+    IDart* dart = gmap.darts().begin() + first;
+    for (std::uint64_t i = 0; i < 4 * n; ++i)
+        dart[i / 4].alpha[i % 4] = static_cast<DartID>(first + table[i]);
     return first;
+}
+
+// C-ordered uint32 tables are read as they are, any other integers as int64.
+DartID appendLinked(GMap& gmap, const py::object& links) {
+    using Exact = py::array_t<std::uint32_t, py::array::c_style>;
+    if (py::isinstance<Exact>(links)) return appendLinkedTable(gmap, Exact::ensure(links));
+    const auto table = py::array_t<std::int64_t, kIdArray>::ensure(links);
+    if (!table) throw py::error_already_set();
+    return appendLinkedTable(gmap, table);
 }
 
 py::array_t<DartID> cellLabels(const GMap& gmap, const std::vector<int>& dims) {

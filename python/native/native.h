@@ -22,14 +22,36 @@ using Ids = py::array_t<std::int64_t, kIdArray>;
 // The ids of a one-dimensional array; IndexError naming the first one that is no slot of gmap.
 std::vector<DartID> checkedIds(const GMap& gmap, const Ids& ids);
 
-// A NumPy array that takes over the vector's memory.
-template <class T> py::array_t<T> asArray(std::vector<T>&& values) {
+// Polygons as flat arrays: face f lists the point indices corners[offsets[f] .. offsets[f+1]).
+struct FaceArrays {
+    py::array_t<std::int64_t, kIdArray> corners;
+    py::array_t<std::int64_t, kIdArray> offsets;
+
+    std::size_t count() const { return static_cast<std::size_t>(offsets.shape(0)) - 1; }
+    const std::int64_t* begin(std::size_t f) const { return corners.data() + offsets.data()[f]; }
+    const std::int64_t* end(std::size_t f) const { return corners.data() + offsets.data()[f + 1]; }
+};
+
+// The faces of two one-dimensional arrays; ValueError unless the offsets start at 0, never
+// decrease and end at len(corners).
+FaceArrays checkedFaces(py::array_t<std::int64_t, kIdArray> corners,
+                        py::array_t<std::int64_t, kIdArray> offsets);
+
+// A NumPy array that takes over the vector's memory: one-dimensional, or rows of `columns` values.
+template <class T> py::array_t<T> asArray(std::vector<T>&& values, py::ssize_t columns = 0) {
     auto* owned = new std::vector<T>(std::move(values));
     py::capsule free(owned, [](void* p) { delete static_cast<std::vector<T>*>(p); });
-    return py::array_t<T>(static_cast<py::ssize_t>(owned->size()), owned->data(), free);
+    const auto size = static_cast<py::ssize_t>(owned->size());
+    if (columns == 0) return py::array_t<T>(size, owned->data(), free);
+    return py::array_t<T>({size / columns, columns}, owned->data(), free);
 }
 
 void bindBulk(py::module_& m);
 void bindPositions(py::module_& m);
+void bindPolygonLayout(py::module_& m);
+void bindMeshFaces(py::module_& m);
+void bindChecks(py::module_& m);
+void bindMeshText(py::module_& m);
+void bindObjWriter(py::module_& m);
 
 } // namespace gorvin::native

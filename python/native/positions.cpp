@@ -2,6 +2,7 @@
 // of each dart, read into and written from (n, 3) float64 arrays.
 #include "native.h"
 
+#include <optional>
 #include <string>
 
 namespace gorvin::native {
@@ -56,25 +57,39 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
     return out;
 }
 
-// Stores points[i] on darts[i], in place in its <1,2,3> dict (darts sharing that dict see it too).
-void setPositions(GMap& gmap, const Ids& ids, const py::array_t<double, kIdArray>& points) {
+// Stores points[rows[i]] (points[i] without rows) as the position of darts[i], in place in its
+// <1,2,3> dict (darts sharing that dict see it too). Darts given the same row share one tuple.
+void setPositions(GMap& gmap, const Ids& ids, const py::array_t<double, kIdArray>& points,
+                  const std::optional<Ids>& rows) {
     const std::vector<DartID> darts = checkedIds(gmap, ids);
+    const auto count = static_cast<std::size_t>(rows ? darts.size() : 0);
     if (points.ndim() != 2 || points.shape(1) != 3 ||
-        static_cast<std::size_t>(points.shape(0)) != darts.size())
+        (!rows && static_cast<std::size_t>(points.shape(0)) != darts.size()))
         throw py::value_error("set_positions: points must have shape (" +
-                              std::to_string(darts.size()) + ", 3)");
+                              (rows ? "n" : std::to_string(darts.size())) + ", 3)");
+    if (rows && (rows->ndim() != 1 || static_cast<std::size_t>(rows->shape(0)) != count))
+        throw py::value_error("set_positions: rows must hold one row per dart, " + std::to_string(count));
+    for (std::size_t i = 0; i < count; ++i)
+        if (rows->data()[i] < 0 || rows->data()[i] >= points.shape(0))
+            throw py::index_error("set_positions: row " + std::to_string(rows->data()[i]) +
+                                  " is not a row of " + std::to_string(points.shape(0)) + " points");
     const py::str key(kPosition);
-    const double* point = points.data();
-    for (DartID dart : darts) {
+    std::vector<py::object> tuples(static_cast<std::size_t>(points.shape(0)));
+    for (std::size_t i = 0; i < darts.size(); ++i) {
+        const auto row = static_cast<std::size_t>(rows ? rows->data()[i] : std::int64_t(i));
+        if (!tuples[row]) {
+            const double* point = points.data() + 3 * row;
+            tuples[row] = py::make_tuple(point[0], point[1], point[2]);
+        }
+        const DartID dart = darts[i];
         if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
         const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
-        const py::tuple value = py::make_tuple(point[0], point[1], point[2]);
         if (PyDict_CheckExact(slot.ptr())) {
-            if (PyDict_SetItem(slot.ptr(), key.ptr(), value.ptr()) != 0) throw py::error_already_set();
+            if (PyDict_SetItem(slot.ptr(), key.ptr(), tuples[row].ptr()) != 0)
+                throw py::error_already_set();
         } else {
-            slot[key] = value;
+            slot[key] = tuples[row];
         }
-        point += 3;
     }
 }
 
@@ -84,7 +99,9 @@ void bindPositions(py::module_& m) {
     m.def("positions", &positions, py::arg("gmap"), py::arg("darts"),
           "The positions of darts as an (n, 3) float64 array; KeyError naming a dart without one.");
     m.def("set_positions", &setPositions, py::arg("gmap"), py::arg("darts"), py::arg("points"),
-          "Stores points[i] as the position (a tuple of three floats) of darts[i].");
+          py::arg("rows") = py::none(),
+          "Stores points[rows[i]] (points[i] without rows) as the position, a tuple of three "
+          "floats, of darts[i]; darts given the same row share one tuple.");
 }
 
 } // namespace gorvin::native
