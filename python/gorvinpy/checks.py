@@ -60,28 +60,37 @@ def euler_characteristic(gmap: gorvinpy_bin.GMap3D) -> int:
 
 def involution_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
     """One message per live dart and dimension where alpha_i is not an involution."""
-    return [
-        f"alpha{dim}({dart}) = {neighbour}, which is not a live dart"
-        if back < 0
-        else f"alpha{dim}({dart}) = {neighbour} but alpha{dim}({neighbour}) = {back}"
-        for dart, dim, neighbour, back in _native.involution_faults(gmap).tolist()
-    ]
+    return _involution_messages(_native.link_faults(gmap)[0])
 
 
 def condition_errors(gmap: gorvinpy_bin.GMap3D) -> List[str]:
     """One message per live dart and pair (i, j), i + 2 <= j, where alpha_i alpha_j is not an involution."""
-    messages = []
-    for dart, pair, image in _native.condition_faults(gmap).tolist():
-        i, j = CONDITION_PAIRS[pair]
-        messages.append(f"alpha{i} alpha{j} is not an involution at dart {dart}: it gives back {image}")
-    return messages
+    return _condition_messages(_native.link_faults(gmap)[1])
 
 
 def check_gmap(gmap: gorvinpy_bin.GMap3D) -> List[str]:
     """Every fault of the two kinds above; an empty list for a sound G-map."""
-    return involution_errors(gmap) + condition_errors(gmap)
+    involutions, conditions = _native.link_faults(gmap)
+    return _involution_messages(involutions) + _condition_messages(conditions)
 
 
 def is_gmap(gmap: gorvinpy_bin.GMap3D) -> bool:
     """True when the G-map has no fault."""
     return not check_gmap(gmap)
+
+
+def _involution_messages(faults: np.ndarray) -> List[str]:
+    return [
+        f"alpha{dim}({dart}) = {neighbour}, which is not a live dart"
+        if back < 0
+        else f"alpha{dim}({dart}) = {neighbour} but alpha{dim}({neighbour}) = {back}"
+        for dart, dim, neighbour, back in faults.tolist()
+    ]
+
+
+def _condition_messages(faults: np.ndarray) -> List[str]:
+    return [
+        f"alpha{CONDITION_PAIRS[pair][0]} alpha{CONDITION_PAIRS[pair][1]} is not an involution at dart {dart}: "
+        f"it gives back {image}"
+        for dart, pair, image in faults.tolist()
+    ]

@@ -16,7 +16,7 @@ import numpy as np
 
 from . import _native
 from .meshio import PathLike, PolygonMesh, by_suffix, face_arrays, point_array, read_mesh, write_mesh_obj, write_ply
-from .positions import positions, set_positions
+from .positions import positions
 
 
 def _write_ply(path: PathLike, mesh: PolygonMesh) -> None:
@@ -38,9 +38,7 @@ def add_mesh(gmap: gorvinpy_bin.GMap3D, points: Any, faces: Any) -> range:
 
 def _add_arrays(gmap: gorvinpy_bin.GMap3D, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray) -> range:
     vertex, links = _native.polygon_layout(corners, offsets, len(coordinates))
-    first = _native.append_darts(gmap, links)
-    darts = np.arange(first, first + len(vertex), dtype=np.int64)
-    set_positions(gmap, darts, coordinates, rows=vertex)
+    first = _native.append_darts(gmap, links, coordinates, vertex)
     return range(first, first + len(vertex))
 
 

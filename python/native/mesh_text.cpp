@@ -7,7 +7,6 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -102,9 +101,12 @@ struct Mesh {
 };
 
 std::string readFile(const std::string& path) {
-    std::ifstream stream(path, std::ios::binary);
+    std::ifstream stream(path, std::ios::binary | std::ios::ate);
     if (!stream) throw GiveUp{};
-    return std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    std::string text(static_cast<std::size_t>(stream.tellg()), '\0');
+    stream.seekg(0);
+    if (!stream.read(text.data(), static_cast<std::streamsize>(text.size()))) throw GiveUp{};
+    return text;
 }
 
 Mesh readObj(std::string_view text, const std::unordered_set<std::string_view>& ignored) {

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace gorvin::native {
@@ -21,6 +23,35 @@ using Ids = py::array_t<std::int64_t, kIdArray>;
 
 // The ids of a one-dimensional array; IndexError naming the first one that is no slot of gmap.
 std::vector<DartID> checkedIds(const GMap& gmap, const Ids& ids);
+
+using Points = py::array_t<double, kIdArray>;
+
+constexpr unsigned kVertexSlot = 0b1110; // the slot of orbit <1,2,3>
+constexpr const char* kPosition = "position";
+
+// Points handed out by entry: entry i is points[rows[i]] (points[i] without rows), as a tuple of
+// three floats made once per row. The constructor checks shapes and rows (IndexError naming a row
+// that is not one of the points).
+class PointRows {
+  public:
+    PointRows(Points points, std::optional<Ids> rows, std::size_t entries, const std::string& caller);
+    std::size_t size() const { return entries_; }
+    std::size_t rowCount() const { return tuples_.size(); }
+    std::size_t row(std::size_t entry) const {
+        return static_cast<std::size_t>(rows_ ? rows_->data()[entry] : std::int64_t(entry));
+    }
+    const py::object& tuple(std::size_t entry);
+
+  private:
+    Points points_;
+    std::optional<Ids> rows_;
+    std::size_t entries_;
+    std::vector<py::object> tuples_;
+};
+
+// Gives new darts first .. first + points.size() - 1, whose embedding records are still unmade,
+// their positions: each its own <1,2,3> dict holding the entry's tuple under "position".
+void storeNewPositions(GMap& gmap, DartID first, PointRows& points);
 
 // Polygons as flat arrays: face f lists the point indices corners[offsets[f] .. offsets[f+1]).
 struct FaceArrays {

@@ -9,9 +9,6 @@ namespace gorvin::native {
 
 namespace {
 
-constexpr unsigned kVertexSlot = 0b1110; // orbit <1,2,3>
-const char* const kPosition = "position";
-
 std::string dartText(DartID dart) {
     return "dart " + std::to_string(dart);
 }
@@ -59,41 +56,72 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
 
 // Stores points[rows[i]] (points[i] without rows) as the position of darts[i], in place in its
 // <1,2,3> dict (darts sharing that dict see it too). Darts given the same row share one tuple.
-void setPositions(GMap& gmap, const Ids& ids, const py::array_t<double, kIdArray>& points,
-                  const std::optional<Ids>& rows) {
+void setPositions(GMap& gmap, const Ids& ids, Points points, std::optional<Ids> rows) {
     const std::vector<DartID> darts = checkedIds(gmap, ids);
-    const auto count = static_cast<std::size_t>(rows ? darts.size() : 0);
-    if (points.ndim() != 2 || points.shape(1) != 3 ||
-        (!rows && static_cast<std::size_t>(points.shape(0)) != darts.size()))
-        throw py::value_error("set_positions: points must have shape (" +
-                              (rows ? "n" : std::to_string(darts.size())) + ", 3)");
-    if (rows && (rows->ndim() != 1 || static_cast<std::size_t>(rows->shape(0)) != count))
-        throw py::value_error("set_positions: rows must hold one row per dart, " + std::to_string(count));
-    for (std::size_t i = 0; i < count; ++i)
-        if (rows->data()[i] < 0 || rows->data()[i] >= points.shape(0))
-            throw py::index_error("set_positions: row " + std::to_string(rows->data()[i]) +
-                                  " is not a row of " + std::to_string(points.shape(0)) + " points");
+    PointRows entries(std::move(points), std::move(rows), darts.size(), "set_positions");
     const py::str key(kPosition);
-    std::vector<py::object> tuples(static_cast<std::size_t>(points.shape(0)));
     for (std::size_t i = 0; i < darts.size(); ++i) {
-        const auto row = static_cast<std::size_t>(rows ? rows->data()[i] : std::int64_t(i));
-        if (!tuples[row]) {
-            const double* point = points.data() + 3 * row;
-            tuples[row] = py::make_tuple(point[0], point[1], point[2]);
-        }
         const DartID dart = darts[i];
         if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
         const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
         if (PyDict_CheckExact(slot.ptr())) {
-            if (PyDict_SetItem(slot.ptr(), key.ptr(), tuples[row].ptr()) != 0)
+            if (PyDict_SetItem(slot.ptr(), key.ptr(), entries.tuple(i).ptr()) != 0)
                 throw py::error_already_set();
         } else {
-            slot[key] = tuples[row];
+            slot[key] = entries.tuple(i);
         }
     }
 }
 
 } // namespace
+
+PointRows::PointRows(Points points, std::optional<Ids> rows, std::size_t entries,
+                     const std::string& caller)
+    : points_(std::move(points)), rows_(std::move(rows)), entries_(entries) {
+    if (points_.ndim() != 2 || points_.shape(1) != 3 ||
+        (!rows_ && static_cast<std::size_t>(points_.shape(0)) != entries))
+        throw py::value_error(caller + ": points must have shape (" +
+                              (rows_ ? "n" : std::to_string(entries)) + ", 3)");
+    if (rows_ && (rows_->ndim() != 1 || static_cast<std::size_t>(rows_->shape(0)) != entries))
+        throw py::value_error(caller + ": rows must hold one row per dart, " + std::to_string(entries));
+    for (std::size_t i = 0; rows_ && i < entries; ++i)
+        if (rows_->data()[i] < 0 || rows_->data()[i] >= points_.shape(0))
+            throw py::index_error(caller + ": row " + std::to_string(rows_->data()[i]) +
+                                  " is not a row of " + std::to_string(points_.shape(0)) + " points");
+    tuples_.resize(static_cast<std::size_t>(points_.shape(0)));
+}
+
+const py::object& PointRows::tuple(std::size_t entry) {
+    const std::size_t row = this->row(entry);
+    if (!tuples_[row]) {
+        const double* point = points_.data() + 3 * row;
+        tuples_[row] = py::make_tuple(point[0], point[1], point[2]);
+        // three floats can hold no cycle: untracked, as the collector would leave the tuple, so
+        // that the dicts holding it stay untracked too and millions of them cost no collections
+        PyObject_GC_UnTrack(tuples_[row].ptr());
+    }
+    return tuples_[row];
+}
+
+// The first dart given a row gets a new dict; the others get copies of it (copying a small dict is
+// cheaper than filling a new one).
+void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
+    const py::str key(kPosition);
+    std::vector<py::object> firstDicts(points.rowCount());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        py::object& pattern = firstDicts[points.row(i)];
+        py::object own;
+        if (pattern) {
+            own = py::reinterpret_steal<py::object>(PyDict_Copy(pattern.ptr()));
+            if (!own) throw py::error_already_set();
+        } else {
+            own = pattern = py::dict();
+            if (PyDict_SetItem(own.ptr(), key.ptr(), points.tuple(i).ptr()) != 0)
+                throw py::error_already_set();
+        }
+        const py::object unmade = gmap.embeddings().set(first + static_cast<DartID>(i), kVertexSlot, std::move(own));
+    }
+}
 
 void bindPositions(py::module_& m) {
     m.def("positions", &positions, py::arg("gmap"), py::arg("darts"),
