@@ -1,4 +1,4 @@
-.PHONY: example test test-sanitized venv bench
+.PHONY: example test test-sanitized venv bench bench-meshes
 
 venv:
 	bash scripts/venv.sh
@@ -16,3 +16,8 @@ test-sanitized: venv
 # Not part of the tests: installs the peer library (apt-get, root) and runs the benchmarks.
 bench:
 	bash scripts/bench.sh $(BENCH_ARGS)
+
+# Whole mesh files through gorvinpy against trimesh; fetches the public mesh (apt-get, root).
+bench-meshes: venv
+	bash scripts/mesh-data.sh
+	.venv/bin/python bench/mesh_files.py $(BENCH_ARGS)

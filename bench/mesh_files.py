@@ -34,8 +34,8 @@ def torus(rings, segments):
     i, j = np.meshgrid(np.arange(rings), np.arange(segments), indexing="ij")
     a, b = i * segments + j, ((i + 1) % rings) * segments + j
     c, d = ((i + 1) % rings) * segments + (j + 1) % segments, i * segments + (j + 1) % segments
-    faces = np.concatenate([np.stack([a, b, c], -1).reshape(-1, 3), np.stack([a, c, d], -1).reshape(-1, 3)])
-    return points, faces
+    faces = np.stack([np.stack([a, b, c], -1), np.stack([a, c, d], -1)], axis=2)  # both halves of a quad together
+    return points, faces.reshape(-1, 3)
 
 
 def timed(work):

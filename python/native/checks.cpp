@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <numeric>
-#include <optional>
 #include <utility>
 
 namespace gorvin::native {
@@ -43,19 +42,18 @@ template <class Fault> void eachInvolutionFault(const DartTable& darts, const Fa
 struct LinkSummary {
     bool involutive = true;
     std::array<bool, kDimension + 1> used{};
-    std::size_t live = 0;
+    std::size_t liveCount = 0;
 
-    // involutive: whether the table has no involution fault, when the caller knows it already
-    explicit LinkSummary(const DartTable& darts, std::optional<bool> known = std::nullopt) {
-        if (known)
-            involutive = *known;
-        else
-            eachInvolutionFault(darts, [&](DartID, Dim, DartID, std::int64_t) { involutive = false; });
-        for (const IDart& dart : darts) {
-            if (!dart.exists()) continue;
-            ++live;
-            for (Dim d = 0; d <= kDimension; ++d)
-                used[d] = used[d] || dart.alpha[d] != dart.id;
+    explicit LinkSummary(const DartTable& darts) {
+        for (DartID i = 0; i < darts.size(); ++i) {
+            if (!darts[i].exists()) continue;
+            ++liveCount;
+            for (Dim d = 0; d <= kDimension; ++d) {
+                const DartID j = darts[i].alpha[d];
+                if (j == i) continue;
+                used[d] = true;
+                involutive = involutive && live(darts, j) && darts[j].alpha[d] == i;
+            }
         }
     }
 };
@@ -90,7 +88,7 @@ py::tuple linkFaults(const GMap& gmap) {
     eachInvolutionFault(darts, [&](DartID i, Dim d, DartID j, std::int64_t back) {
         involutions.insert(involutions.end(), {i, d, j, back});
     });
-    std::vector<std::int64_t> conditions = conditionFaults(darts, LinkSummary(darts, involutions.empty()));
+    std::vector<std::int64_t> conditions = conditionFaults(darts, LinkSummary(darts));
     return py::make_tuple(asArray(std::move(involutions), 4), asArray(std::move(conditions), 3));
 }
 
@@ -151,7 +149,7 @@ std::vector<std::size_t> cellCounts(const GMap& gmap, const std::vector<std::vec
         unsigned mask = 0;
         for (int d : dims)
             if (summary.used[d] && !(mask & (1u << d))) linking.push_back(d), mask |= 1u << d;
-        if (known[mask] == kNoPosition) known[mask] = countJoined(darts, linking, summary.live, parent);
+        if (known[mask] == kNoPosition) known[mask] = countJoined(darts, linking, summary.liveCount, parent);
         counts.push_back(known[mask]);
     }
     return counts;

@@ -70,9 +70,22 @@ py::tuple meshFaces(const GMap& gmap) {
                           asArray(std::move(offsets)), asArray(std::move(parts)));
 }
 
+// (darts, offsets): the faces of the 2-map (orbits <0, 1>) as extractFaces2D walks them.
+py::tuple faceDarts(const GMap& gmap) {
+    std::vector<std::int64_t> darts, offsets{0};
+    for (const std::vector<DartID>& walk : extractFaces2D(gmap)) {
+        darts.insert(darts.end(), walk.begin(), walk.end());
+        offsets.push_back(static_cast<std::int64_t>(darts.size()));
+    }
+    return py::make_tuple(asArray(std::move(darts)), asArray(std::move(offsets)));
+}
+
 } // namespace
 
 void bindMeshFaces(py::module_& m) {
+    m.def("face_darts", &faceDarts, py::arg("gmap"),
+          "(darts, offsets): the faces of the 2-map, each the darts of the walk from its smallest "
+          "dart (face f: darts[offsets[f]:offsets[f+1]]), by increasing first dart.");
     m.def("mesh_faces", &meshFaces, py::arg("gmap"),
           "(vertex representatives, corners, offsets, part of each face): the compacted extraction "
           "as flat arrays (face f: corners[offsets[f]:offsets[f+1]]), each face turned so that "

@@ -46,4 +46,5 @@ PYBIND11_MODULE(_native, m) {
     gorvin::native::bindChecks(m);
     gorvin::native::bindMeshText(m);
     gorvin::native::bindObjWriter(m);
+    gorvin::native::bindRaster(m);
 }

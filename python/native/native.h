@@ -84,5 +84,6 @@ void bindMeshFaces(py::module_& m);
 void bindChecks(py::module_& m);
 void bindMeshText(py::module_& m);
 void bindObjWriter(py::module_& m);
+void bindRaster(py::module_& m);
 
 } // namespace gorvin::native
