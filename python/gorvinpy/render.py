@@ -23,7 +23,7 @@ _BASE_COLOUR = np.array([0.35, 0.55, 0.85])
 _EDGE_COLOUR = (0.15, 0.15, 0.2)
 _BACKGROUND = (1.0, 1.0, 1.0)
 _EDGES_UP_TO = 2000  # faces; more make the edges a dark web over the shading
-_SAMPLES = 3  # canvas pixels per image pixel, along each axis
+_SAMPLES = 2  # canvas pixels per image pixel, along each axis
 _MARGIN = 0.05
 
 
@@ -50,10 +50,10 @@ def render_png(
     if not 0.0 <= explode < 1.0:
         raise ValueError(f"explode must be at least 0 and below 1, got {explode}")
 
-    coordinates, corners, offsets = _exploded(gmap, explode) if explode else _faces(gmap)
+    coordinates, corners, offsets, frame = _exploded(gmap, explode) if explode else _faces(gmap)
     side, up, towards_viewer = _camera(elevation, azimuth)
-    canvas = pixels * _SAMPLES
-    screen = _screen(coordinates @ np.stack([side, up, towards_viewer], axis=1), canvas, bool(title))
+    to_view = np.stack([side, up, towards_viewer], axis=1)
+    screen = _screen(coordinates @ to_view, frame @ to_view, pixels * _SAMPLES, bool(title))
     first, following = _fan(offsets)
     triangles = np.stack([corners[first], corners[following], corners[following + 1]], axis=1)
     shade = _shades(coordinates, corners, offsets, side, up, towards_viewer)
@@ -75,20 +75,25 @@ def render_png(
     figure.savefig(path, format="png", dpi=100)
 
 
-def _faces(gmap: gorvinpy_bin.GMap3D) -> Tuple[np.ndarray, np.ndarray, np.ndarray]:
+Faces = Tuple[np.ndarray, np.ndarray, np.ndarray, np.ndarray]
+
+
+def _faces(gmap: gorvinpy_bin.GMap3D) -> Faces:
+    """(points, corners, offsets, the points to frame)."""
     mesh = to_mesh(gmap)
-    return mesh.coordinates, mesh.corners, mesh.offsets
+    return mesh.coordinates, mesh.corners, mesh.offsets, mesh.coordinates
 
 
-def _exploded(gmap: gorvinpy_bin.GMap3D, explode: float) -> Tuple[np.ndarray, np.ndarray, np.ndarray]:
-    """The faces of the 2-map, one point per corner, each moved towards the centre of its volume."""
+def _exploded(gmap: gorvinpy_bin.GMap3D, explode: float) -> Faces:
+    """The faces of the 2-map, one point per corner, each moved towards the centre of its volume;
+    the picture is framed on the points where they were."""
     darts, offsets = _native.face_darts(gmap)
     points = positions(gmap, darts)
     _, volume = np.unique(_native.cell_labels(gmap, [0, 1, 2])[darts], return_inverse=True)
     counts = np.bincount(volume)
     centres = np.stack([np.bincount(volume, weights=points[:, axis]) / counts for axis in range(3)], axis=1)
     moved = centres[volume] + (1.0 - explode) * (points - centres[volume])
-    return moved, np.arange(len(darts), dtype=np.int64), offsets
+    return moved, np.arange(len(darts), dtype=np.int64), offsets, points
 
 
 def _camera(elevation: float, azimuth: float) -> Tuple[np.ndarray, np.ndarray, np.ndarray]:
@@ -100,11 +105,11 @@ def _camera(elevation: float, azimuth: float) -> Tuple[np.ndarray, np.ndarray, n
     return side, up, towards_viewer
 
 
-def _screen(view: np.ndarray, canvas: int, titled: bool) -> np.ndarray:
-    """(x right, y up, depth) scaled into canvas pixels (y down), centred, equal scales."""
+def _screen(view: np.ndarray, frame: np.ndarray, canvas: int, titled: bool) -> np.ndarray:
+    """(x right, y up, depth) scaled into canvas pixels (y down), equal scales, the frame centred."""
     if not len(view):
         return view
-    low, high = view[:, :2].min(axis=0), view[:, :2].max(axis=0)
+    low, high = frame[:, :2].min(axis=0), frame[:, :2].max(axis=0)
     top = (2 * _MARGIN if titled else _MARGIN) * canvas
     room = canvas - top - _MARGIN * canvas
     scale = room / max(float((high - low).max()), 1e-12)
@@ -142,7 +147,7 @@ def _shades(coordinates, corners, offsets, side, up, towards_viewer) -> np.ndarr
     halfway /= np.linalg.norm(halfway)
     diffuse = np.abs(normals @ light)
     highlight = np.abs(normals @ halfway) ** 24
-    colour = (0.22 + 0.78 * diffuse)[:, None] * _BASE_COLOUR + 0.25 * highlight[:, None]
+    colour = (0.3 + 0.7 * diffuse)[:, None] * _BASE_COLOUR + 0.25 * highlight[:, None]
     return np.clip(colour, 0.0, 1.0)
 
 
