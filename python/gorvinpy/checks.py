@@ -89,8 +89,8 @@ def _involution_messages(faults: np.ndarray) -> List[str]:
 
 
 def _condition_messages(faults: np.ndarray) -> List[str]:
-    return [
-        f"alpha{CONDITION_PAIRS[pair][0]} alpha{CONDITION_PAIRS[pair][1]} is not an involution at dart {dart}: "
-        f"it gives back {image}"
-        for dart, pair, image in faults.tolist()
-    ]
+    messages = []
+    for dart, pair, image in faults.tolist():
+        i, j = CONDITION_PAIRS[pair]
+        messages.append(f"alpha{i} alpha{j} is not an involution at dart {dart}: it gives back {image}")
+    return messages

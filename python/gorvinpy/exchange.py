@@ -15,7 +15,16 @@ import gorvinpy_bin
 import numpy as np
 
 from . import _native
-from .meshio import PathLike, PolygonMesh, by_suffix, face_arrays, point_array, read_mesh, write_mesh_obj, write_ply
+from .meshio import (
+    PathLike,
+    PolygonMesh,
+    by_suffix,
+    face_arrays,
+    point_array,
+    read_mesh,
+    write_mesh_obj,
+    write_ply,
+)
 from .positions import positions
 
 
@@ -36,7 +45,9 @@ def add_mesh(gmap: gorvinpy_bin.GMap3D, points: Any, faces: Any) -> range:
     return _add_arrays(gmap, coordinates, *face_arrays(faces))
 
 
-def _add_arrays(gmap: gorvinpy_bin.GMap3D, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray) -> range:
+def _add_arrays(
+    gmap: gorvinpy_bin.GMap3D, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray
+) -> range:
     vertex, links = _native.polygon_layout(corners, offsets, len(coordinates))
     first = _native.append_darts(gmap, links, coordinates, vertex)
     return range(first, first + len(vertex))
@@ -70,7 +81,9 @@ def _face_of_corner(offsets: np.ndarray) -> np.ndarray:
     return np.repeat(np.arange(len(offsets) - 1), np.diff(offsets))
 
 
-def _signed_volumes(coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray, parts: np.ndarray) -> np.ndarray:
+def _signed_volumes(
+    coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray, parts: np.ndarray
+) -> np.ndarray:
     """Per face, six times the volume enclosed by the faces of its part (positive when they turn
     anticlockwise seen from outside), summed over the fan triangles of each face in order."""
     face = _face_of_corner(offsets)
@@ -79,7 +92,11 @@ def _signed_volumes(coordinates: np.ndarray, corners: np.ndarray, offsets: np.nd
     a = coordinates[corners[offsets[face[fan]]]].T
     b = coordinates[corners[fan]].T
     c = coordinates[corners[fan + 1]].T
-    volume = a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0])
+    volume = (
+        a[0] * (b[1] * c[2] - b[2] * c[1])
+        - a[1] * (b[0] * c[2] - b[2] * c[0])
+        + a[2] * (b[0] * c[1] - b[1] * c[0])
+    )
     labels, part = np.unique(parts, return_inverse=True)
     totals = np.bincount(part[face[fan]], weights=volume, minlength=len(labels))
     return totals[part]

@@ -83,7 +83,8 @@ class PolygonMesh:
     @cached_property
     def faces(self) -> List[List[int]]:
         corners = self.corners.tolist()
-        return [corners[start:end] for start, end in zip(self.offsets[:-1].tolist(), self.offsets[1:].tolist())]
+        bounds = self.offsets.tolist()
+        return [corners[start:end] for start, end in zip(bounds, bounds[1:])]
 
     def __len__(self) -> int:
         return len(self.offsets) - 1
@@ -114,8 +115,8 @@ def point_array(points: Any) -> np.ndarray:
 def face_arrays(faces: Any) -> Tuple[np.ndarray, np.ndarray]:
     """Faces (sequences of point indices, or an (m, k) array) as flat corners and offsets."""
     if isinstance(faces, np.ndarray) and faces.ndim == 2:
-        corners = np.ascontiguousarray(faces, dtype=np.int64).reshape(-1)
-        return corners, np.arange(0, corners.size + 1, max(faces.shape[1], 1), dtype=np.int64)
+        table = np.ascontiguousarray(faces, dtype=np.int64).reshape(-1)
+        return table, np.arange(0, table.size + 1, max(faces.shape[1], 1), dtype=np.int64)
     if not hasattr(faces, "__len__"):
         faces = list(faces)
     sizes = np.fromiter(map(len, faces), dtype=np.int64, count=len(faces))

@@ -54,8 +54,8 @@ void linkPairs(GMap& gmap, Dim dim, const Ids& a, const Ids& b) {
 // Appends len(links) darts; dart first + i links to first + links[i, d] along d. The links must be
 // involutions inside the new block (links[links[i, d], d] == i). Returns first.
 template <class Id, int Flags>
-DartID appendLinkedTable(GMap& gmap, const py::array_t<Id, Flags>& links, std::optional<Points> points,
-                         std::optional<Ids> rows) {
+DartID appendLinkedTable(GMap& gmap, const py::array_t<Id, Flags>& links,
+                         std::optional<Points> points, std::optional<Ids> rows) {
     if (links.ndim() != 2 || links.shape(1) != 4)
         throw py::value_error("append_darts: links must have shape (n, 4)");
     const auto n = static_cast<std::uint64_t>(links.shape(0));
@@ -64,9 +64,8 @@ DartID appendLinkedTable(GMap& gmap, const py::array_t<Id, Flags>& links, std::o
         const Id j = table[i];
         const bool inside = static_cast<std::int64_t>(j) >= 0 && static_cast<std::uint64_t>(j) < n;
         if (!inside || static_cast<std::uint64_t>(table[4 * j + i % 4]) != i / 4)
-            throw py::value_error("append_darts: new dart " + std::to_string(i / 4) +
-                                  " links to " + std::to_string(j) + " along " +
-                                  std::to_string(i % 4) +
+            throw py::value_error("append_darts: new dart " + std::to_string(i / 4) + " links to " +
+                                  std::to_string(j) + " along " + std::to_string(i % 4) +
                                   ", which is not a new dart linking back to it");
     }
     std::optional<PointRows> positions;

@@ -114,7 +114,8 @@ std::size_t countJoined(const DartTable& darts, const std::vector<Dim>& dims, st
 }
 
 // The number of distinct islet labels over dims among the live darts, for any links.
-std::size_t countLabels(const GMap& gmap, const std::vector<int>& dims, std::vector<std::uint8_t>& seen) {
+std::size_t countLabels(const GMap& gmap, const std::vector<int>& dims,
+                        std::vector<std::uint8_t>& seen) {
     const DartTable& darts = gmap.darts();
     const std::vector<DartID> labels = isletLabels(gmap, dims);
     seen.assign(darts.size(), 0);
@@ -149,7 +150,8 @@ std::vector<std::size_t> cellCounts(const GMap& gmap, const std::vector<std::vec
         unsigned mask = 0;
         for (int d : dims)
             if (summary.used[d] && !(mask & (1u << d))) linking.push_back(d), mask |= 1u << d;
-        if (known[mask] == kNoPosition) known[mask] = countJoined(darts, linking, summary.liveCount, parent);
+        if (known[mask] == kNoPosition)
+            known[mask] = countJoined(darts, linking, summary.liveCount, parent);
         counts.push_back(known[mask]);
     }
     return counts;
@@ -158,12 +160,13 @@ std::vector<std::size_t> cellCounts(const GMap& gmap, const std::vector<std::vec
 } // namespace
 
 void bindChecks(py::module_& m) {
-    m.def("link_faults", &linkFaults, py::arg("gmap"),
-          "(involution faults, condition faults), by dart then dimension or pair. Involution faults "
-          "are rows (dart, dim, alpha_dim(dart), its alpha_dim or -1 when it is not a live dart) "
-          "where alpha_dim is not an involution; condition faults are rows (dart, pair, image) "
-          "where alpha_i alpha_j alpha_i alpha_j, for the pair-th of (0, 2), (0, 3), (1, 3), leads "
-          "from the live dart over live darts to another dart.");
+    m.def(
+        "link_faults", &linkFaults, py::arg("gmap"),
+        "(involution faults, condition faults), by dart then dimension or pair. Involution faults "
+        "are rows (dart, dim, alpha_dim(dart), its alpha_dim or -1 when it is not a live dart) "
+        "where alpha_dim is not an involution; condition faults are rows (dart, pair, image) "
+        "where alpha_i alpha_j alpha_i alpha_j, for the pair-th of (0, 2), (0, 3), (1, 3), leads "
+        "from the live dart over live darts to another dart.");
     m.def("cell_counts", &cellCounts, py::arg("gmap"), py::arg("orbits"),
           "The number of cells (islets among the live darts) of each list of dimensions.");
 }

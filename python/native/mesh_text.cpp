@@ -197,7 +197,8 @@ py::object readMeshText(const std::string& path, const std::string& format,
             return readObj(text, ignored).arrays();
         }
         if (format == "off") return readOff(text).arrays();
-        throw py::value_error("read_mesh_text: format must be 'obj' or 'off', not '" + format + "'");
+        throw py::value_error("read_mesh_text: format must be 'obj' or 'off', not '" + format +
+                              "'");
     } catch (const GiveUp&) {
         return py::none();
     }

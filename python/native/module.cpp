@@ -12,8 +12,9 @@ std::vector<DartID> checkedIds(const GMap& gmap, const Ids& ids) {
     std::vector<DartID> out(static_cast<std::size_t>(ids.shape(0)));
     for (std::size_t i = 0; i < out.size(); ++i) {
         if (values[i] < 0 || static_cast<std::uint64_t>(values[i]) >= gmap.size())
-            throw py::index_error("dart " + std::to_string(values[i]) + " is not a slot of a G-map of " +
-                                  std::to_string(gmap.size()) + " darts");
+            throw py::index_error("dart " + std::to_string(values[i]) +
+                                  " is not a slot of a G-map of " + std::to_string(gmap.size()) +
+                                  " darts");
         out[i] = static_cast<DartID>(values[i]);
     }
     return out;
@@ -22,7 +23,8 @@ std::vector<DartID> checkedIds(const GMap& gmap, const Ids& ids) {
 FaceArrays checkedFaces(py::array_t<std::int64_t, kIdArray> corners,
                         py::array_t<std::int64_t, kIdArray> offsets) {
     if (corners.ndim() != 1 || offsets.ndim() != 1 || offsets.shape(0) == 0)
-        throw py::value_error("faces: corners and offsets must be one-dimensional, offsets not empty");
+        throw py::value_error(
+            "faces: corners and offsets must be one-dimensional, offsets not empty");
     const std::int64_t* offset = offsets.data();
     const auto last = static_cast<std::size_t>(offsets.shape(0)) - 1;
     bool sound = offset[0] == 0 && offset[last] == corners.shape(0);

@@ -34,7 +34,8 @@ constexpr const char* kPosition = "position";
 // that is not one of the points).
 class PointRows {
   public:
-    PointRows(Points points, std::optional<Ids> rows, std::size_t entries, const std::string& caller);
+    PointRows(Points points, std::optional<Ids> rows, std::size_t entries,
+              const std::string& caller);
     std::size_t size() const { return entries_; }
     std::size_t rowCount() const { return tuples_.size(); }
     std::size_t row(std::size_t entry) const {

@@ -18,7 +18,8 @@ void appendRepr(std::string& out, double value) {
     if (std::isnan(value)) return void(out += "nan");
     if (std::isinf(value)) return void(out += value < 0 ? "-inf" : "inf");
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t e = text.find('e');
     const bool negative = text[0] == '-';
@@ -36,9 +37,13 @@ void appendRepr(std::string& out, double value) {
     } else if (point <= 0) {
         out.append("0.").append(static_cast<std::size_t>(-point), '0').append(digits);
     } else if (static_cast<std::size_t>(point) >= digits.size()) {
-        out.append(digits).append(static_cast<std::size_t>(point) - digits.size(), '0').append(".0");
+        out.append(digits)
+            .append(static_cast<std::size_t>(point) - digits.size(), '0')
+            .append(".0");
     } else {
-        out.append(digits, 0, static_cast<std::size_t>(point)).append(".").append(digits, static_cast<std::size_t>(point));
+        out.append(digits, 0, static_cast<std::size_t>(point))
+            .append(".")
+            .append(digits, static_cast<std::size_t>(point));
     }
 }
 
@@ -57,7 +62,8 @@ struct FileCloser {
 };
 
 void writeObj(const std::string& path, const py::array_t<double, kIdArray>& points,
-              py::array_t<std::int64_t, kIdArray> corners, py::array_t<std::int64_t, kIdArray> offsets) {
+              py::array_t<std::int64_t, kIdArray> corners,
+              py::array_t<std::int64_t, kIdArray> offsets) {
     if (points.ndim() != 2 || points.shape(1) != 3)
         throw py::value_error("write_obj: points must have shape (n, 3)");
     const FaceArrays faces = checkedFaces(std::move(corners), std::move(offsets));

@@ -24,10 +24,10 @@ void checkFaces(const FaceArrays& faces, std::int64_t pointCount) {
     if (pointCount < 0) throw py::value_error("polygon layout: negative point count");
     for (std::size_t f = 0; f < faces.count(); ++f) {
         const bool corners = faces.end(f) - faces.begin(f) >= 3;
-        if (!corners || std::any_of(faces.begin(f), faces.end(f), [&](std::int64_t v) {
-                return v < 0 || v >= pointCount;
-            }))
-            throw py::value_error("face " + faceText(faces, f) + " needs 3 or more vertex indices below " +
+        if (!corners || std::any_of(faces.begin(f), faces.end(f),
+                                    [&](std::int64_t v) { return v < 0 || v >= pointCount; }))
+            throw py::value_error("face " + faceText(faces, f) +
+                                  " needs 3 or more vertex indices below " +
                                   std::to_string(pointCount));
     }
 }
@@ -50,7 +50,8 @@ void sewSides(const std::vector<std::int64_t>& point, std::int64_t pointCount,
         bucketed[fill[low(s)]++] = static_cast<std::uint32_t>(s);
     for (std::size_t v = 0; v < static_cast<std::size_t>(pointCount); ++v) {
         const auto first = bucketed.begin() + start[v], last = bucketed.begin() + start[v + 1];
-        std::stable_sort(first, last, [&](std::uint32_t a, std::uint32_t b) { return high(a) < high(b); });
+        std::stable_sort(first, last,
+                         [&](std::uint32_t a, std::uint32_t b) { return high(a) < high(b); });
         for (auto side = first; side + 1 < last; ++side) {
             if (side != first && high(side[-1]) == high(*side)) continue; // not a group's first
             if (high(side[1]) != high(*side)) continue;
@@ -93,11 +94,12 @@ py::tuple polygonLayout(py::array_t<std::int64_t, kIdArray> corners,
 } // namespace
 
 void bindPolygonLayout(py::module_& m) {
-    m.def("polygon_layout", &polygonLayout, py::arg("corners"), py::arg("offsets"),
-          py::arg("point_count"),
-          "The darts of polygons (face f: corners[offsets[f]:offsets[f+1]]) as (point of each dart, "
-          "(n, 4) links inside the block); ValueError naming a face with fewer than 3 corners or "
-          "an index not below point_count.");
+    m.def(
+        "polygon_layout", &polygonLayout, py::arg("corners"), py::arg("offsets"),
+        py::arg("point_count"),
+        "The darts of polygons (face f: corners[offsets[f]:offsets[f+1]]) as (point of each dart, "
+        "(n, 4) links inside the block); ValueError naming a face with fewer than 3 corners or "
+        "an index not below point_count.");
 }
 
 } // namespace gorvin::native

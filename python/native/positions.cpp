@@ -25,8 +25,8 @@ void readPoint(const py::handle& value, DartID dart, double* out) {
         }
     }
     if (!py::isinstance<py::sequence>(value) || py::len(value) != 3)
-        throw py::value_error(dartText(dart) + " has position " + py::repr(value).cast<std::string>() +
-                              ", not three numbers");
+        throw py::value_error(dartText(dart) + " has position " +
+                              py::repr(value).cast<std::string>() + ", not three numbers");
     const auto point = py::reinterpret_borrow<py::sequence>(value);
     for (int axis = 0; axis < 3; ++axis)
         out[axis] = point[axis].cast<double>();
@@ -40,8 +40,9 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
     for (DartID dart : darts) {
         if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
         const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
-        PyObject* value = PyDict_CheckExact(slot.ptr()) ? PyDict_GetItemWithError(slot.ptr(), key.ptr())
-                                                        : nullptr;
+        PyObject* value = PyDict_CheckExact(slot.ptr())
+                              ? PyDict_GetItemWithError(slot.ptr(), key.ptr())
+                              : nullptr;
         if (!value && PyErr_Occurred()) throw py::error_already_set();
         if (!value && !PyDict_CheckExact(slot.ptr()) && slot.contains(key))
             readPoint(slot[key], dart, point);
@@ -83,11 +84,13 @@ PointRows::PointRows(Points points, std::optional<Ids> rows, std::size_t entries
         throw py::value_error(caller + ": points must have shape (" +
                               (rows_ ? "n" : std::to_string(entries)) + ", 3)");
     if (rows_ && (rows_->ndim() != 1 || static_cast<std::size_t>(rows_->shape(0)) != entries))
-        throw py::value_error(caller + ": rows must hold one row per dart, " + std::to_string(entries));
+        throw py::value_error(caller + ": rows must hold one row per dart, " +
+                              std::to_string(entries));
     for (std::size_t i = 0; rows_ && i < entries; ++i)
         if (rows_->data()[i] < 0 || rows_->data()[i] >= points_.shape(0))
             throw py::index_error(caller + ": row " + std::to_string(rows_->data()[i]) +
-                                  " is not a row of " + std::to_string(points_.shape(0)) + " points");
+                                  " is not a row of " + std::to_string(points_.shape(0)) +
+                                  " points");
     tuples_.resize(static_cast<std::size_t>(points_.shape(0)));
 }
 
@@ -119,7 +122,8 @@ void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
             if (PyDict_SetItem(own.ptr(), key.ptr(), points.tuple(i).ptr()) != 0)
                 throw py::error_already_set();
         }
-        const py::object unmade = gmap.embeddings().set(first + static_cast<DartID>(i), kVertexSlot, std::move(own));
+        const py::object unmade =
+            gmap.embeddings().set(first + static_cast<DartID>(i), kVertexSlot, std::move(own));
     }
 }
 

@@ -34,9 +34,11 @@ class Canvas {
         const double area = (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
         if (area == 0 || !std::isfinite(area)) return;
         const int x0 = std::max(0, static_cast<int>(std::floor(std::min({a[0], b[0], c[0]}))));
-        const int x1 = std::min(width_ - 1, static_cast<int>(std::ceil(std::max({a[0], b[0], c[0]}))));
+        const int x1 =
+            std::min(width_ - 1, static_cast<int>(std::ceil(std::max({a[0], b[0], c[0]}))));
         const int y0 = std::max(0, static_cast<int>(std::floor(std::min({a[1], b[1], c[1]}))));
-        const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(std::max({a[1], b[1], c[1]}))));
+        const int y1 =
+            std::min(height_ - 1, static_cast<int>(std::ceil(std::max({a[1], b[1], c[1]}))));
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) {
                 const double px = x + 0.5, py = y + 0.5;
@@ -74,13 +76,15 @@ class Canvas {
                 Colour sum{};
                 for (int sy = 0; sy < samples; ++sy)
                     for (int sx = 0; sx < samples; ++sx) {
-                        const Colour& c = colour_[static_cast<std::size_t>(y * samples + sy) * width_ +
-                                                  x * samples + sx];
+                        const Colour& c =
+                            colour_[static_cast<std::size_t>(y * samples + sy) * width_ +
+                                    x * samples + sx];
                         for (int k = 0; k < 3; ++k)
                             sum[k] += c[k];
                     }
                 for (int k = 0; k < 3; ++k)
-                    pixel[k] = static_cast<std::uint8_t>(std::clamp(sum[k] * share + 0.5f, 0.0f, 255.0f));
+                    pixel[k] =
+                        static_cast<std::uint8_t>(std::clamp(sum[k] * share + 0.5f, 0.0f, 255.0f));
             }
         return out;
     }
@@ -106,14 +110,16 @@ void checkIndices(const py::array_t<std::int64_t, kIdArray>& indices, py::ssize_
     const std::int64_t* index = indices.data();
     for (py::ssize_t i = 0; i < indices.size(); ++i)
         if (index[i] < 0 || index[i] >= count)
-            throw py::index_error("rasterize: point " + std::to_string(index[i]) + " is not one of " +
-                                  std::to_string(count));
+            throw py::index_error("rasterize: point " + std::to_string(index[i]) +
+                                  " is not one of " + std::to_string(count));
 }
 
-py::array_t<std::uint8_t> rasterize(const Points& points, const py::array_t<std::int64_t, kIdArray>& triangles,
+py::array_t<std::uint8_t> rasterize(const Points& points,
+                                    const py::array_t<std::int64_t, kIdArray>& triangles,
                                     const py::array_t<double, kIdArray>& colours,
-                                    const py::array_t<std::int64_t, kIdArray>& lines, std::array<double, 3> lineColour,
-                                    double lineLift, int size, int samples, std::array<double, 3> background) {
+                                    const py::array_t<std::int64_t, kIdArray>& lines,
+                                    std::array<double, 3> lineColour, double lineLift, int size,
+                                    int samples, std::array<double, 3> background) {
     checkRows(points, 3, "points");
     checkRows(triangles, 3, "triangles");
     checkRows(colours, 3, "colours");
@@ -132,7 +138,8 @@ py::array_t<std::uint8_t> rasterize(const Points& points, const py::array_t<std:
                         colourOf(colours.data() + 3 * t));
     const std::int64_t* end = lines.data();
     for (py::ssize_t e = 0; e < lines.shape(0); ++e, end += 2)
-        canvas.line(point + 3 * end[0], point + 3 * end[1], colourOf(lineColour.data()), samples, lineLift);
+        canvas.line(point + 3 * end[0], point + 3 * end[1], colourOf(lineColour.data()), samples,
+                    lineLift);
     return canvas.image(samples);
 }
 
