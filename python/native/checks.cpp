@@ -23,20 +23,6 @@ bool live(const DartTable& darts, DartID d) {
     return d < darts.size() && darts[d].exists();
 }
 
-// Calls fault(dart, dim, neighbour, its link back or -1 when the neighbour is not live) for every
-// live dart and dimension where alpha_dim is not an involution, by dart then dim.
-template <class Fault> void eachInvolutionFault(const DartTable& darts, const Fault& fault) {
-    for (DartID i = 0; i < darts.size(); ++i) {
-        if (!darts[i].exists()) continue;
-        for (Dim d = 0; d <= kDimension; ++d) {
-            const DartID j = darts[i].alpha[d];
-            const bool target = live(darts, j);
-            if (target && darts[j].alpha[d] == i) continue;
-            fault(i, d, j, target ? std::int64_t{darts[j].alpha[d]} : kNone);
-        }
-    }
-}
-
 // What one pass over the links tells: whether every link of a live dart is an involution on live
 // darts, which dimensions link some live dart to another dart, and the number of live darts.
 struct LinkSummary {
@@ -44,7 +30,9 @@ struct LinkSummary {
     std::array<bool, kDimension + 1> used{};
     std::size_t liveCount = 0;
 
-    explicit LinkSummary(const DartTable& darts) {
+    // Calls fault(dart, dim, neighbour, its link back or -1 when the neighbour is not live) for
+    // every live dart and dimension where alpha_dim is not an involution, by dart then dim.
+    template <class Fault> LinkSummary(const DartTable& darts, const Fault& fault) {
         for (DartID i = 0; i < darts.size(); ++i) {
             if (!darts[i].exists()) continue;
             ++liveCount;
@@ -52,7 +40,10 @@ struct LinkSummary {
                 const DartID j = darts[i].alpha[d];
                 if (j == i) continue;
                 used[d] = true;
-                involutive = involutive && live(darts, j) && darts[j].alpha[d] == i;
+                const bool target = live(darts, j);
+                if (target && darts[j].alpha[d] == i) continue;
+                involutive = false;
+                fault(i, d, j, target ? std::int64_t{darts[j].alpha[d]} : kNone);
             }
         }
     }
@@ -85,10 +76,10 @@ std::vector<std::int64_t> conditionFaults(const DartTable& darts, const LinkSumm
 py::tuple linkFaults(const GMap& gmap) {
     const DartTable& darts = gmap.darts();
     std::vector<std::int64_t> involutions;
-    eachInvolutionFault(darts, [&](DartID i, Dim d, DartID j, std::int64_t back) {
+    const LinkSummary summary(darts, [&](DartID i, Dim d, DartID j, std::int64_t back) {
         involutions.insert(involutions.end(), {i, d, j, back});
     });
-    std::vector<std::int64_t> conditions = conditionFaults(darts, LinkSummary(darts));
+    std::vector<std::int64_t> conditions = conditionFaults(darts, summary);
     return py::make_tuple(asArray(std::move(involutions), 4), asArray(std::move(conditions), 3));
 }
 
@@ -132,7 +123,7 @@ std::size_t countLabels(const GMap& gmap, const std::vector<int>& dims,
 // dimensions are counted once.
 std::vector<std::size_t> cellCounts(const GMap& gmap, const std::vector<std::vector<int>>& orbits) {
     const DartTable& darts = gmap.darts();
-    const LinkSummary summary(darts);
+    const LinkSummary summary(darts, [](DartID, Dim, DartID, std::int64_t) {});
     std::vector<std::size_t> counts;
     std::vector<DartID> parent;
     std::vector<std::uint8_t> seen;
