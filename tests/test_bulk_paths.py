@@ -46,11 +46,17 @@ def test_checks_and_counts_match_the_per_dart_reference(seed, one_sided):
     assert gorvinpy.live_darts(gmap) == set(reference.links(gmap))
 
 
-@pytest.mark.parametrize("seed", range(4))
-def test_counts_of_sound_meshes_match_the_islets(seed):
+@pytest.mark.parametrize("seed, volumes", [(0, False), (1, False), (2, True), (3, True)])
+def test_counts_of_sound_meshes_match_the_islets(seed, volumes):
+    """Open and closed surfaces (orbits that are paths and cycles), and cubes sewn by alpha3."""
     gmap = gorvin.Modeler3D().make_gmap()
     gorvinpy.add_mesh(gmap, random_points(seed, 12), random_faces(seed))
+    first = len(gmap)
     gmap.apply(gorvinpy.cube())
+    if volumes:
+        gmap.apply(gorvinpy.cube())
+        for dart in range(first, first + 48):
+            gmap.linkAlpha(3, dart, dart + 48)
     assert gorvinpy.check_gmap(gmap) == reference.check_messages(gmap) == []
     assert list(vars(gorvinpy.cell_counts(gmap)).values()) == reference.cell_counts(gmap)
 
