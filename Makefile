@@ -1,4 +1,4 @@
-.PHONY: example test test-sanitized venv bench bench-batch
+.PHONY: example test test-sanitized venv bench bench-batch bench-meshes
 
 venv:
 	bash scripts/venv.sh
@@ -26,3 +26,8 @@ bench:
 # Rule-library operations with positions: batch, per-row and the bare engine (installs libcgal-demo).
 bench-batch:
 	bash scripts/bench-batch.sh $(BENCH_ARGS)
+
+# Whole mesh files through gorvinpy against trimesh; fetches the public mesh (apt-get, root).
+bench-meshes: venv
+	bash scripts/mesh-data.sh
+	.venv/bin/python bench/mesh_files.py $(BENCH_ARGS)

@@ -1,69 +1,71 @@
 """Moving polygon meshes in and out of G-maps, and to and from mesh files.
 
 Import lays each face out as an alpha0/alpha1 cycle of darts, sews faces by alpha2 along shared
-edges and stores each dart's point as its position. Export numbers the vertices and faces with
-`extractGeometryCompacted3D`, reads a position per vertex and turns the faces of each connected part
-the same way round, outwards for a closed surface.
+edges and stores each dart's point as its position. Export numbers the vertices and faces as
+`extractGeometryCompacted3D` does, reads a position per vertex and turns the faces of each
+connected part the same way round, outwards for a closed surface. Both work on whole arrays
+through the compiled companion module.
 """
 
 from __future__ import annotations
 
-from collections import deque
-from typing import Dict, List, Optional, Sequence
+from typing import Any, Optional
 
 import gorvinpy_bin
+import numpy as np
 
-from .checks import live_darts
-from .layout import polygon_layout
-from .meshio import PathLike, PolygonMesh, by_suffix, read_mesh, write_obj, write_ply
-from .positions import position, set_position
+from . import _native
+from .meshio import (
+    PathLike,
+    PolygonMesh,
+    by_suffix,
+    face_arrays,
+    point_array,
+    read_mesh,
+    write_mesh_obj,
+    write_ply,
+)
+from .positions import positions
 
-_WRITERS = {".obj": write_obj, ".ply": write_ply}
-_CONNECTED_PART = gorvinpy_bin.Islet([0, 1, 2, 3])
+
+def _write_ply(path: PathLike, mesh: PolygonMesh) -> None:
+    write_ply(path, mesh.points, mesh.faces)
 
 
-def add_mesh(
-    gmap: gorvinpy_bin.GMap3D, points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]]
-) -> range:
+_WRITERS = {".obj": write_mesh_obj, ".ply": _write_ply}
+
+
+def add_mesh(gmap: gorvinpy_bin.GMap3D, points: Any, faces: Any) -> range:
     """Adds the faces of a polygon mesh to a G-map and returns the ids of the new darts.
 
-    Points that no face uses make no dart. Each face needs at least three point indices.
+    points: (x, y, z) triples or an (n, 3) array; faces: sequences of point indices or an (m, k)
+    array. Points that no face uses make no dart. Each face needs at least three point indices.
     """
-    layout = polygon_layout(faces, len(points))
-    first = gmap.size()
-    gmap.make_darts(len(layout))
-    for dim, pairs in enumerate(layout.links):
-        for a, b in pairs:
-            gmap.linkAlpha(dim, first + a, first + b)
-    for dart, vertex in enumerate(layout.vertex):
-        set_position(gmap, first + dart, points[vertex])
-    return range(first, first + len(layout))
+    coordinates = point_array(points)
+    return _add_arrays(gmap, coordinates, *face_arrays(faces))
+
+
+def _add_arrays(
+    gmap: gorvinpy_bin.GMap3D, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray
+) -> range:
+    vertex, links = _native.polygon_layout(corners, offsets, len(coordinates))
+    first = _native.append_darts(gmap, links, coordinates, vertex)
+    return range(first, first + len(vertex))
 
 
 def to_mesh(gmap: gorvinpy_bin.GMap3D) -> PolygonMesh:
     """The vertices (their positions) and faces of a G-map, faces turned consistently per connected part."""
-    representatives, faces = gmap.extractGeometryCompacted3D()
-    mesh = PolygonMesh([position(gmap, dart) for dart in representatives], [])
-    side = _orientation(gmap)
-    part = _CONNECTED_PART(gmap)
-    starts = [walk[0] for walk in gmap.extractFaces3D()]
-    by_part: Dict[int, List[List[int]]] = {}
-    for start, face in zip(starts, faces):
-        oriented = list(face) if side[start] == 0 else [face[0]] + list(reversed(face[1:]))
-        mesh.faces.append(oriented)
-        by_part.setdefault(part[start], []).append(oriented)
-    for part_faces in by_part.values():
-        if _signed_volume(mesh.points, part_faces) < 0:
-            for face in part_faces:
-                face[1:] = reversed(face[1:])
-    return mesh
+    representatives, corners, offsets, parts = _native.mesh_faces(gmap)
+    coordinates = positions(gmap, representatives)
+    inward = _signed_volumes(coordinates, corners, offsets, parts) < 0
+    return PolygonMesh.from_arrays(coordinates, _turned(corners, offsets, inward), offsets)
 
 
 def import_mesh(path: PathLike, gmap: Optional[gorvinpy_bin.GMap3D] = None) -> gorvinpy_bin.GMap3D:
     """Reads an .obj or .off file into a G-map (a new one by default) and returns the G-map."""
     mesh = read_mesh(path)
     target = gmap if gmap is not None else gorvinpy_bin.Modeler3D().make_gmap()
-    add_mesh(target, mesh.points, mesh.faces)
+    _add_arrays(target, mesh.coordinates, mesh.corners, mesh.offsets)
     return target
 
 
@@ -71,35 +73,39 @@ def export_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike) -> PolygonMesh:
     """Writes a G-map with positions as .obj or .ply (by the suffix); returns the mesh written."""
     write = by_suffix(path, _WRITERS)
     mesh = to_mesh(gmap)
-    write(path, mesh.points, mesh.faces)
+    write(path, mesh)
     return mesh
 
 
-def _orientation(gmap: gorvinpy_bin.GMap3D) -> Dict[int, int]:
-    """Splits the live darts in two sides: every alpha0, alpha1 or alpha2 link crosses sides."""
-    side: Dict[int, int] = {}
-    for seed in sorted(live_darts(gmap)):
-        if seed in side:
-            continue
-        side[seed] = 0
-        pending = deque([seed])
-        while pending:
-            dart = pending.popleft()
-            for dim in (0, 1, 2):
-                neighbour = gmap.alpha(dart, dim).id
-                if neighbour not in side:
-                    side[neighbour] = 1 - side[dart]
-                    pending.append(neighbour)
-    return side
+def _face_of_corner(offsets: np.ndarray) -> np.ndarray:
+    return np.repeat(np.arange(len(offsets) - 1), np.diff(offsets))
 
 
-def _signed_volume(points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]]) -> float:
-    """Six times the volume enclosed by faces (positive when they turn anticlockwise seen from outside)."""
-    total = 0.0
-    for face in faces:
-        ax, ay, az = points[face[0]]
-        for i in range(1, len(face) - 1):
-            bx, by, bz = points[face[i]]
-            cx, cy, cz = points[face[i + 1]]
-            total += ax * (by * cz - bz * cy) - ay * (bx * cz - bz * cx) + az * (bx * cy - by * cx)
-    return total
+def _signed_volumes(
+    coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray, parts: np.ndarray
+) -> np.ndarray:
+    """Per face, six times the volume enclosed by the faces of its part (positive when they turn
+    anticlockwise seen from outside), summed over the fan triangles of each face in order."""
+    face = _face_of_corner(offsets)
+    rank = np.arange(len(corners)) - offsets[face]
+    fan = np.flatnonzero((rank >= 1) & (rank <= np.diff(offsets)[face] - 2))
+    a = coordinates[corners[offsets[face[fan]]]].T
+    b = coordinates[corners[fan]].T
+    c = coordinates[corners[fan + 1]].T
+    volume = (
+        a[0] * (b[1] * c[2] - b[2] * c[1])
+        - a[1] * (b[0] * c[2] - b[2] * c[0])
+        + a[2] * (b[0] * c[1] - b[1] * c[0])
+    )
+    labels, part = np.unique(parts, return_inverse=True)
+    totals = np.bincount(part[face[fan]], weights=volume, minlength=len(labels))
+    return totals[part]
+
+
+def _turned(corners: np.ndarray, offsets: np.ndarray, turn: np.ndarray) -> np.ndarray:
+    """The corners with each face f where turn[f] reversed after its first corner."""
+    face = _face_of_corner(offsets)
+    index = np.arange(len(corners))
+    rank = index - offsets[face]
+    source = np.where(turn[face] & (rank > 0), offsets[face + 1] - rank, index)
+    return corners[source]

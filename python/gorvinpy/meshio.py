@@ -1,16 +1,35 @@
 """Polygon mesh files: Wavefront OBJ and OFF readers, OBJ and ASCII PLY writers.
 
-Everything here works on plain lists: points are (x, y, z) float tuples and faces are lists of
-0-based point indices. A file that cannot be read as a polygon mesh raises MeshFormatError, which
-names the file and the line.
+A mesh holds its points as an (n, 3) float64 array and its faces as flat arrays of 0-based point
+indices; it also gives them as lists (points as (x, y, z) float tuples, faces as lists of indices).
+Well-formed OBJ and OFF files are read by the compiled companion module; anything else goes through
+the readers here, so that a file that cannot be read as a polygon mesh raises MeshFormatError,
+which names the file and the line.
 """
 
 from __future__ import annotations
 
 import os
-from dataclasses import dataclass, field
+from functools import cached_property
+from itertools import chain
 from pathlib import Path
-from typing import Callable, Dict, Iterable, Iterator, List, Mapping, Sequence, Tuple, TypeVar, Union
+from typing import (
+    Any,
+    Callable,
+    Dict,
+    Iterator,
+    List,
+    Mapping,
+    Optional,
+    Sequence,
+    Tuple,
+    TypeVar,
+    Union,
+)
+
+import numpy as np
+
+from . import _native
 
 from .point import Point
 
@@ -23,6 +42,7 @@ _OBJ_IGNORED = frozenset(
     "d_interp ctech stech cstype deg bmat step curv curv2 surf parm trim hole scrv sp end con call "
     "csh".split()
 )
+_OBJ_IGNORED_LIST = sorted(_OBJ_IGNORED)
 
 
 class MeshFormatError(ValueError):
@@ -34,12 +54,77 @@ class MeshFormatError(ValueError):
         self.line = line
 
 
-@dataclass
 class PolygonMesh:
-    """Points and faces; each face lists 0-based point indices in order around it."""
+    """Points and faces; each face lists 0-based point indices in order around it.
 
-    points: List[Point] = field(default_factory=list)
-    faces: List[List[int]] = field(default_factory=list)
+    The arrays, read-only: `coordinates` (n, 3) float64, and `corners` (int64, the point indices of
+    one face after another) with `offsets` (face f is corners[offsets[f]:offsets[f + 1]]). The lists
+    `points` and `faces` are built from them once, on first use.
+    """
+
+    def __init__(self, points: Any = (), faces: Any = ()):
+        self.coordinates = point_array(points)
+        self.corners, self.offsets = face_arrays(faces)
+        for array in (self.coordinates, self.corners, self.offsets):
+            array.flags.writeable = False
+
+    @classmethod
+    def from_arrays(cls, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray) -> "PolygonMesh":
+        """A mesh over arrays already in shape (face f: corners[offsets[f]:offsets[f + 1]])."""
+        mesh = cls.__new__(cls)
+        mesh.coordinates, mesh.corners, mesh.offsets = coordinates, corners, offsets
+        for array in (coordinates, corners, offsets):
+            array.flags.writeable = False
+        return mesh
+
+    @cached_property
+    def points(self) -> List[Point]:
+        return [tuple(point) for point in self.coordinates.tolist()]  # type: ignore[misc]
+
+    @cached_property
+    def faces(self) -> List[List[int]]:
+        corners = self.corners.tolist()
+        bounds = self.offsets.tolist()
+        return [corners[start:end] for start, end in zip(bounds, bounds[1:])]
+
+    def __len__(self) -> int:
+        return len(self.offsets) - 1
+
+    def __eq__(self, other: object) -> bool:
+        if not isinstance(other, PolygonMesh):
+            return NotImplemented
+        return (
+            np.array_equal(self.coordinates, other.coordinates)
+            and np.array_equal(self.corners, other.corners)
+            and np.array_equal(self.offsets, other.offsets)
+        )
+
+    def __repr__(self) -> str:
+        return f"PolygonMesh({len(self.coordinates)} points, {len(self)} faces)"
+
+
+def point_array(points: Any) -> np.ndarray:
+    """Points as an (n, 3) float64 array; ValueError unless each is three numbers."""
+    array = np.asarray(points, dtype=np.float64)
+    if array.size == 0:
+        return np.zeros((0, 3))
+    if array.ndim != 2 or array.shape[1] != 3:
+        raise ValueError(f"points must be (x, y, z) triples, got an array of shape {array.shape}")
+    return np.ascontiguousarray(array)
+
+
+def face_arrays(faces: Any) -> Tuple[np.ndarray, np.ndarray]:
+    """Faces (sequences of point indices, or an (m, k) array) as flat corners and offsets."""
+    if isinstance(faces, np.ndarray) and faces.ndim == 2:
+        table = np.ascontiguousarray(faces, dtype=np.int64).reshape(-1)
+        return table, np.arange(0, table.size + 1, max(faces.shape[1], 1), dtype=np.int64)
+    if not hasattr(faces, "__len__"):
+        faces = list(faces)
+    sizes = np.fromiter(map(len, faces), dtype=np.int64, count=len(faces))
+    offsets = np.zeros(len(sizes) + 1, dtype=np.int64)
+    np.cumsum(sizes, out=offsets[1:])
+    corners = np.fromiter(chain.from_iterable(faces), dtype=np.int64, count=int(offsets[-1]))
+    return corners, offsets
 
 
 def read_mesh(path: PathLike) -> PolygonMesh:
@@ -57,28 +142,41 @@ def by_suffix(path: PathLike, table: Mapping[str, _T]) -> _T:
 
 def read_obj(path: PathLike) -> PolygonMesh:
     """Reads the vertices and faces of a Wavefront OBJ file; other statements are ignored."""
-    source = str(path)
-    mesh = PolygonMesh()
-    face_lines: List[int] = []
-    for number, words in _obj_statements(source):
-        keyword, args = words[0], words[1:]
-        if keyword == "v":
-            mesh.points.append(_point(args, source, number))
-        elif keyword in ("f", "fo"):
-            if len(args) < 3:
-                raise MeshFormatError(source, number, f"a face needs at least 3 vertices, got {len(args)}")
-            mesh.faces.append([_obj_index(arg, len(mesh.points), source, number) for arg in args])
-            face_lines.append(number)
-        elif keyword not in _OBJ_IGNORED:
-            raise MeshFormatError(source, number, f"unknown statement {keyword!r}")
-    for face, number in zip(mesh.faces, face_lines):
-        _check_indices(face, len(mesh.points), 1, source, number)
-    return mesh
+    return _fast_read(path, "obj") or _read_obj_text(str(path))
 
 
 def read_off(path: PathLike) -> PolygonMesh:
     """Reads an ASCII OFF file (with or without its header keyword; colours and normals are skipped)."""
-    source = str(path)
+    return _fast_read(path, "off") or _read_off_text(str(path))
+
+
+def _fast_read(path: PathLike, kind: str) -> Optional[PolygonMesh]:
+    """The mesh of a well-formed file, read natively; None when the file needs a closer look."""
+    arrays = _native.read_mesh_text(os.fsdecode(path), kind, _OBJ_IGNORED_LIST)
+    return PolygonMesh.from_arrays(*arrays) if arrays is not None else None
+
+
+def _read_obj_text(source: str) -> PolygonMesh:
+    points: List[Point] = []
+    faces: List[List[int]] = []
+    face_lines: List[int] = []
+    for number, words in _obj_statements(source):
+        keyword, args = words[0], words[1:]
+        if keyword == "v":
+            points.append(_point(args, source, number))
+        elif keyword in ("f", "fo"):
+            if len(args) < 3:
+                raise MeshFormatError(source, number, f"a face needs at least 3 vertices, got {len(args)}")
+            faces.append([_obj_index(arg, len(points), source, number) for arg in args])
+            face_lines.append(number)
+        elif keyword not in _OBJ_IGNORED:
+            raise MeshFormatError(source, number, f"unknown statement {keyword!r}")
+    for face, number in zip(faces, face_lines):
+        _check_indices(face, len(points), 1, source, number)
+    return PolygonMesh(points, faces)
+
+
+def _read_off_text(source: str) -> PolygonMesh:
     lines = _off_lines(source)
     number, words = next(lines, (0, []))
     if not words:
@@ -92,29 +190,30 @@ def read_off(path: PathLike) -> PolygonMesh:
     if len(counts) < 2 or min(counts) < 0:
         raise MeshFormatError(source, number, "expected the vertex and face counts")
     vertex_count, face_count = counts
-    mesh = PolygonMesh()
+    points: List[Point] = []
+    faces: List[List[int]] = []
     for _ in range(vertex_count):
         number, words = _next_line(lines, source, number, f"{vertex_count} vertices")
-        mesh.points.append(_point(words, source, number))
+        points.append(_point(words, source, number))
     for _ in range(face_count):
         number, words = _next_line(lines, source, number, f"{face_count} faces")
-        mesh.faces.append(_off_face(words, vertex_count, source, number))
+        faces.append(_off_face(words, vertex_count, source, number))
     for number, _ in lines:
         raise MeshFormatError(source, number, f"unexpected content after the {face_count} faces")
-    return mesh
+    return PolygonMesh(points, faces)
 
 
 _READERS: Dict[str, Callable[[PathLike], PolygonMesh]] = {".obj": read_obj, ".off": read_off}
 
 
-def write_obj(path: PathLike, points: Sequence[Sequence[float]], faces: Iterable[Sequence[int]]) -> None:
+def write_obj(path: PathLike, points: Any, faces: Any) -> None:
     """Writes points and faces (0-based indices) as a Wavefront OBJ file."""
-    with open(path, "w", encoding="ascii") as out:
-        out.write("# written by gorvinpy\n")
-        for x, y, z in points:
-            out.write(f"v {float(x)!r} {float(y)!r} {float(z)!r}\n")
-        for face in faces:
-            out.write("f " + " ".join(str(index + 1) for index in face) + "\n")
+    write_mesh_obj(path, PolygonMesh(points, faces))
+
+
+def write_mesh_obj(path: PathLike, mesh: PolygonMesh) -> None:
+    """Writes a mesh as a Wavefront OBJ file."""
+    _native.write_obj(os.fsdecode(path), mesh.coordinates, mesh.corners, mesh.offsets)
 
 
 def write_ply(path: PathLike, points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]]) -> None:

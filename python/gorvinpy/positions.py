@@ -15,10 +15,13 @@ orbit's darts in ascending id order, starting from 0.0, and divides by their num
 
 from __future__ import annotations
 
-from typing import Callable, Iterable, Optional, Sequence, Tuple
+import re
+from typing import Any, Callable, Iterable, Optional, Sequence, Tuple
 
 import gorvinpy_bin
+import numpy as np
 
+from . import _native
 from .point import Point
 
 POSITION_NAME = "position"
@@ -43,6 +46,23 @@ def stored_position(gmap: gorvinpy_bin.GMap3D, dart: int) -> Point:
     if value is None:
         raise MissingPositionError(f"dart {dart} of {gmap} has no {POSITION_NAME!r}")
     return value
+
+
+def positions(gmap: gorvinpy_bin.GMap3D, darts: Any) -> np.ndarray:
+    """The positions stored on darts, as an (n, 3) float64 array."""
+    try:
+        return _native.positions(gmap, darts)
+    except KeyError as error:
+        dart = re.match(r"dart (\d+)", str(error.args[0]))
+        raise MissingPositionError(
+            f"dart {dart.group(1) if dart else '?'} of {gmap} has no {POSITION_NAME!r}"
+        ) from None
+
+
+def set_positions(gmap: gorvinpy_bin.GMap3D, darts: Any, points: Any, rows: Optional[Any] = None) -> None:
+    """Stores points[rows[i]] (points[i] without rows) as the position of darts[i], in place in
+    each dart's slot dict; darts given the same row share one tuple."""
+    _native.set_positions(gmap, darts, np.asarray(points, dtype=np.float64), rows)
 
 
 def set_position(gmap: gorvinpy_bin.GMap3D, dart: int, point: Sequence[float]) -> None:

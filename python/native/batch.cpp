@@ -29,7 +29,7 @@ using python::Expression3D;
 using python::Rule;
 using Point = std::array<double, 3>;
 using Values = std::vector<py::object>; // one value per row
-using Computed = detail::ComputedValue<py::object>;
+using Computed = ComputedValue<py::object>;
 
 Point pointOf(GMap& gmap, DartID dart) {
     Point p;
@@ -232,7 +232,7 @@ struct RowsOf {
     const std::shared_ptr<python::Modeler>& modeler;
     const std::shared_ptr<Rule>& rule;
     const std::shared_ptr<GMap>& gmap;
-    const detail::MatchedRows& matched;
+    const MatchedRows& matched;
     std::uint32_t node;
 
     DartID rightDart(std::size_t r) const { return matched.right(r, node); }
@@ -286,7 +286,7 @@ const Values& expressionValues(const Expression3D& expr, const RowsOf& rows,
 std::vector<Computed> evaluateGroups(const std::shared_ptr<python::Modeler>& modeler,
                                      const std::shared_ptr<Rule>& rule,
                                      const std::shared_ptr<GMap>& gmap,
-                                     const detail::MatchedRows& matched) {
+                                     const MatchedRows& matched) {
     struct Group {
         std::uint32_t node;
         unsigned slot;
@@ -326,10 +326,9 @@ void applyBatch(const std::shared_ptr<GMap>& gmap, const std::shared_ptr<Rule>& 
     if (!gmap || !rule) throw py::type_error("apply_batch: gmap and rule must not be None");
     const auto modeler = gmap->modeler().lock();
     if (!modeler) throw py::value_error("apply_batch: the G-map's modeler is gone");
-    applyRuleWith(gmap, rule, AtomicInputHooks(std::move(hooks)),
-                  [&](const detail::MatchedRows& matched) {
-                      return evaluateGroups(modeler, rule, gmap, matched);
-                  });
+    applyRuleWith(gmap, rule, AtomicInputHooks(std::move(hooks)), [&](const MatchedRows& matched) {
+        return evaluateGroups(modeler, rule, gmap, matched);
+    });
 }
 
 // The orbit means of many darts, as an (n, 3) array.

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,27 +53,41 @@ void linkPairs(GMap& gmap, Dim dim, const Ids& a, const Ids& b) {
 
 // Appends len(links) darts; dart first + i links to first + links[i, d] along d. The links must be
 // involutions inside the new block (links[links[i, d], d] == i). Returns first.
-DartID appendLinked(GMap& gmap, const py::array_t<std::int64_t, kIdArray>& links) {
+template <class Id, int Flags>
+DartID appendLinkedTable(GMap& gmap, const py::array_t<Id, Flags>& links,
+                         std::optional<Points> points, std::optional<Ids> rows) {
     if (links.ndim() != 2 || links.shape(1) != 4)
         throw py::value_error("append_darts: links must have shape (n, 4)");
     const auto n = static_cast<std::uint64_t>(links.shape(0));
-    const std::int64_t* table = links.data();
+    const Id* table = links.data();
     for (std::uint64_t i = 0; i < 4 * n; ++i) {
-        const std::int64_t j = table[i];
-        const bool inside = j >= 0 && static_cast<std::uint64_t>(j) < n;
+        const Id j = table[i];
+        const bool inside = static_cast<std::int64_t>(j) >= 0 && static_cast<std::uint64_t>(j) < n;
         if (!inside || static_cast<std::uint64_t>(table[4 * j + i % 4]) != i / 4)
-            throw py::value_error("append_darts: new dart " + std::to_string(i / 4) +
-                                  " links to " + std::to_string(j) + " along " +
-                                  std::to_string(i % 4) +
+            throw py::value_error("append_darts: new dart " + std::to_string(i / 4) + " links to " +
+                                  std::to_string(j) + " along " + std::to_string(i % 4) +
                                   ", which is not a new dart linking back to it");
     }
+    std::optional<PointRows> positions;
+    if (points) positions.emplace(std::move(*points), std::move(rows), n, "append_darts");
     const DartID first = gmap.makeDarts(n);
-    for (std::uint64_t i = 0; i < n; ++i)
-        for (Dim d = 0; d <= kDimension; ++d)
-            if (static_cast<std::uint64_t>(table[4 * i + d]) > i)
-                gmap.linkSlots(d, static_cast<DartID>(first + i),
-                               static_cast<DartID>(first + table[4 * i + d]));
+    for (std::uint64_t i = 0; i < 4 * n; ++i)
+        gmap.setLink(static_cast<DartID>(first + i / 4), static_cast<Dim>(i % 4),
+                     static_cast<DartID>(first + table[i]));
+    if (positions) storeNewPositions(gmap, first, *positions);
     return first;
+}
+
+// C-ordered uint32 tables are read as they are, any other integers as int64.
+DartID appendLinked(GMap& gmap, const py::object& links, std::optional<Points> points,
+                    std::optional<Ids> rows) {
+    if (rows && !points) throw py::value_error("append_darts: rows need points");
+    using Exact = py::array_t<std::uint32_t, py::array::c_style>;
+    if (py::isinstance<Exact>(links))
+        return appendLinkedTable(gmap, Exact::ensure(links), std::move(points), std::move(rows));
+    const auto table = py::array_t<std::int64_t, kIdArray>::ensure(links);
+    if (!table) throw py::error_already_set();
+    return appendLinkedTable(gmap, table, std::move(points), std::move(rows));
 }
 
 py::array_t<DartID> cellLabels(const GMap& gmap, const std::vector<int>& dims) {
@@ -88,8 +103,10 @@ void bindBulk(py::module_& m) {
     m.def("link_pairs", &linkPairs, py::arg("gmap"), py::arg("dim"), py::arg("a"), py::arg("b"),
           "linkAlpha(dim, a[i], b[i]) for every i, in order, once every id is checked.");
     m.def("append_darts", &appendLinked, py::arg("gmap"), py::arg("links"),
+          py::arg("points") = py::none(), py::arg("rows") = py::none(),
           "Appends len(links) darts linked inside the new block (links[i, d] is the new dart that "
-          "new dart i links to along d); returns the id of the first.");
+          "new dart i links to along d); returns the id of the first. With points, new dart i gets "
+          "the position points[rows[i]] (points[i] without rows) in a <1,2,3> dict of its own.");
     m.def("cell_labels", &cellLabels, py::arg("gmap"), py::arg("dims"),
           "The islet labels over dims of every slot: the smallest id of each dart's cell.");
 }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace gorvin::native {
@@ -22,11 +24,58 @@ using Ids = py::array_t<std::int64_t, kIdArray>;
 // The ids of a one-dimensional array; IndexError naming the first one that is no slot of gmap.
 std::vector<DartID> checkedIds(const GMap& gmap, const Ids& ids);
 
-// A NumPy array that takes over the vector's memory.
-template <class T> py::array_t<T> asArray(std::vector<T>&& values) {
+using Points = py::array_t<double, kIdArray>;
+
+constexpr unsigned kVertexSlot = 0b1110; // the slot of orbit <1,2,3>
+constexpr const char* kPosition = "position";
+
+// Points handed out by entry: entry i is points[rows[i]] (points[i] without rows), as a tuple of
+// three floats made once per row. The constructor checks shapes and rows (IndexError naming a row
+// that is not one of the points).
+class PointRows {
+  public:
+    PointRows(Points points, std::optional<Ids> rows, std::size_t entries,
+              const std::string& caller);
+    std::size_t size() const { return entries_; }
+    std::size_t rowCount() const { return tuples_.size(); }
+    std::size_t row(std::size_t entry) const {
+        return static_cast<std::size_t>(rows_ ? rows_->data()[entry] : std::int64_t(entry));
+    }
+    const py::object& tuple(std::size_t entry);
+
+  private:
+    Points points_;
+    std::optional<Ids> rows_;
+    std::size_t entries_;
+    std::vector<py::object> tuples_;
+};
+
+// Gives new darts first .. first + points.size() - 1, whose embedding records are still unmade,
+// their positions: each its own <1,2,3> dict holding the entry's tuple under "position".
+void storeNewPositions(GMap& gmap, DartID first, PointRows& points);
+
+// Polygons as flat arrays: face f lists the point indices corners[offsets[f] .. offsets[f+1]).
+struct FaceArrays {
+    py::array_t<std::int64_t, kIdArray> corners;
+    py::array_t<std::int64_t, kIdArray> offsets;
+
+    std::size_t count() const { return static_cast<std::size_t>(offsets.shape(0)) - 1; }
+    const std::int64_t* begin(std::size_t f) const { return corners.data() + offsets.data()[f]; }
+    const std::int64_t* end(std::size_t f) const { return corners.data() + offsets.data()[f + 1]; }
+};
+
+// The faces of two one-dimensional arrays; ValueError unless the offsets start at 0, never
+// decrease and end at len(corners).
+FaceArrays checkedFaces(py::array_t<std::int64_t, kIdArray> corners,
+                        py::array_t<std::int64_t, kIdArray> offsets);
+
+// A NumPy array that takes over the vector's memory: one-dimensional, or rows of `columns` values.
+template <class T> py::array_t<T> asArray(std::vector<T>&& values, py::ssize_t columns = 0) {
     auto* owned = new std::vector<T>(std::move(values));
     py::capsule free(owned, [](void* p) { delete static_cast<std::vector<T>*>(p); });
-    return py::array_t<T>(static_cast<py::ssize_t>(owned->size()), owned->data(), free);
+    const auto size = static_cast<py::ssize_t>(owned->size());
+    if (columns == 0) return py::array_t<T>(size, owned->data(), free);
+    return py::array_t<T>({size / columns, columns}, owned->data(), free);
 }
 
 // The value stored under "position" in the <1,2,3> slot of a dart (a slot of gmap); KeyError
@@ -39,5 +88,11 @@ void readPoint(const py::handle& value, DartID dart, double* out);
 void bindBulk(py::module_& m);
 void bindPositions(py::module_& m);
 void bindBatch(py::module_& m);
+void bindPolygonLayout(py::module_& m);
+void bindMeshFaces(py::module_& m);
+void bindChecks(py::module_& m);
+void bindMeshText(py::module_& m);
+void bindObjWriter(py::module_& m);
+void bindRaster(py::module_& m);
 
 } // namespace gorvin::native

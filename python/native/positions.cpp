@@ -2,14 +2,12 @@
 // of each dart, read into and written from (n, 3) float64 arrays.
 #include "native.h"
 
+#include <optional>
 #include <string>
 
 namespace gorvin::native {
 
 namespace {
-
-constexpr unsigned kVertexSlot = 0b1110; // orbit <1,2,3>
-const char* const kPosition = "position";
 
 std::string dartText(DartID dart) {
     return "dart " + std::to_string(dart);
@@ -34,8 +32,8 @@ void readPoint(const py::handle& value, DartID dart, double* out) {
         }
     }
     if (!py::isinstance<py::sequence>(value) || py::len(value) != 3)
-        throw py::value_error(dartText(dart) + " has position " + py::repr(value).cast<std::string>() +
-                              ", not three numbers");
+        throw py::value_error(dartText(dart) + " has position " +
+                              py::repr(value).cast<std::string>() + ", not three numbers");
     const auto point = py::reinterpret_borrow<py::sequence>(value);
     for (int axis = 0; axis < 3; ++axis)
         out[axis] = point[axis].cast<double>();
@@ -68,35 +66,85 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
     return out;
 }
 
-// Stores points[i] on darts[i], in place in its <1,2,3> dict (darts sharing that dict see it too).
-void setPositions(GMap& gmap, const Ids& ids, const py::array_t<double, kIdArray>& points) {
+// Stores points[rows[i]] (points[i] without rows) as the position of darts[i], in place in its
+// <1,2,3> dict (darts sharing that dict see it too). Darts given the same row share one tuple.
+void setPositions(GMap& gmap, const Ids& ids, Points points, std::optional<Ids> rows) {
     const std::vector<DartID> darts = checkedIds(gmap, ids);
-    if (points.ndim() != 2 || points.shape(1) != 3 ||
-        static_cast<std::size_t>(points.shape(0)) != darts.size())
-        throw py::value_error("set_positions: points must have shape (" +
-                              std::to_string(darts.size()) + ", 3)");
-    const py::str key(kPosition);
-    const double* point = points.data();
-    for (DartID dart : darts) {
+    PointRows entries(std::move(points), std::move(rows), darts.size(), "set_positions");
+    const auto key = py::reinterpret_borrow<py::str>(positionKey());
+    for (std::size_t i = 0; i < darts.size(); ++i) {
+        const DartID dart = darts[i];
         if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
         const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
-        const py::tuple value = py::make_tuple(point[0], point[1], point[2]);
         if (PyDict_CheckExact(slot.ptr())) {
-            if (PyDict_SetItem(slot.ptr(), key.ptr(), value.ptr()) != 0) throw py::error_already_set();
+            if (PyDict_SetItem(slot.ptr(), key.ptr(), entries.tuple(i).ptr()) != 0)
+                throw py::error_already_set();
         } else {
-            slot[key] = value;
+            slot[key] = entries.tuple(i);
         }
-        point += 3;
     }
 }
 
 } // namespace
 
+PointRows::PointRows(Points points, std::optional<Ids> rows, std::size_t entries,
+                     const std::string& caller)
+    : points_(std::move(points)), rows_(std::move(rows)), entries_(entries) {
+    if (points_.ndim() != 2 || points_.shape(1) != 3 ||
+        (!rows_ && static_cast<std::size_t>(points_.shape(0)) != entries))
+        throw py::value_error(caller + ": points must have shape (" +
+                              (rows_ ? "n" : std::to_string(entries)) + ", 3)");
+    if (rows_ && (rows_->ndim() != 1 || static_cast<std::size_t>(rows_->shape(0)) != entries))
+        throw py::value_error(caller + ": rows must hold one row per dart, " +
+                              std::to_string(entries));
+    for (std::size_t i = 0; rows_ && i < entries; ++i)
+        if (rows_->data()[i] < 0 || rows_->data()[i] >= points_.shape(0))
+            throw py::index_error(caller + ": row " + std::to_string(rows_->data()[i]) +
+                                  " is not a row of " + std::to_string(points_.shape(0)) +
+                                  " points");
+    tuples_.resize(static_cast<std::size_t>(points_.shape(0)));
+}
+
+const py::object& PointRows::tuple(std::size_t entry) {
+    const std::size_t row = this->row(entry);
+    if (!tuples_[row]) {
+        const double* point = points_.data() + 3 * row;
+        tuples_[row] = py::make_tuple(point[0], point[1], point[2]);
+        // three floats can hold no cycle: untracked, as the collector would leave the tuple, so
+        // that the dicts holding it stay untracked too and millions of them cost no collections
+        PyObject_GC_UnTrack(tuples_[row].ptr());
+    }
+    return tuples_[row];
+}
+
+// The first dart given a row gets a new dict; the others get copies of it (copying a small dict is
+// cheaper than filling a new one).
+void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
+    const auto key = py::reinterpret_borrow<py::str>(positionKey());
+    std::vector<py::object> firstDicts(points.rowCount());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        py::object& pattern = firstDicts[points.row(i)];
+        py::object own;
+        if (pattern) {
+            own = py::reinterpret_steal<py::object>(PyDict_Copy(pattern.ptr()));
+            if (!own) throw py::error_already_set();
+        } else {
+            own = pattern = py::dict();
+            if (PyDict_SetItem(own.ptr(), key.ptr(), points.tuple(i).ptr()) != 0)
+                throw py::error_already_set();
+        }
+        const py::object unmade =
+            gmap.embeddings().set(first + static_cast<DartID>(i), kVertexSlot, std::move(own));
+    }
+}
+
 void bindPositions(py::module_& m) {
     m.def("positions", &positions, py::arg("gmap"), py::arg("darts"),
           "The positions of darts as an (n, 3) float64 array; KeyError naming a dart without one.");
     m.def("set_positions", &setPositions, py::arg("gmap"), py::arg("darts"), py::arg("points"),
-          "Stores points[i] as the position (a tuple of three floats) of darts[i].");
+          py::arg("rows") = py::none(),
+          "Stores points[rows[i]] (points[i] without rows) as the position, a tuple of three "
+          "floats, of darts[i]; darts given the same row share one tuple.");
 }
 
 } // namespace gorvin::native

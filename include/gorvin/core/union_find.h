@@ -18,14 +18,16 @@ inline std::uint32_t findRoot(std::vector<std::uint32_t>& parent, std::uint32_t 
     return i;
 }
 
-// Joins the sets of i and j under the smaller of their roots.
-inline void uniteUnderSmallest(std::vector<std::uint32_t>& parent, std::uint32_t i,
+// Joins the sets of i and j under the smaller of their roots; false when they were one set.
+inline bool uniteUnderSmallest(std::vector<std::uint32_t>& parent, std::uint32_t i,
                                std::uint32_t j) {
     const std::uint32_t a = findRoot(parent, i), b = findRoot(parent, j);
+    if (a == b) return false;
     if (a < b)
         parent[b] = a;
     else
         parent[a] = b;
+    return true;
 }
 
 // Points every position at its root: each parent is below its child, so it already points at

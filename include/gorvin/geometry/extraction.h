@@ -24,8 +24,6 @@ struct CompactedGeometry {
     FaceList faces;               // per face, the compact numbers of the vertices at its corners
 };
 
-namespace detail {
-
 // One step of a face walk: alpha1(alpha0(d)).
 inline DartID nextCorner(const DartTable& darts, DartID d) {
     return liveNeighbour(darts, liveNeighbour(darts, d, 0), 1);
@@ -38,6 +36,8 @@ struct Cells {
     std::vector<DartID> cellOf;
     bool involutive = true; // each link over the dimensions is returned by its target
 };
+
+namespace detail {
 
 // Turns each live dart's entry, in increasing order, into the position of its cell: an entry
 // equal to the dart starts a new cell; any other names an earlier dart of the same cell, whose
@@ -91,14 +91,19 @@ void reachCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& c
     numberCells(darts, cells);
 }
 
+} // namespace detail
+
+// The cells over dims of the live darts, by union-find when the links are involutions.
 template <std::size_t K> Cells cells(const DartTable& darts, const std::array<Dim, K>& dims) {
     Cells result;
-    if (!joinCells(darts, dims, result)) {
+    if (!detail::joinCells(darts, dims, result)) {
         result.involutive = false;
-        reachCells(darts, dims, result);
+        detail::reachCells(darts, dims, result);
     }
     return result;
 }
+
+namespace detail {
 
 // Walks each face from its representative: r, w(r), w(w(r)), ... up to just before the walk
 // returns to r or, when the links are not involutions, meets a dart it already met.
@@ -146,8 +151,8 @@ template <class Policy> FaceList extractFaces2D(const IGMap<Policy>& gmap) {
 // 3-map with each corner given by the number of its vertex.
 template <class Policy> CompactedGeometry extractGeometryCompacted3D(const IGMap<Policy>& gmap) {
     const DartTable& darts = gmap.darts();
-    detail::Cells vertices = detail::cells(darts, std::array<Dim, 3>{1, 2, 3});
-    const detail::Cells faces = detail::cells(darts, std::array<Dim, 3>{0, 1, 3});
+    Cells vertices = cells(darts, std::array<Dim, 3>{1, 2, 3});
+    const Cells faces = cells(darts, std::array<Dim, 3>{0, 1, 3});
     FaceList corners =
         detail::walkFaces(darts, faces, [&](DartID d) { return vertices.cellOf[d]; });
     return CompactedGeometry{std::move(vertices.representatives), std::move(corners)};

@@ -38,6 +38,8 @@ std::vector<DartID> liveHookDarts(const IGMap<Policy>& gmap, const InputHooks& h
     return darts;
 }
 
+} // namespace detail
+
 // Right darts of every row: created node j of row r is base + r * C + j, a kept node is the dart
 // its left counterpart matched.
 class RightDarts {
@@ -81,6 +83,8 @@ template <class Value> struct ComputedValue {
     unsigned slot;
     Value value;
 };
+
+namespace detail {
 
 // Calls every expression group once per row and right node, in row, node and slot order.
 template <class Policy, class Expression, class Evaluate>
@@ -159,8 +163,8 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
 } // namespace detail
 
 // Applies `rule` to `gmap` at `hooks` (dartAt(i, 0) is the dart of hook node i), with one
-// evaluation stage for all rows: `evaluateAll(const detail::MatchedRows&)` returns the computed
-// values (std::vector<detail::ComputedValue<Value>>, at most one per dart and slot); it sees the
+// evaluation stage for all rows: `evaluateAll(const MatchedRows&)` returns the computed
+// values (std::vector<ComputedValue<Value>>, at most one per dart and slot); it sees the
 // new darts free and every old link unchanged. Preconditions, checked before any change (see
 // makeRulePlan and matchRows for the rule and row checks): every hook dart is a live dart of
 // `gmap` (GorvinUnexistentDartException). When `evaluateAll` throws, the G-map is cut back to its
@@ -180,14 +184,14 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
     const auto base = static_cast<DartID>(gmap->size());
     const std::uint64_t added = std::uint64_t{rows.count} * plan.created.size();
     gmap->appendSharedDarts(added, std::move(record));
-    const detail::RightDarts right(plan, rows, base);
+    const RightDarts right(plan, rows, base);
     const auto cutBack = [&] {
         if (gmap->size() > base) gmap->resize(base);
     };
 
-    std::vector<detail::ComputedValue<typename Policy::Value>> values;
+    std::vector<ComputedValue<typename Policy::Value>> values;
     try {
-        values = evaluateAll(detail::MatchedRows{plan, rows, right});
+        values = evaluateAll(MatchedRows{plan, rows, right});
     } catch (...) {
         cutBack();
         throw;
@@ -217,7 +221,7 @@ void applyRule(const std::shared_ptr<IModeler<Policy>>& modeler,
                const std::shared_ptr<IGMap<Policy>>& gmap,
                const std::shared_ptr<IRule<Expression>>& rule, const InputHooks& hooks,
                Evaluate evaluate) {
-    applyRuleWith(gmap, rule, hooks, [&](const detail::MatchedRows& matched) {
+    applyRuleWith(gmap, rule, hooks, [&](const MatchedRows& matched) {
         const ExprContext<Policy, Expression> context{modeler, rule, gmap,    {},
                                                       0,       0,    kNoLink, kNoLink};
         return detail::evaluateRows(context, matched, evaluate);
