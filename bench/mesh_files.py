@@ -61,7 +61,7 @@ def measure(path, runs, scratch):
         assert not faults and counts.vertices == len(reference.vertices), (faults[:3], counts)
         times["check + counts"][0].append(checks)
         times["check + counts"][1].append(load)
-        del gmap, reference
+        gmap = reference = None  # both freed before the next run
     return times, darts
 
 

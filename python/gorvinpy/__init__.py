@@ -4,6 +4,7 @@ Built only on the public interface of the `gorvinpy_bin` extension. Positions ar
 floats stored under "position" in the vertex-orbit slot (orbit <1,2,3>) of every dart.
 """
 
+from .batch import BatchExpression, Rows, apply, expression, position_expression
 from .checks import (
     CellCounts,
     cell_counts,
@@ -14,7 +15,6 @@ from .checks import (
     is_gmap,
     live_darts,
 )
-from .batch import BatchExpression, Rows, apply, expression, position_expression
 from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate

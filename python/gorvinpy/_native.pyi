@@ -2,8 +2,9 @@
 
 from typing import Any, List, Optional, Sequence, Tuple
 
-import gorvinpy_bin
 import numpy as np
+
+import gorvinpy_bin
 
 def links(gmap: gorvinpy_bin.GMap3D) -> np.ndarray: ...
 def live_mask(gmap: gorvinpy_bin.GMap3D) -> np.ndarray: ...

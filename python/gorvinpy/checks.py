@@ -11,8 +11,9 @@ from __future__ import annotations
 from dataclasses import dataclass
 from typing import List, Set
 
-import gorvinpy_bin
 import numpy as np
+
+import gorvinpy_bin
 
 from . import _native
 

@@ -11,8 +11,9 @@ from __future__ import annotations
 
 from typing import Any, Optional
 
-import gorvinpy_bin
 import numpy as np
+
+import gorvinpy_bin
 
 from . import _native
 from .meshio import (

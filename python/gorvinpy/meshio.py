@@ -30,7 +30,6 @@ from typing import (
 import numpy as np
 
 from . import _native
-
 from .point import Point
 
 PathLike = Union[str, "os.PathLike[str]"]

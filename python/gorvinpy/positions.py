@@ -18,8 +18,9 @@ from __future__ import annotations
 import re
 from typing import Any, Callable, Iterable, Optional, Sequence, Tuple
 
-import gorvinpy_bin
 import numpy as np
+
+import gorvinpy_bin
 
 from . import _native
 from .point import Point

@@ -10,8 +10,9 @@ from __future__ import annotations
 
 from typing import Optional, Tuple
 
-import gorvinpy_bin
 import numpy as np
+
+import gorvinpy_bin
 
 from . import _native
 from .exchange import to_mesh

@@ -12,9 +12,7 @@ struct GMapCursor {
     Owner<Modeler> modeler;
     std::size_t index;
 
-    std::shared_ptr<GMap> operator*() const {
-        return pinned(modeler.object, modeler->gmap(index));
-    }
+    std::shared_ptr<GMap> operator*() const { return pinned(modeler.object, modeler->gmap(index)); }
     GMapCursor& operator++() {
         ++index;
         return *this;

@@ -106,8 +106,7 @@ void bindRuleNodeLeft(py::module_& m) {
     cls.def(
         py::init([](std::string name, std::uint32_t id, std::vector<int> orbit, bool isHook,
                     NotNone<RuleNodeMultiplicity> mult) {
-            return LeftNodeObject(
-                Rule::Left(std::move(name), id, std::move(orbit), isHook, *mult));
+            return LeftNodeObject(Rule::Left(std::move(name), id, std::move(orbit), isHook, *mult));
         }),
         py::arg("name"), py::arg("rid"), py::arg("list"), py::arg("isHook") = false, multArgument(),
         "Rule node left for 3D");
