@@ -15,32 +15,46 @@ from .checks import (
     live_darts,
 )
 from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
+from .html import export_html
+from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
 from .positions import POSITION, MissingPositionError, edge_midpoint, face_centre, position, set_position
 from .render import render_png
+from .storage import StorageError, load, save
+from .volume_operations import extrude_volume, sew_volumes, tetrahedralize, unsew_volumes, volume_centre
+from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
 
 __all__ = [
+    "CELL_FACES",
     "CellCounts",
+    "CellFaces",
+    "MeshFileError",
     "MeshFormatError",
     "MissingPositionError",
     "POSITION",
     "PolygonMesh",
+    "StorageError",
+    "VolumeCellError",
     "add_mesh",
+    "add_volumes",
     "cell_counts",
     "check_gmap",
     "condition_errors",
     "cube",
     "edge_midpoint",
     "euler_characteristic",
+    "export_html",
     "export_mesh",
     "extrude",
+    "extrude_volume",
     "face_centre",
     "import_mesh",
     "insert_vertex",
     "involution_errors",
     "is_gmap",
     "live_darts",
+    "load",
     "mesh",
     "polygon",
     "position",
@@ -48,10 +62,18 @@ __all__ = [
     "read_mesh",
     "read_obj",
     "read_off",
+    "read_volume_mesh",
     "render_png",
+    "save",
     "set_position",
+    "sew_volumes",
+    "tetrahedralize",
     "to_mesh",
     "triangulate",
+    "unsew_volumes",
+    "volume_cells",
+    "volume_centre",
     "write_obj",
     "write_ply",
+    "write_volume_mesh",
 ]

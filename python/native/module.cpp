@@ -26,4 +26,5 @@ PYBIND11_MODULE(_native, m) {
     pybind11::module_::import("gorvinpy_bin");
     gorvin::native::bindBulk(m);
     gorvin::native::bindPositions(m);
+    gorvin::native::bindStorage(m);
 }

@@ -31,5 +31,6 @@ template <class T> py::array_t<T> asArray(std::vector<T>&& values) {
 
 void bindBulk(py::module_& m);
 void bindPositions(py::module_& m);
+void bindStorage(py::module_& m);
 
 } // namespace gorvin::native
