@@ -30,6 +30,19 @@ FACES = {
 GEOMVIEW = Path("/usr/share/geomview/geom")
 
 
+def file_format(path, version=""):
+    """.msh as gmsh's format (meshio would pick ANSYS's), others by meshio's choice."""
+    return "gmsh" + version if Path(path).suffix == ".msh" else None
+
+
+def write(path, mesh):
+    meshio.write(path, mesh, file_format=file_format(path, "22"))
+
+
+def read(path):
+    return meshio.read(path, file_format=file_format(path))
+
+
 def volume_blocks(mesh):
     return [(block.type, np.asarray(block.data)) for block in mesh.cells if block.type in EDGES]
 
@@ -67,7 +80,7 @@ def free_alpha3_faces(gmap):
 
 
 def check_volume_mesh(path, tmp_path, euler=1):
-    reference = meshio.read(path)
+    reference = read(path)
     gmap = gorvinpy.import_mesh(path)
     vertices, edges, faces, cells = cell_lists(reference)
     counts = gorvinpy.cell_counts(gmap)
@@ -82,9 +95,9 @@ def check_volume_mesh(path, tmp_path, euler=1):
     found, free_darts = free_alpha3_faces(gmap)
     assert found == expected and free_darts == sum(2 * len(face) for face in boundary)
 
-    again_path = tmp_path / f"again{Path(path).suffix if Path(path).suffix != '.msh' else '.vtu'}"
+    again_path = tmp_path / f"again{Path(path).suffix}"
     gorvinpy.export_mesh(gmap, again_path)
-    again = meshio.read(again_path)
+    again = read(again_path)
     assert canonical_cells(again) == canonical_cells(reference)
     assert gorvinpy.cell_counts(gorvinpy.import_mesh(again_path)) == counts
     return gmap
@@ -104,7 +117,7 @@ def test_gmsh_tetrahedra_of_a_solid_cylinder(tmp_path):
         gmsh.write(str(path))
     finally:
         gmsh.finalize()
-    kinds = {block.type for block in meshio.read(path).cells}
+    kinds = {block.type for block in read(path).cells}
     assert {"tetra", "triangle", "line", "vertex"} <= kinds  # the boundary is written again beside the volumes
     gmap = check_volume_mesh(path, tmp_path)
     assert gorvinpy.cell_counts(gmap).volumes > 200
@@ -156,7 +169,7 @@ def mixed_mesh(n):
 def test_hexahedral_grid(tmp_path, suffix):
     points, hexahedra = hexahedral_grid(4)
     path = tmp_path / f"grid{suffix}"
-    meshio.write(path, meshio.Mesh(points, [("hexahedron", hexahedra)]))
+    write(path, meshio.Mesh(points, [("hexahedron", hexahedra)]))
     gmap = check_volume_mesh(path, tmp_path)
     assert gorvinpy.cell_counts(gmap) == gorvinpy.CellCounts(125, 300, 240, 64, 1)
 
@@ -164,9 +177,9 @@ def test_hexahedral_grid(tmp_path, suffix):
 @pytest.mark.parametrize("suffix", [".vtu", ".vtk", ".msh", ".xdmf"])
 def test_mixed_mesh_of_hexahedra_wedges_and_pyramids(tmp_path, suffix):
     path = tmp_path / f"mixed{suffix}"
-    meshio.write(path, mixed_mesh(3))
+    write(path, mixed_mesh(3))
     gmap = check_volume_mesh(path, tmp_path)
-    kinds = {block.type: len(block.data) for block in meshio.read(path).cells}
+    kinds = {block.type: len(block.data) for block in read(path).cells}
     assert kinds == {"hexahedron": 23, "wedge": 6, "pyramid": 6}
     assert gorvinpy.cell_counts(gmap).volumes == 35
 

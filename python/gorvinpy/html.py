@@ -76,7 +76,7 @@ function draw() {
     const view = face.map(i => {
       const p = points[i].map((x, a) => centre[a] + (x - centre[a]) * shrink - middle[a]);
       const x = cy * p[0] - sy * p[1], y = sy * p[0] + cy * p[1];
-      return [x, cp * p[2] - sp * y, sp * p[2] + cp * y];
+      return [x, cp * p[2] + sp * y, cp * y - sp * p[2]];  // seen from above, depth grows away
     });
     let nx = 0, ny = 0, nz = 0, depth = 0;
     view.forEach((a, k) => {

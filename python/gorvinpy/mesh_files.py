@@ -23,6 +23,8 @@ SURFACE_SUFFIXES = frozenset({".stl", ".obj", ".off", ".ply"})
 _POLYHEDRON_SUFFIXES = frozenset({".vtu", ".vtk"})
 _SURFACE_TYPES = ("triangle", "quad", "polygon")
 _POINT_AND_LINE_TYPES = ("vertex", "line")
+# gmsh's files are written in its 2.2 format, which holds several cell types without entity tables.
+_WRITE_FORMATS = {"gmsh": "gmsh22"}
 
 
 class MeshFileError(ValueError):
@@ -68,7 +70,9 @@ def write_volume_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike):
     """
     import meshio
 
-    suffix = _known_suffix(path)
+    preferred = _file_formats(path)[0]
+    file_format = _WRITE_FORMATS.get(preferred, preferred)
+    suffix = Path(path).suffix.lower()
     if suffix in SURFACE_SUFFIXES:
         from .exchange import to_mesh
 
@@ -80,33 +84,40 @@ def write_volume_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike):
         points, blocks = cells.points, cells.blocks
     mesh = meshio.Mesh(points, blocks)
     try:
-        meshio.write(path, mesh)
+        meshio.write(path, mesh, file_format=file_format)
     except (meshio.WriteError, ValueError, KeyError) as error:
         raise MeshFileError(f"{path}: {error}") from error
     return mesh
 
 
-def _known_suffix(path: PathLike) -> str:
-    """The file's suffix, lower case; MeshFileError when meshio knows no format by that suffix."""
+def _file_formats(path: PathLike) -> List[str]:
+    """meshio's formats for the file's suffix, the likeliest first (.msh: gmsh's before ANSYS's).
+
+    Raises MeshFileError when meshio knows no format by that suffix."""
     import meshio
 
     name = Path(path).name.lower()
-    if not any(name.endswith(suffix) for suffix in meshio.extension_to_filetypes):
+    suffixes = [suffix for suffix in meshio.extension_to_filetypes if name.endswith(suffix)]
+    if not suffixes:
         known = " ".join(sorted(meshio.extension_to_filetypes))
         raise MeshFileError(f"{path}: unknown mesh format {Path(path).suffix!r} (known: {known})")
-    return Path(path).suffix.lower()
+    formats = meshio.extension_to_filetypes[max(suffixes, key=len)]
+    return sorted(formats, key=lambda name: name != "gmsh")
 
 
 def _read(path: PathLike):
     import meshio
 
-    _known_suffix(path)
+    formats = _file_formats(path)
     if not Path(path).is_file():
         raise FileNotFoundError(f"{path}: no such file")
-    try:
-        return meshio.read(path)
-    except Exception as error:  # meshio raises many kinds for a bad file; name the file in one
-        raise MeshFileError(f"{path}: {type(error).__name__}: {error}") from error
+    errors = []
+    for file_format in formats:
+        try:
+            return meshio.read(path, file_format=file_format)
+        except Exception as error:  # meshio raises many kinds for a bad file; name the file in one
+            errors.append(f"as {file_format}: {type(error).__name__}: {error}")
+    raise MeshFileError(f"{path}: cannot be read " + "; ".join(errors))
 
 
 def _not_on_volumes(surfaces: List[Sequence[int]], volumes: CellFaces) -> List[Sequence[int]]:
