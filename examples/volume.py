@@ -15,14 +15,15 @@ import gmsh
 import gorvinpy
 
 
-def mesh_cylinder(path):
+def mesh_cylinder(path, size=0.6):
+    """A tetrahedral mesh of a solid cylinder (radius 1, height 2), cells at most `size` across."""
     gmsh.initialize(["-noenv"])
     try:
         gmsh.option.setNumber("General.Terminal", 0)
         gmsh.model.add("cylinder")
         gmsh.model.occ.addCylinder(0, 0, 0, 0, 0, 2, 1)
         gmsh.model.occ.synchronize()
-        gmsh.option.setNumber("Mesh.MeshSizeMax", 0.6)
+        gmsh.option.setNumber("Mesh.MeshSizeMax", size)
         gmsh.model.mesh.generate(3)
         gmsh.write(str(path))
     finally:

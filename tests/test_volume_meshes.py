@@ -1,5 +1,6 @@
 """Volume meshes from real meshers into G-maps and back, counted against their cell lists."""
 
+import sys
 from collections import Counter
 from itertools import combinations
 from pathlib import Path
@@ -104,19 +105,12 @@ def check_volume_mesh(path, tmp_path, euler=1):
 
 
 def test_gmsh_tetrahedra_of_a_solid_cylinder(tmp_path):
-    gmsh = pytest.importorskip("gmsh")
+    pytest.importorskip("gmsh")
+    sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "examples"))
+    from volume import mesh_cylinder
+
     path = tmp_path / "cylinder.msh"
-    gmsh.initialize(["-noenv"])
-    try:
-        gmsh.option.setNumber("General.Terminal", 0)
-        gmsh.model.add("cylinder")
-        gmsh.model.occ.addCylinder(0, 0, 0, 0, 0, 2, 1)
-        gmsh.model.occ.synchronize()
-        gmsh.option.setNumber("Mesh.MeshSizeMax", 0.3)
-        gmsh.model.mesh.generate(3)
-        gmsh.write(str(path))
-    finally:
-        gmsh.finalize()
+    mesh_cylinder(path, size=0.3)
     kinds = {block.type for block in read(path).cells}
     assert {"tetra", "triangle", "line", "vertex"} <= kinds  # the boundary is written again beside the volumes
     gmap = check_volume_mesh(path, tmp_path)
