@@ -133,8 +133,9 @@ def export_html(gmap: gorvinpy_bin.GMap3D, path: PathLike, title: Optional[str] 
     """
     tables = GMapTables.of(gmap)
     groups = list(face_cycles(tables, tables.live).values())
-    vertex_ids = np.unique(np.concatenate([cycles.reshape(-1) for cycles, _ in groups] or [[]])).astype(np.int64)
-    volumes = np.concatenate([tables.volume[first] for _, first in groups] or [[]]).astype(np.int64)
+    empty = np.zeros(0, dtype=np.int64)
+    vertex_ids = np.unique(np.concatenate([empty] + [cycles.reshape(-1) for cycles, _ in groups]))
+    volumes = np.concatenate([empty] + [tables.volume[first] for _, first in groups])
     model = {
         "points": _native.positions(gmap, vertex_ids).tolist(),
         "faces": [face for cycles, _ in groups for face in np.searchsorted(vertex_ids, cycles).tolist()],

@@ -68,7 +68,7 @@ def write_volume_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike):
     type (a polyhedron in .vtu and .vtk; elsewhere a volume of another shape raises VolumeCellError
     naming it) and the faces of open volumes as polygons.
     """
-    import meshio
+    import meshio  # type: ignore[import-untyped]
 
     preferred = _file_formats(path)[0]
     file_format = _WRITE_FORMATS.get(preferred, preferred)
@@ -94,7 +94,7 @@ def _file_formats(path: PathLike) -> List[str]:
     """meshio's formats for the file's suffix, the likeliest first (.msh: gmsh's before ANSYS's).
 
     Raises MeshFileError when meshio knows no format by that suffix."""
-    import meshio
+    import meshio  # type: ignore[import-untyped]
 
     name = Path(path).name.lower()
     suffixes = [suffix for suffix in meshio.extension_to_filetypes if name.endswith(suffix)]
@@ -106,7 +106,7 @@ def _file_formats(path: PathLike) -> List[str]:
 
 
 def _read(path: PathLike):
-    import meshio
+    import meshio  # type: ignore[import-untyped]
 
     formats = _file_formats(path)
     if not Path(path).is_file():
