@@ -216,3 +216,10 @@ def test_bad_cells_are_named(tmp_path, cells, message):
     meshio.write(path, meshio.Mesh(points, [("tetra", np.array(cells))]))
     with pytest.raises(gorvinpy.MeshFileError, match=f"bad.vtu: {message}"):
         gorvinpy.import_mesh(path)
+
+
+@pytest.mark.parametrize("name, text", [("broken.vtu", "<VTKFile><Piece"), ("broken.msh", "$MeshFormat\n9 0 8\n")])
+def test_unreadable_files_raise_an_error_naming_the_file(tmp_path, name, text):
+    (tmp_path / name).write_text(text)
+    with pytest.raises(gorvinpy.MeshFileError, match=f"{name}: cannot be read as"):
+        gorvinpy.import_mesh(tmp_path / name)

@@ -106,7 +106,8 @@ def _file_formats(path: PathLike) -> List[str]:
 
 
 def _read(path: PathLike):
-    import meshio  # type: ignore[import-untyped]
+    # meshio.read prints and exits the process when no reader takes the file: call its readers.
+    from meshio._helpers import reader_map  # type: ignore[import-untyped]
 
     formats = _file_formats(path)
     if not Path(path).is_file():
@@ -114,7 +115,7 @@ def _read(path: PathLike):
     errors = []
     for file_format in formats:
         try:
-            return meshio.read(path, file_format=file_format)
+            return reader_map[file_format](str(path))
         except Exception as error:  # meshio raises many kinds for a bad file; name the file in one
             errors.append(f"as {file_format}: {type(error).__name__}: {error}")
     raise MeshFileError(f"{path}: cannot be read " + "; ".join(errors))
