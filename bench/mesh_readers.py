@@ -16,7 +16,7 @@ import numpy as np
 import gorvinpy
 from table import print_table
 
-RUNS = 5
+RUNS = 3
 
 
 def median_seconds(action):
@@ -82,7 +82,7 @@ def main(k):
               f"  meshio: {broken_message(meshio.read, broken)}")
     print_table(["operation", "gorvinpy s", "meshio s"], rows)
 
-    n = max(k // 10, 2)
+    n = max(k // 15, 2)
     cube = np.stack(np.meshgrid(*[np.arange(n + 1.0)] * 3, indexing="ij"), axis=-1).reshape(-1, 3)
     index = np.arange((n + 1) ** 3).reshape(n + 1, n + 1, n + 1)
     i, j, l = (a.reshape(-1) for a in np.meshgrid(*[np.arange(n)] * 3, indexing="ij"))

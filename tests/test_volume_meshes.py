@@ -223,3 +223,19 @@ def test_unreadable_files_raise_an_error_naming_the_file(tmp_path, name, text):
     (tmp_path / name).write_text(text)
     with pytest.raises(gorvinpy.MeshFileError, match=f"{name}: cannot be read as"):
         gorvinpy.import_mesh(tmp_path / name)
+
+
+@pytest.mark.parametrize(
+    "add, message",
+    [
+        (lambda cells: cells.add_cells("wedge", np.zeros((2, 5))), "wedge cells have 6 corners, not 5"),
+        (lambda cells: cells.add_polyhedra("polyhedron", [[[0, 1, 2], [0, 1]]]), r"cell 0 \(polyhedron\) has a face of fewer"),
+        (lambda cells: cells.add_polyhedra("polyhedron", [[[0, 1, 2], [0, 1, 3], [0, 1, 4]]]),
+         r"an edge of cell 0 \(polyhedron\) is shared by more than two faces"),
+    ],
+)
+def test_bad_cells_given_directly_are_named(add, message):
+    cells = gorvinpy.CellFaces()
+    with pytest.raises(gorvinpy.VolumeCellError, match=message):
+        add(cells)
+        gorvinpy.add_volumes(gorvinpy_bin.Modeler3D().make_gmap(), np.eye(5, 3), cells)

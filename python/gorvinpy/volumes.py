@@ -74,6 +74,9 @@ class CellFaces:
     def add_cells(self, cell_type: str, cells: np.ndarray) -> None:
         """Adds cells of a type of CELL_FACES, given as an (m, corners) array of point indices."""
         cells = np.asarray(cells, dtype=np.int64).reshape(len(cells), -1)
+        corner_count = 1 + max(max(face) for face in CELL_FACES[cell_type])
+        if len(cells) and cells.shape[1] != corner_count:
+            raise VolumeCellError(f"{cell_type} cells have {corner_count} corners, not {cells.shape[1]}")
         numbers = np.arange(self.count, self.count + len(cells))
         for corners in CELL_FACES[cell_type]:
             self._add_faces(cells[:, corners], numbers)
@@ -156,7 +159,10 @@ def _check_corners(cells: CellFaces, point_count: int) -> None:
         bad = (faces < 0).any(axis=1) | (faces >= point_count).any(axis=1)
         ordered = np.sort(faces, axis=1)
         repeated = (ordered[:, 1:] == ordered[:, :-1]).any(axis=1)
-        for problem, mask in (("a point index out of range", bad), ("a face that repeats a corner", repeated)):
+        small = np.full(len(faces), faces.shape[1] < 3)
+        problems = (("a point index out of range", bad), ("a face that repeats a corner", repeated),
+                    ("a face of fewer than 3 corners", small))
+        for problem, mask in problems:
             if mask.any():
                 number = int(owners[np.argmax(mask)])
                 raise VolumeCellError(
@@ -168,10 +174,9 @@ def _face_darts(faces: np.ndarray, owners: np.ndarray):
     """For faces of k corners: each dart's vertex, the other end of its edge, its cell, and its alpha0
     and alpha1 partners numbered inside this array of faces."""
     count, k = faces.shape
-    corner = np.arange(2 * k) // 2 + np.arange(2 * k) % 2  # dart 2i at corner i, dart 2i+1 at corner i+1
-    corner %= k
-    far = (np.arange(2 * k) // 2 + 1 - np.arange(2 * k) % 2) % k
     local = np.arange(2 * k)
+    corner = (local // 2 + local % 2) % k  # dart 2i at corner i, dart 2i+1 at corner i+1
+    far = (local // 2 + 1 - local % 2) % k
     alpha0 = local ^ 1
     alpha1 = np.where(local % 2 == 1, (local + 1) % (2 * k), (local - 1) % (2 * k))
     base = (np.arange(count) * 2 * k)[:, None]
