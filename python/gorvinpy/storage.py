@@ -208,12 +208,11 @@ def _encode(value: Any) -> Any:
     kind = type(value)
     if kind in _PLAIN:
         return value
-    if kind is list:
-        return {"list": [_encode(item) for item in value]}
-    if kind is tuple:
-        return {"tuple": [_encode(item) for item in value]}
+    if kind is tuple or kind is list:
+        items = [item if type(item) in _PLAIN else _encode(item) for item in value]
+        return {"tuple" if kind is tuple else "list": items}
     if kind is dict:
-        return {"dict": [[_encode(k), _encode(v)] for k, v in value.items()]}
+        return {"dict": _encode_dict(value)}
     if kind is bytes:
         return {"bytes": base64.b64encode(value).decode("ascii")}
     raise _Unsaveable(f"a {kind.__module__}.{kind.__qualname__} value has no safe form")
@@ -235,10 +234,9 @@ def _decode(value: Any) -> Any:
         return base64.b64decode(items, validate=True)
     if not isinstance(items, list):
         raise ValueError(f"{tag}: {str(items)[:60]} is not a list")
-    if tag == "list":
-        return [_decode(item) for item in items]
-    if tag == "tuple":
-        return tuple(_decode(item) for item in items)
+    if tag == "list" or tag == "tuple":
+        decoded = [item if type(item) in _PLAIN else _decode(item) for item in items]
+        return decoded if tag == "list" else tuple(decoded)
     if tag == "dict":
         if not all(isinstance(pair, list) and len(pair) == 2 for pair in items):
             raise ValueError("a dict entry is not a [key, value] pair")

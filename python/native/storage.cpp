@@ -24,13 +24,17 @@ py::tuple embeddingRecords(GMap& gmap) {
     std::vector<std::int64_t> uses;
     py::array_t<std::int64_t> records({static_cast<py::ssize_t>(n), static_cast<py::ssize_t>(kSlots)});
     std::int64_t* record = records.mutable_data();
+    const auto& table = gmap.embeddings();
     for (std::size_t i = 0; i < n; ++i) {
         for (unsigned k = 0; k < kSlots; ++k) {
-            py::object value = gmap.embeddings().get(i, k);
-            if (gmap.size() != n) throw py::value_error("the G-map changed while it was being read");
-            auto [it, added] = index.emplace(value.ptr(), static_cast<std::int64_t>(values.size()));
+            const py::object* value = table.peek(i, k);
+            if (!value) { // not made yet: it would be a new empty dict of its own
+                record[i * kSlots + k] = kOwnEmptyDict;
+                continue;
+            }
+            auto [it, added] = index.emplace(value->ptr(), static_cast<std::int64_t>(values.size()));
             if (added) {
-                values.push_back(std::move(value));
+                values.push_back(*value);
                 uses.push_back(0);
             }
             ++uses[static_cast<std::size_t>(it->second)];
@@ -39,16 +43,16 @@ py::tuple embeddingRecords(GMap& gmap) {
     }
     // Renumber: lone empty dicts leave the table, the others keep their order.
     std::vector<std::int64_t> kept(values.size(), kOwnEmptyDict);
-    py::list table;
+    py::list shared;
     for (std::size_t j = 0; j < values.size(); ++j) {
         const PyObject* value = values[j].ptr();
         if (uses[j] == 1 && PyDict_CheckExact(value) && PyDict_GET_SIZE(value) == 0) continue;
-        kept[j] = static_cast<std::int64_t>(py::len(table));
-        table.append(values[j]);
+        kept[j] = static_cast<std::int64_t>(py::len(shared));
+        shared.append(values[j]);
     }
     for (std::size_t i = 0; i < n * kSlots; ++i)
-        record[i] = kept[static_cast<std::size_t>(record[i])];
-    return py::make_tuple(table, records);
+        if (record[i] != kOwnEmptyDict) record[i] = kept[static_cast<std::size_t>(record[i])];
+    return py::make_tuple(shared, records);
 }
 
 // Appends len(live) darts to an empty G-map with exactly these links and ids (deleted where live is
@@ -84,9 +88,9 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
     for (std::size_t i = 0; i < n; ++i) {
         for (unsigned k = 0; k < kSlots; ++k) {
             const std::int64_t j = record[i * kSlots + k];
-            py::object value = j == kOwnEmptyDict ? py::object(py::dict())
-                                                  : py::object(values[static_cast<std::size_t>(j)]);
-            const py::object old = gmap.embeddings().set(i, k, std::move(value));
+            if (j == kOwnEmptyDict) continue; // made on first use, as for any new dart
+            const py::object old =
+                gmap.embeddings().set(i, k, py::object(values[static_cast<std::size_t>(j)]));
         }
     }
 }
