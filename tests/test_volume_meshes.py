@@ -239,3 +239,17 @@ def test_bad_cells_given_directly_are_named(add, message):
     with pytest.raises(gorvinpy.VolumeCellError, match=message):
         add(cells)
         gorvinpy.add_volumes(gorvinpy_bin.Modeler3D().make_gmap(), np.eye(5, 3), cells)
+
+
+@pytest.mark.parametrize("suffix, cells, counts", [
+    (".vtu", [("polygon", 1)], (5, 5, 1)),
+    (".stl", [("triangle", 3)], (5, 7, 3)),  # STL holds triangles only: the face is cut into a fan
+    (".vtk", [("polygon", 1)], (5, 5, 1)),
+])
+def test_surfaces_go_through_meshio_as_polygons(tmp_path, suffix, cells, counts):
+    gmap = gorvinpy_bin.Modeler3D().make_gmap()
+    gmap.apply(gorvinpy.polygon([(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (0.5, 1.5, 0)]))
+    written = gorvinpy.export_mesh(gmap, tmp_path / f"pentagon{suffix}")
+    assert [(block.type, len(block.data)) for block in written.cells] == cells
+    again = gorvinpy.cell_counts(gorvinpy.import_mesh(tmp_path / f"pentagon{suffix}"))
+    assert (again.vertices, again.edges, again.faces) == counts

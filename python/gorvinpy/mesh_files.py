@@ -115,7 +115,8 @@ def _read(path: PathLike):
     errors = []
     for file_format in formats:
         try:
-            return reader_map[file_format](str(path))
+            with np.errstate(over="ignore"):  # meshio's STL reader multiplies a header count freely
+                return reader_map[file_format](str(path))
         except Exception as error:  # meshio raises many kinds for a bad file; name the file in one
             errors.append(f"as {file_format}: {type(error).__name__}: {error}")
     raise MeshFileError(f"{path}: cannot be read " + "; ".join(errors))

@@ -289,7 +289,7 @@ def volume_cells(gmap: gorvinpy_bin.GMap3D, polyhedra: bool, where: str = "the f
 
 def polygon_type(corners: int) -> str:
     """meshio's name of a polygon cell with that many corners."""
-    return {3: "triangle", 4: "quad"}.get(corners, f"polygon{corners}")
+    return {3: "triangle", 4: "quad"}.get(corners, "polygon")
 
 
 def _shape_names(tables, volume_ids, volume_of_dart, closed) -> np.ndarray:
