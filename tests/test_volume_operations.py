@@ -12,11 +12,15 @@ HEXAHEDRON = [0, 1, 3, 2, 4, 5, 7, 6]
 TETRA_POINTS = np.array([(0.0, 0, 0), (1.0, 0, 0), (0.0, 1, 0), (0.0, 0, 1), (1.0, 1, 1)])
 
 
-def volumes(points, kind, cells):
-    gmap = gorvin.Modeler3D().make_gmap()
+def cell_faces(kind, cells):
     faces = gorvinpy.CellFaces()
     faces.add_cells(kind, np.array(cells))
-    gorvinpy.add_volumes(gmap, points, faces)
+    return faces
+
+
+def volumes(points, kind, cells):
+    gmap = gorvin.Modeler3D().make_gmap()
+    gorvinpy.add_volumes(gmap, points, cell_faces(kind, cells))
     return gmap
 
 
@@ -89,7 +93,7 @@ def dart_at(gmap, darts, corner, other, face):
 def test_two_volumes_sewn_along_a_face_and_unsewn():
     gmap = volumes(TETRA_POINTS, "tetra", [[0, 1, 2, 3]])
     first = gmap.size()
-    gorvinpy.add_volumes(gmap, TETRA_POINTS, _cells("tetra", [[1, 2, 3, 4]]))
+    gorvinpy.add_volumes(gmap, TETRA_POINTS, cell_faces("tetra", [[1, 2, 3, 4]]))
     assert counts(gmap) == (8, 12, 8, 2)
     shared = {tuple(TETRA_POINTS[i]) for i in (1, 2, 3)}
     a = dart_at(gmap, range(first), tuple(TETRA_POINTS[1]), tuple(TETRA_POINTS[2]), shared)
@@ -100,9 +104,3 @@ def test_two_volumes_sewn_along_a_face_and_unsewn():
     gmap.apply(gorvinpy.unsew_volumes(), [b])
     assert gorvinpy.check_gmap(gmap) == [] and counts(gmap) == (8, 12, 8, 2)
     assert len(free_along_3(gmap)) == 48
-
-
-def _cells(kind, cells):
-    faces = gorvinpy.CellFaces()
-    faces.add_cells(kind, np.array(cells))
-    return faces
