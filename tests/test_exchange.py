@@ -76,5 +76,5 @@ def test_export_needs_positions_and_a_known_suffix(gmap, tmp_path):
     gmap.make_darts(1)
     with pytest.raises(gorvinpy.MissingPositionError, match="dart 0 .* has no 'position'"):
         gorvinpy.export_mesh(gmap, tmp_path / "x.obj")
-    with pytest.raises(ValueError, match="unknown mesh format '.stl'"):
-        gorvinpy.export_mesh(gmap, tmp_path / "x.stl")
+    with pytest.raises(ValueError, match="unknown mesh format '.xyz'"):
+        gorvinpy.export_mesh(gmap, tmp_path / "x.xyz")

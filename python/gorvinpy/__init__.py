@@ -16,6 +16,8 @@ from .checks import (
     live_darts,
 )
 from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
+from .html import export_html
+from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
 from .positions import (
@@ -29,17 +31,26 @@ from .positions import (
     volume_centre,
 )
 from .render import render_png
+from .storage import StorageError, load, save
+from .volume_operations import extrude_volume, sew_volumes, tetrahedralize, unsew_volumes
+from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
 
 __all__ = [
     "BatchExpression",
+    "CELL_FACES",
     "CellCounts",
+    "CellFaces",
+    "MeshFileError",
     "MeshFormatError",
     "MissingPositionError",
     "POSITION",
     "PointRule",
     "PolygonMesh",
     "Rows",
+    "StorageError",
+    "VolumeCellError",
     "add_mesh",
+    "add_volumes",
     "apply",
     "cell_counts",
     "check_gmap",
@@ -47,15 +58,18 @@ __all__ = [
     "cube",
     "edge_midpoint",
     "euler_characteristic",
+    "export_html",
     "export_mesh",
     "expression",
     "extrude",
+    "extrude_volume",
     "face_centre",
     "import_mesh",
     "insert_vertex",
     "involution_errors",
     "is_gmap",
     "live_darts",
+    "load",
     "mesh",
     "polygon",
     "position",
@@ -64,11 +78,18 @@ __all__ = [
     "read_mesh",
     "read_obj",
     "read_off",
+    "read_volume_mesh",
     "render_png",
+    "save",
     "set_position",
+    "sew_volumes",
+    "tetrahedralize",
     "to_mesh",
     "triangulate",
+    "unsew_volumes",
+    "volume_cells",
     "volume_centre",
     "write_obj",
     "write_ply",
+    "write_volume_mesh",
 ]

@@ -9,6 +9,7 @@ through the compiled companion module.
 
 from __future__ import annotations
 
+from pathlib import Path
 from typing import Any, Optional
 
 import numpy as np
@@ -16,6 +17,7 @@ import numpy as np
 import gorvinpy_bin
 
 from . import _native
+from .mesh_files import read_volume_mesh, write_volume_mesh
 from .meshio import (
     PathLike,
     PolygonMesh,
@@ -27,6 +29,8 @@ from .meshio import (
     write_ply,
 )
 from .positions import positions
+
+_READERS = (".obj", ".off")
 
 
 def _write_ply(path: PathLike, mesh: PolygonMesh) -> None:
@@ -63,15 +67,22 @@ def to_mesh(gmap: gorvinpy_bin.GMap3D) -> PolygonMesh:
 
 
 def import_mesh(path: PathLike, gmap: Optional[gorvinpy_bin.GMap3D] = None) -> gorvinpy_bin.GMap3D:
-    """Reads an .obj or .off file into a G-map (a new one by default) and returns the G-map."""
+    """Reads a mesh file into a G-map (a new one by default) and returns the G-map: .obj and .off
+    with the package's readers, every other format meshio reads through meshio (volumes included)."""
+    if Path(path).suffix.lower() not in _READERS:
+        return read_volume_mesh(path, gmap)
     mesh = read_mesh(path)
     target = gmap if gmap is not None else gorvinpy_bin.Modeler3D().make_gmap()
     _add_arrays(target, mesh.coordinates, mesh.corners, mesh.offsets)
     return target
 
 
-def export_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike) -> PolygonMesh:
-    """Writes a G-map with positions as .obj or .ply (by the suffix); returns the mesh written."""
+def export_mesh(gmap: gorvinpy_bin.GMap3D, path: PathLike):
+    """Writes a G-map with positions by the file's suffix: .obj and .ply with the package's writers
+    (returns the PolygonMesh written), every other format meshio writes through meshio (returns the
+    meshio.Mesh written; closed volumes become volume cells where the format holds them)."""
+    if Path(path).suffix.lower() not in _WRITERS:
+        return write_volume_mesh(gmap, path)
     write = by_suffix(path, _WRITERS)
     mesh = to_mesh(gmap)
     write(path, mesh)

@@ -50,4 +50,5 @@ PYBIND11_MODULE(_native, m) {
     gorvin::native::bindMeshText(m);
     gorvin::native::bindObjWriter(m);
     gorvin::native::bindRaster(m);
+    gorvin::native::bindStorage(m);
 }

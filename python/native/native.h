@@ -94,5 +94,6 @@ void bindChecks(py::module_& m);
 void bindMeshText(py::module_& m);
 void bindObjWriter(py::module_& m);
 void bindRaster(py::module_& m);
+void bindStorage(py::module_& m);
 
 } // namespace gorvin::native

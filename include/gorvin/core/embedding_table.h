@@ -80,6 +80,12 @@ template <class Value> class EmbeddingTable {
         return value;
     }
 
+    // The value of slot k of record i when it has been made, else nullptr; makes nothing.
+    const Value* peek(std::size_t i, unsigned k) const {
+        const Record* record = records_[i];
+        return record && record->slots[k] ? &record->slots[k] : nullptr;
+    }
+
     // Replaces slot k of record i (other darts sharing the record keep the old value) and returns
     // the old value: the caller releases it once it no longer works on the table.
     [[nodiscard]] Value set(std::size_t i, unsigned k, Value value) {
