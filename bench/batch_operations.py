@@ -11,10 +11,8 @@ Per-row expressions create about 0.1 million darts a second, so they run on the 
 import gc
 import os
 import sys
-import tarfile
 import time
 from dataclasses import replace
-from pathlib import Path
 from unittest import mock
 
 os.environ.setdefault("OPENBLAS_NUM_THREADS", "1")  # no idle BLAS threads in the CPU times
@@ -25,11 +23,9 @@ import gorvinpy
 import gorvinpy_bin as gorvin
 from gorvinpy import _native, operations
 from grid import grid_link_table, grid_positions
+from public_mesh import public_mesh_path
 from table import print_table
 
-CGAL_DATA = Path("/usr/share/doc/libcgal-demo/data.tar.gz")
-MESH = "data/meshes/refined_elephant.off"
-CACHE = Path(__file__).resolve().parent / ".data"
 OPERATIONS = {"triangulate": gorvinpy.triangulate, "quad_subdivide": gorvinpy.quad_subdivide}
 
 
@@ -43,12 +39,7 @@ def quad_grid(k):
 
 
 def public_mesh():
-    path = CACHE / Path(MESH).name
-    if not path.exists():
-        CACHE.mkdir(exist_ok=True)
-        with tarfile.open(CGAL_DATA) as archive:
-            path.write_bytes(archive.extractfile(MESH).read())
-    mesh = gorvinpy.read_off(path)
+    mesh = gorvinpy.read_off(public_mesh_path())
     return lambda: _with_mesh(mesh)
 
 

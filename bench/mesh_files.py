@@ -7,7 +7,6 @@ triangles written as OBJ. Prints medians and the ratios gorvinpy / trimesh."""
 import argparse
 import gc
 import statistics
-import sys
 import tempfile
 import time
 from pathlib import Path
@@ -16,10 +15,9 @@ import numpy as np
 import trimesh
 
 import gorvinpy
+from public_mesh import public_mesh_path
 from table import print_table
 
-ROOT = Path(__file__).resolve().parent.parent
-PUBLIC_MESH = ROOT / "build" / "mesh-data" / "refined_elephant.off"
 TARGETS = {"import": 1.0, "export .obj": 1.0, "check + counts": 0.1}
 
 
@@ -71,14 +69,13 @@ def main():
     parser.add_argument("--rings", type=int, default=625, help="torus size: 12 * rings * segments darts")
     parser.add_argument("--segments", type=int, default=667)
     args = parser.parse_args()
-    if not PUBLIC_MESH.exists():
-        sys.exit(f"{PUBLIC_MESH} is missing: run scripts/mesh-data.sh")
+    public = public_mesh_path()
     with tempfile.TemporaryDirectory() as scratch_name:
         scratch = Path(scratch_name)
         generated = scratch / "torus.obj"
         gorvinpy.write_obj(generated, *torus(args.rings, args.segments))
         rows = []
-        for name, path in ((PUBLIC_MESH.name, PUBLIC_MESH), ("generated torus.obj", generated)):
+        for name, path in ((public.name, public), ("generated torus.obj", generated)):
             times, darts = measure(path, args.runs, scratch)
             for operation, (ours, theirs) in times.items():
                 ours, theirs = statistics.median(ours), statistics.median(theirs)

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Fetches the public mesh of bench/mesh_files.py: refined_elephant.off (533,568 darts once
-# imported) from the data archive of Debian's libcgal-demo package (apt-get, so it needs root when
-# the package is missing), unpacked into build/mesh-data.
+# Fetches the public mesh of the package benchmarks (bench/public_mesh.py): refined_elephant.off
+# (533,568 darts once imported) from the data archive of Debian's libcgal-demo package (apt-get, so
+# it needs root when the package is missing), unpacked into build/mesh-data.
 set -eu
 cd "$(dirname "$0")/.."
-archive=/usr/share/doc/libcgal-dev/data.tar.gz
+archive=/usr/share/doc/libcgal-demo/data.tar.gz
 if [ ! -f "$archive" ]; then
   apt-get update -qq && apt-get install -y -qq libcgal-demo >/dev/null
 fi
