@@ -85,9 +85,9 @@ def main(k):
     n = max(k // 15, 2)
     cube = np.stack(np.meshgrid(*[np.arange(n + 1.0)] * 3, indexing="ij"), axis=-1).reshape(-1, 3)
     index = np.arange((n + 1) ** 3).reshape(n + 1, n + 1, n + 1)
-    i, j, l = (a.reshape(-1) for a in np.meshgrid(*[np.arange(n)] * 3, indexing="ij"))
+    i, j, h = (a.reshape(-1) for a in np.meshgrid(*[np.arange(n)] * 3, indexing="ij"))
     corners = [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (0, 0, 1), (1, 0, 1), (1, 1, 1), (0, 1, 1)]
-    hexahedra = np.stack([index[i + a, j + b, l + c] for a, b, c in corners], axis=1)
+    hexahedra = np.stack([index[i + a, j + b, h + c] for a, b, c in corners], axis=1)
     meshio.write(folder / "grid.vtu", meshio.Mesh(cube, [("hexahedron", hexahedra)]))
     gmap = gorvinpy.import_mesh(folder / "grid.vtu")
     rows = [

@@ -64,7 +64,9 @@ def cell_lists(mesh):
 def canonical_cells(mesh):
     """Cells by type as sorted corner coordinates, independent of point numbering and corner order."""
     points = np.round(np.asarray(mesh.points, dtype=float), 9)
-    return {kind: sorted(sorted(map(tuple, points[cell])) for cell in data.tolist()) for kind, data in volume_blocks(mesh)}
+    return {
+        kind: sorted(sorted(map(tuple, points[cell])) for cell in data.tolist()) for kind, data in volume_blocks(mesh)
+    }
 
 
 def free_alpha3_faces(gmap):
@@ -229,7 +231,10 @@ def test_unreadable_files_raise_an_error_naming_the_file(tmp_path, name, text):
     "add, message",
     [
         (lambda cells: cells.add_cells("wedge", np.zeros((2, 5))), "wedge cells have 6 corners, not 5"),
-        (lambda cells: cells.add_polyhedra("polyhedron", [[[0, 1, 2], [0, 1]]]), r"cell 0 \(polyhedron\) has a face of fewer"),
+        (
+            lambda cells: cells.add_polyhedra("polyhedron", [[[0, 1, 2], [0, 1]]]),
+            r"cell 0 \(polyhedron\) has a face of fewer",
+        ),
         (lambda cells: cells.add_polyhedra("polyhedron", [[[0, 1, 2], [0, 1, 3], [0, 1, 4]]]),
          r"an edge of cell 0 \(polyhedron\) is shared by more than two faces"),
     ],

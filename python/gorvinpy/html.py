@@ -52,7 +52,9 @@ faces.forEach((face, f) => face.forEach(i => {
 }));
 centres.forEach((c, v) => { for (let a = 0; a < 3; a++) c[a] /= Math.max(counts[v], 1); });
 const low = [Infinity, Infinity, Infinity], high = [-Infinity, -Infinity, -Infinity];
-points.forEach(p => { for (let a = 0; a < 3; a++) { low[a] = Math.min(low[a], p[a]); high[a] = Math.max(high[a], p[a]); } });
+points.forEach(p => {
+  for (let a = 0; a < 3; a++) { low[a] = Math.min(low[a], p[a]); high[a] = Math.max(high[a], p[a]); }
+});
 const middle = low.map((l, a) => (l + high[a]) / 2);
 const radius = Math.max(Math.hypot(high[0] - low[0], high[1] - low[1], high[2] - low[2]) / 2, 1e-9);
 let yaw = -0.7, pitch = 0.45, zoom = 1;
@@ -105,7 +107,10 @@ function draw() {
 }
 
 let dragging = null;
-canvas.addEventListener("pointerdown", e => { dragging = [e.clientX, e.clientY]; canvas.setPointerCapture(e.pointerId); });
+canvas.addEventListener("pointerdown", e => {
+  dragging = [e.clientX, e.clientY];
+  canvas.setPointerCapture(e.pointerId);
+});
 canvas.addEventListener("pointerup", () => { dragging = null; });
 canvas.addEventListener("pointermove", e => {
   if (!dragging) return;
@@ -114,7 +119,11 @@ canvas.addEventListener("pointermove", e => {
   dragging = [e.clientX, e.clientY];
   draw();
 });
-canvas.addEventListener("wheel", e => { e.preventDefault(); zoom *= Math.exp(-e.deltaY * 0.001); draw(); }, { passive: false });
+canvas.addEventListener("wheel", e => {
+  e.preventDefault();
+  zoom *= Math.exp(-e.deltaY * 0.001);
+  draw();
+}, { passive: false });
 slider.addEventListener("input", draw);
 window.addEventListener("resize", draw);
 draw();
