@@ -121,8 +121,8 @@ std::uint32_t checkedNode(const py::handle& value, std::size_t leftSize) {
     return node;
 }
 
-Program programOf(const py::object& spec, std::size_t leftSize) {
-    const auto items = spec.cast<py::tuple>();
+Program programOf(const py::object& form, std::size_t leftSize) {
+    const auto items = form.cast<py::tuple>();
     Program program;
     program.kind = items[0].cast<std::string>();
     if (program.kind == "copy") {
@@ -270,10 +270,10 @@ struct RowsOf {
 const Values& expressionValues(const Expression3D& expr, const RowsOf& rows,
                                std::map<std::string, Values>& programs, Values& own) {
     if (py::hasattr(expr.fct, "batch_program")) {
-        const py::object spec = expr.fct.attr("batch_program");
-        auto [known, added] = programs.try_emplace(py::repr(spec).cast<std::string>());
+        const py::object form = expr.fct.attr("batch_program");
+        auto [known, added] = programs.try_emplace(py::repr(form).cast<std::string>());
         if (added)
-            known->second = programValues(*rows.gmap, programOf(spec, rows.matched.rows.leftSize),
+            known->second = programValues(*rows.gmap, programOf(form, rows.matched.rows.leftSize),
                                           rows.matched.rows);
         return known->second;
     }
