@@ -37,9 +37,7 @@ Point pointOf(GMap& gmap, DartID dart) {
     return p;
 }
 
-// A tuple of floats holds no reference the cyclic garbage collector needs to follow: untracked
-// (as the collector itself would leave it), it keeps the dicts that hold it untracked too, so
-// millions of new values cost no collection passes.
+// A tuple of floats, untracked by the garbage collector (see tupleOf).
 py::object untrackedIfFloats(py::object value) {
     PyObject* tuple = value.ptr();
     if (!PyTuple_CheckExact(tuple) || !PyObject_GC_IsTracked(tuple)) return value;
@@ -47,14 +45,6 @@ py::object untrackedIfFloats(py::object value) {
         if (!PyFloat_CheckExact(PyTuple_GET_ITEM(tuple, i))) return value;
     PyObject_GC_UnTrack(tuple);
     return value;
-}
-
-py::object tupleOf(const double* values, std::size_t size) {
-    py::tuple out(size);
-    for (std::size_t i = 0; i < size; ++i)
-        PyTuple_SET_ITEM(out.ptr(), i, PyFloat_FromDouble(values[i]));
-    PyObject_GC_UnTrack(out.ptr());
-    return std::move(out);
 }
 
 // The mean position over the orbit `dims` of darts of the G-map. Each cell is summed once, its

@@ -81,6 +81,10 @@ template <class T> py::array_t<T> asArray(std::vector<T>&& values, py::ssize_t c
 // The value stored under "position" in the <1,2,3> slot of a dart (a slot of gmap); KeyError
 // naming the dart when there is none, IndexError when the dart is gone.
 py::object storedPosition(GMap& gmap, DartID dart);
+// A tuple of `size` floats. Floats hold no cycle, so the tuple is untracked by the garbage
+// collector, as the collector itself would leave it; the dicts that hold it then stay untracked
+// too, and millions of new values cost no collection passes.
+py::object tupleOf(const double* values, std::size_t size);
 // The three coordinates of `value`, the position of `dart`; ValueError naming the dart when it is
 // not three numbers.
 void readPoint(const py::handle& value, DartID dart, double* out);

@@ -105,14 +105,18 @@ PointRows::PointRows(Points points, std::optional<Ids> rows, std::size_t entries
     tuples_.resize(static_cast<std::size_t>(points_.shape(0)));
 }
 
+py::object tupleOf(const double* values, std::size_t size) {
+    py::tuple out(size);
+    for (std::size_t i = 0; i < size; ++i)
+        PyTuple_SET_ITEM(out.ptr(), i, PyFloat_FromDouble(values[i]));
+    PyObject_GC_UnTrack(out.ptr());
+    return std::move(out);
+}
+
 const py::object& PointRows::tuple(std::size_t entry) {
     const std::size_t row = this->row(entry);
     if (!tuples_[row]) {
-        const double* point = points_.data() + 3 * row;
-        tuples_[row] = py::make_tuple(point[0], point[1], point[2]);
-        // three floats can hold no cycle: untracked, as the collector would leave the tuple, so
-        // that the dicts holding it stay untracked too and millions of them cost no collections
-        PyObject_GC_UnTrack(tuples_[row].ptr());
+        tuples_[row] = tupleOf(points_.data() + 3 * row, 3);
     }
     return tuples_[row];
 }
