@@ -3,7 +3,8 @@
 A saved G-map is an .npz archive (a zip of NumPy arrays, read without pickle): the raw links of
 every slot (one-sided links and deleted slots as they are), which slots hold live darts, for every
 dart and embedding slot the index of its value in a table of distinct values (so darts that share a
-dict share it again after loading), and that table. The table is JSON with tagged containers, so
+dict share it again after loading; -1 for an empty dict of its own, -2 - j for its own copy of value
+j), and that table. The table is JSON with tagged containers, so
 that tuples, lists, dicts with any plain keys, ints, floats, strings, bools, None and bytes come back
 as they were. Other values are pickled only when the caller allows it on both sides.
 """
@@ -53,7 +54,8 @@ def save(gmap: gorvinpy_bin.GMap3D, path: PathLike, allow_pickle: bool = False) 
         table, encoding = json.dumps(_encode_table(values)).encode(), "json"
     except _Unsaveable as error:
         if not allow_pickle:
-            dart, slot = divmod(int(np.flatnonzero(records.reshape(-1) == error.index)[0]), 16)
+            uses = (records == error.index) | (records == -2 - error.index)
+            dart, slot = divmod(int(np.flatnonzero(uses.reshape(-1))[0]), 16)
             raise StorageError(
                 f"dart {dart}, slot {slot} ({_SLOT_ORBITS[slot]}), key {error.key!r}: {error.reason}; "
                 f"save with allow_pickle=True to pickle it"
@@ -162,7 +164,7 @@ def _check_table(path: PathLike, arrays: dict, value_count: int) -> None:
     if bad.any():
         dart, dim = np.argwhere(bad)[0]
         raise StorageError(f"{path}: dart {dart} links to {links[dart, dim]} along {dim}, which is no slot")
-    bad = (records < -1) | (records >= value_count)
+    bad = (records < -1 - value_count) | (records >= value_count)
     if bad.any():
         dart, slot = np.argwhere(bad)[0]
         raise StorageError(f"{path}: dart {dart} slot {slot} names value {records[dart, slot]} of {value_count}")

@@ -3,6 +3,9 @@
 // row; one with a `batch` method is called once with the rows as NumPy arrays; any other is
 // called per row with a Context3D, as GMap3D.apply calls it. Same engine, rows, darts and links as
 // GMap3D.apply; an evaluation that raises leaves the G-map as it was.
+// A node and slot with one expression stores nothing per dart: its darts are deferred to one
+// pattern per distinct value (each reads as its own dict, made on first read), so that a rule
+// creating millions of darts makes a dict only for the darts that Python reads.
 #include "native.h"
 #include "python_rules.h"
 
@@ -13,10 +16,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,8 +33,6 @@ using python::Context;
 using python::Expression3D;
 using python::Rule;
 using Point = std::array<double, 3>;
-using Values = std::vector<py::object>; // one value per row
-using Computed = ComputedValue<py::object>;
 
 Point pointOf(GMap& gmap, DartID dart) {
     Point p;
@@ -47,6 +50,49 @@ py::object untrackedIfFloats(py::object value) {
     return value;
 }
 
+// The values of one expression for every row: row r has distinct[of[r]].
+struct Column {
+    std::vector<py::object> distinct;
+    std::vector<std::uint32_t> of;
+
+    const py::object& at(std::size_t r) const { return distinct[of[r]]; }
+    std::uint32_t add(py::object value) {
+        distinct.push_back(std::move(value));
+        return static_cast<std::uint32_t>(distinct.size() - 1);
+    }
+};
+
+// A column whose rows have their own values.
+Column ownValues(std::vector<py::object> values) {
+    const std::size_t count = values.size();
+    Column column{std::move(values), std::vector<std::uint32_t>(count)};
+    for (std::uint32_t r = 0; r < column.of.size(); ++r)
+        column.of[r] = r;
+    return column;
+}
+
+// Distinct values of a column by a key below a bound: rows with the same key share one value.
+class SharedBy {
+  public:
+    explicit SharedBy(std::size_t keys) : local_(keys, kAbsent) {}
+
+    template <class Make> std::uint32_t operator()(Column& column, std::size_t key, Make&& make) {
+        if (key >= local_.size()) return column.add(make());
+        std::uint32_t& local = local_[key];
+        if (local == kAbsent) local = column.add(make());
+        return local;
+    }
+
+  private:
+    std::vector<std::uint32_t> local_;
+};
+
+// The pattern a dart's position is deferred to, or kAbsent.
+std::uint32_t positionPattern(GMap& gmap, DartID dart) {
+    const auto deferred = patternItem(gmap, dart, kVertexSlot, positionKey());
+    return deferred && deferred->item ? deferred->pattern : kAbsent;
+}
+
 // The mean position over the orbit `dims` of darts of the G-map. Each cell is summed once, its
 // darts in ascending id order from 0.0, then divided by its size; its darts remember the cell.
 // An empty `dims` is the dart's own position.
@@ -56,6 +102,7 @@ class OrbitMeans {
         : gmap_(gmap), dims_(std::move(dims)), cellOf_(gmap.size()) {}
 
     bool single() const { return dims_.empty(); }
+    std::size_t cellCount() const { return means_.size(); }
 
     // The cell of slot x, summed on first use (not for an empty orbit).
     std::uint32_t cell(DartID x) {
@@ -132,28 +179,12 @@ Program programOf(const py::object& form, std::size_t leftSize) {
     return program;
 }
 
-// The rows in the order of the darts they give to left node `node` (row order for a rule without
-// left nodes). Reading positions in dart order follows the tables through memory instead of
-// jumping with the depth-first row order.
-std::vector<std::uint32_t> rowsByDart(const RowTable& rows, std::uint32_t node) {
-    std::vector<std::uint64_t> keys(rows.count);
-    for (std::size_t r = 0; r < rows.count; ++r)
-        keys[r] = (node < rows.leftSize ? std::uint64_t{rows.leftDart(r, node)} << 32 : 0) | r;
-    std::sort(keys.begin(), keys.end());
-    std::vector<std::uint32_t> order(rows.count);
-    for (std::size_t i = 0; i < rows.count; ++i)
-        order[i] = static_cast<std::uint32_t>(keys[i]);
-    return order;
-}
-
-// The values of an affine program for every row. With a single term over an orbit, each cell
-// makes one tuple that all its rows share.
-Values affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
+// The values of an affine program for every row. Rows of one cell (a single term over an orbit),
+// or of darts deferred to one position pattern (a single term without orbit), share one tuple.
+Column affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
     std::vector<OrbitMeans> means;
     for (const auto& term : program.terms)
         means.emplace_back(gmap, term.orbit);
-    const bool perCell = means.size() == 1 && !means[0].single();
-    Values cells;
     const auto valueAt = [&](std::size_t r) {
         Point sum{};
         for (std::size_t i = 0; i < means.size(); ++i) {
@@ -169,33 +200,47 @@ Values affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
                     means.empty() ? (*program.offset)[axis] : sum[axis] + (*program.offset)[axis];
         return tupleOf(sum.data(), 3);
     };
-    Values out(rows.count);
-    for (std::uint32_t r : rowsByDart(rows, means.empty() ? 0 : program.terms[0].node)) {
-        if (!perCell) {
-            out[r] = valueAt(r);
-            continue;
-        }
-        const std::uint32_t c = means[0].cell(rows.leftDart(r, program.terms[0].node));
-        if (c >= cells.size()) cells.resize(c + 1);
-        if (!cells[c]) cells[c] = valueAt(r);
-        out[r] = cells[c];
+    Column out;
+    out.of.resize(rows.count);
+    if (means.size() != 1) {
+        for (std::size_t r = 0; r < rows.count; ++r)
+            out.of[r] = out.add(valueAt(r));
+        return out;
+    }
+    const std::uint32_t node = program.terms[0].node;
+    SharedBy shared(means[0].single() ? gmap.embeddings().patternCount() : rows.count);
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        const DartID x = rows.leftDart(r, node);
+        const std::size_t key = means[0].single() ? positionPattern(gmap, x) : means[0].cell(x);
+        out.of[r] = shared(out, key, [&] { return valueAt(r); });
     }
     return out;
 }
 
-Values programValues(GMap& gmap, const Program& program, const RowTable& rows) {
-    if (program.kind == "affine") return affineValues(gmap, program, rows);
-    if (program.kind == "constant") return Values(rows.count, program.constant);
-    Values out(rows.count);
-    for (std::uint32_t r : rowsByDart(rows, program.node))
-        out[r] = untrackedIfFloats(storedPosition(gmap, rows.leftDart(r, program.node)));
+// The position objects of the node's darts; darts deferred to one pattern share its object.
+Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows) {
+    Column out;
+    out.of.resize(rows.count);
+    SharedBy shared(gmap.embeddings().patternCount());
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        const DartID x = rows.leftDart(r, node);
+        out.of[r] = shared(out, positionPattern(gmap, x),
+                           [&] { return untrackedIfFloats(storedPosition(gmap, x)); });
+    }
     return out;
+}
+
+Column programValues(GMap& gmap, const Program& program, const RowTable& rows) {
+    if (program.kind == "affine") return affineValues(gmap, program, rows);
+    if (program.kind == "copy") return copiedValues(gmap, program.node, rows);
+    return Column{{program.constant}, std::vector<std::uint32_t>(rows.count, 0)};
 }
 
 // What a `batch` method returned, one value per row: a 2-d array gives a tuple of floats per row,
 // a 1-d array its items as Python numbers, any other sequence its items.
-Values valuesOf(const py::object& result, std::size_t count, const std::string& name) {
-    Values out(count);
+std::vector<py::object> valuesOf(const py::object& result, std::size_t count,
+                                 const std::string& name) {
+    std::vector<py::object> out(count);
     const auto wrongCount = [&](std::size_t got) {
         return py::value_error("batch expression '" + name + "' returned " + std::to_string(got) +
                                " values for " + std::to_string(count) + " rows");
@@ -227,7 +272,7 @@ struct RowsOf {
 
     DartID rightDart(std::size_t r) const { return matched.right(r, node); }
 
-    Values batch(const py::object& method, const std::string& name) const {
+    Column batch(const py::object& method, const std::string& name) const {
         const RowTable& rows = matched.rows;
         py::array_t<DartID> left(
             {static_cast<py::ssize_t>(rows.count), static_cast<py::ssize_t>(rows.leftSize)});
@@ -236,13 +281,13 @@ struct RowsOf {
         py::array_t<DartID> right(static_cast<py::ssize_t>(rows.count));
         for (std::size_t r = 0; r < rows.count; ++r)
             right.mutable_data()[r] = rightDart(r);
-        return valuesOf(method(python::pinned(gmap), left, right), rows.count, name);
+        return ownValues(valuesOf(method(python::pinned(gmap), left, right), rows.count, name));
     }
 
-    Values perRow(const py::object& fct) const {
+    Column perRow(const py::object& fct) const {
         const RowTable& rows = matched.rows;
         const std::uint32_t source = matched.plan.source[node];
-        Values out(rows.count);
+        std::vector<py::object> out(rows.count);
         for (std::size_t r = 0; r < rows.count; ++r) {
             const DartID* left = rows.left.data() + r * rows.leftSize;
             auto context = std::make_shared<Context>(
@@ -251,74 +296,160 @@ struct RowsOf {
                         source == kNoLink ? kNoLink : left[source], rightDart(r)});
             out[r] = fct(py::cast(std::move(context)));
         }
-        return out;
+        return ownValues(std::move(out));
     }
 };
 
-// The values of one expression for every row. Built-in programs are run once per application:
-// nodes with the same program share its values (immutable tuples).
-const Values& expressionValues(const Expression3D& expr, const RowsOf& rows,
-                               std::map<std::string, Values>& programs, Values& own) {
-    if (py::hasattr(expr.fct, "batch_program")) {
-        const py::object form = expr.fct.attr("batch_program");
-        auto [known, added] = programs.try_emplace(py::repr(form).cast<std::string>());
+// The computed values of an application: dicts made now for nodes and slots with several
+// expressions, and for the others one pattern per distinct value, which their darts are deferred
+// to when the values are stored.
+class BatchValues {
+  public:
+    explicit BatchValues(const RightDarts* right = nullptr) : right_(right) {}
+
+    bool empty() const { return dicts_.empty() && deferred_.empty(); }
+
+    void addDicts(ComputedValues<py::object> dicts) {
+        for (auto& computed : dicts.values)
+            dicts_.values.push_back(std::move(computed));
+    }
+
+    // Patterns (key, value, slot) for the distinct values of a column, added once per column,
+    // key and slot; returns the number of the first.
+    std::uint32_t patternsOf(const Column& column, const py::str& key, unsigned slot) {
+        auto [known, added] = firstPattern_.try_emplace({&column, key.ptr(), slot},
+                                                        static_cast<std::uint32_t>(patterns_.size()));
         if (added)
-            known->second = programValues(*rows.gmap, programOf(form, rows.matched.rows.leftSize),
-                                          rows.matched.rows);
+            for (const py::object& value : column.distinct)
+                patterns_.push_back(oneEntryPattern(key, value, slot));
         return known->second;
     }
-    own = py::hasattr(expr.fct, "batch") ? rows.batch(expr.fct.attr("batch"), expr.name)
-                                         : rows.perRow(expr.fct);
-    return own;
-}
 
-// One dict per row and expression group, in right-node and slot order.
-std::vector<Computed> evaluateGroups(const std::shared_ptr<python::Modeler>& modeler,
-                                     const std::shared_ptr<Rule>& rule,
-                                     const std::shared_ptr<GMap>& gmap,
-                                     const MatchedRows& matched) {
-    struct Group {
-        std::uint32_t node;
-        unsigned slot;
-        std::vector<Expression3D> exprs;
-    };
-    std::vector<Group> groups; // copied: an evaluation may change the rule
-    for (std::uint32_t q = 0; q < matched.plan.rightSize; ++q)
-        for (unsigned s = 0; s < kSlots; ++s)
-            if (const auto& group = rule->rightnodes()[q].exprs[s])
-                groups.push_back({q, s, group->exprs});
+    // Row r's dart of right node `node` is deferred to pattern first + column.of[r].
+    void defer(std::uint32_t node, const Column& column, std::uint32_t first) {
+        deferred_.push_back({node, &column, first});
+    }
 
-    std::vector<Computed> computed;
-    computed.reserve(matched.rows.count * groups.size());
-    std::map<std::string, Values> programs;
-    for (const Group& group : groups) {
-        const RowsOf rows{modeler, rule, gmap, matched, group.node};
-        std::vector<Values> own(group.exprs.size());
-        std::vector<const Values*> values;
-        std::vector<py::str> keys;
-        for (std::size_t e = 0; e < group.exprs.size(); ++e) {
-            values.push_back(&expressionValues(group.exprs[e], rows, programs, own[e]));
-            keys.emplace_back(group.exprs[e].name);
+    std::vector<py::object> store(GMap& gmap) {
+        std::vector<py::object> replaced = dicts_.store(gmap);
+        auto& table = gmap.embeddings();
+        std::vector<std::uint32_t> number(patterns_.size());
+        for (std::size_t p = 0; p < patterns_.size(); ++p)
+            number[p] = table.addPattern(std::move(patterns_[p]));
+        for (const Deferred& group : deferred_) {
+            const std::vector<std::uint32_t>& of = group.column->of;
+            for (std::size_t r = 0; r < of.size(); ++r)
+                if (py::object old = table.defer((*right_)(r, group.node), number[group.first + of[r]]))
+                    replaced.push_back(std::move(old));
         }
-        for (std::size_t r = 0; r < matched.rows.count; ++r) {
+        return replaced;
+    }
+
+  private:
+    struct Deferred {
+        std::uint32_t node;
+        const Column* column;
+        std::uint32_t first;
+    };
+    const RightDarts* right_;
+    ComputedValues<py::object> dicts_;
+    std::vector<Pattern> patterns_;
+    std::map<std::tuple<const Column*, PyObject*, unsigned>, std::uint32_t> firstPattern_;
+    std::vector<Deferred> deferred_;
+};
+
+// Every expression group's values for all rows, in right-node and slot order.
+class Evaluation {
+  public:
+    Evaluation(const std::shared_ptr<python::Modeler>& modeler, const std::shared_ptr<Rule>& rule,
+               const std::shared_ptr<GMap>& gmap)
+        : modeler_(modeler), rule_(rule), gmap_(gmap) {}
+
+    BatchValues operator()(const MatchedRows& matched) {
+        struct Group {
+            std::uint32_t node;
+            unsigned slot;
+            std::vector<Expression3D> exprs;
+        };
+        std::vector<Group> groups; // copied: an evaluation may change the rule
+        for (std::uint32_t q = 0; q < matched.plan.rightSize; ++q)
+            for (unsigned s = 0; s < kSlots; ++s)
+                if (const auto& group = rule_->rightnodes()[q].exprs[s])
+                    groups.push_back({q, s, group->exprs});
+
+        // The group whose values a created node's darts are deferred to: the vertex slot's, or
+        // else the first, with one expression. A dart is deferred in one slot at most.
+        std::vector<const Group*> deferredGroup(matched.plan.rightSize, nullptr);
+        for (const Group& group : groups) {
+            const Group*& chosen = deferredGroup[group.node];
+            if (group.exprs.size() == 1 && matched.plan.source[group.node] == kNoLink &&
+                (!chosen || group.slot == kVertexSlot))
+                chosen = &group;
+        }
+        BatchValues values(&matched.right);
+        for (const Group& group : groups) {
+            const RowsOf rows{modeler_, rule_, gmap_, matched, group.node};
+            std::vector<const Column*> columns;
+            std::vector<py::str> keys;
+            for (const Expression3D& expr : group.exprs) {
+                columns.push_back(&columnOf(expr, rows));
+                keys.push_back(internedKey(expr.name));
+            }
+            if (deferredGroup[group.node] == &group)
+                values.defer(group.node, *columns[0],
+                             values.patternsOf(*columns[0], keys[0], group.slot));
+            else
+                values.addDicts(dictsOf(rows, group.slot, columns, keys));
+        }
+        return values;
+    }
+
+  private:
+    // The values of one expression for every row. Built-in programs are run once per
+    // application: nodes with the same program share its column.
+    const Column& columnOf(const Expression3D& expr, const RowsOf& rows) {
+        const RowTable& table = rows.matched.rows;
+        if (py::hasattr(expr.fct, "batch_program")) {
+            const py::object form = expr.fct.attr("batch_program");
+            auto [known, added] = programs_.try_emplace(py::repr(form).cast<std::string>());
+            if (added)
+                known->second = programValues(*gmap_, programOf(form, table.leftSize), table);
+            return known->second;
+        }
+        own_.push_back(py::hasattr(expr.fct, "batch") ? rows.batch(expr.fct.attr("batch"), expr.name)
+                                                      : rows.perRow(expr.fct));
+        return own_.back();
+    }
+
+    // One dict per row, holding each expression's value under its name.
+    static ComputedValues<py::object> dictsOf(const RowsOf& rows, unsigned slot,
+                                              const std::vector<const Column*>& columns,
+                                              const std::vector<py::str>& keys) {
+        ComputedValues<py::object> dicts;
+        dicts.values.reserve(rows.matched.rows.count);
+        for (std::size_t r = 0; r < rows.matched.rows.count; ++r) {
             py::dict dict;
             for (std::size_t e = 0; e < keys.size(); ++e)
-                if (PyDict_SetItem(dict.ptr(), keys[e].ptr(), (*values[e])[r].ptr()) != 0)
+                if (PyDict_SetItem(dict.ptr(), keys[e].ptr(), columns[e]->at(r).ptr()) != 0)
                     throw py::error_already_set();
-            computed.push_back({rows.rightDart(r), group.slot, std::move(dict)});
+            dicts.values.push_back({rows.rightDart(r), slot, std::move(dict)});
         }
+        return dicts;
     }
-    return computed;
-}
+
+    const std::shared_ptr<python::Modeler>& modeler_;
+    const std::shared_ptr<Rule>& rule_;
+    const std::shared_ptr<GMap>& gmap_;
+    std::map<std::string, Column> programs_;
+    std::deque<Column> own_; // stable addresses
+};
 
 void applyBatch(const std::shared_ptr<GMap>& gmap, const std::shared_ptr<Rule>& rule,
                 std::vector<DartID> hooks) {
     if (!gmap || !rule) throw py::type_error("apply_batch: gmap and rule must not be None");
     const auto modeler = gmap->modeler().lock();
     if (!modeler) throw py::value_error("apply_batch: the G-map's modeler is gone");
-    applyRuleWith(gmap, rule, AtomicInputHooks(std::move(hooks)), [&](const MatchedRows& matched) {
-        return evaluateGroups(modeler, rule, gmap, matched);
-    });
+    applyRuleWith(gmap, rule, AtomicInputHooks(std::move(hooks)), Evaluation(modeler, rule, gmap));
 }
 
 // The orbit means of many darts, as an (n, 3) array.

@@ -28,6 +28,8 @@ using Points = py::array_t<double, kIdArray>;
 
 constexpr unsigned kVertexSlot = 0b1110; // the slot of orbit <1,2,3>
 constexpr const char* kPosition = "position";
+// kPosition as an interned str, made once.
+const py::str& positionKey();
 
 // Points handed out by entry: entry i is points[rows[i]] (points[i] without rows), as a tuple of
 // three floats made once per row. The constructor checks shapes and rows (IndexError naming a row
@@ -88,6 +90,24 @@ py::object tupleOf(const double* values, std::size_t size);
 // The three coordinates of `value`, the position of `dart`; ValueError naming the dart when it is
 // not three numbers.
 void readPoint(const py::handle& value, DartID dart, double* out);
+
+// Deferred slot values (see slot_patterns.cpp).
+using Pattern = GMap::Embeddings::Pattern;
+py::object oneEntryDict(const py::object& key, const py::object& item);
+py::object dictCopy(const py::object& key, const py::object& item);
+// The str `name`, interned: patterns made with it compare by identity.
+py::str internedKey(const std::string& name);
+// A slot value made as a dict holding item under key.
+Pattern oneEntryPattern(py::object key, py::object item, unsigned slot);
+// What a deferred slot of a dart holds under key, read from its pattern: the pattern's number and
+// the item (null when there is none under key). Nothing when the slot is not deferred, or to a
+// pattern of another maker (its value must be made to be read).
+struct PatternItem {
+    std::uint32_t pattern;
+    py::object item;
+};
+std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot,
+                                       const py::str& key);
 
 void bindBulk(py::module_& m);
 void bindPositions(py::module_& m);

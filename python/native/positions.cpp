@@ -13,13 +13,12 @@ std::string dartText(DartID dart) {
     return "dart " + std::to_string(dart);
 }
 
-// The interned key, made once and kept for the life of the process.
-PyObject* positionKey() {
-    static PyObject* const key = PyUnicode_InternFromString(kPosition);
-    return key;
-}
-
 } // namespace
+
+const py::str& positionKey() {
+    static const py::str* const key = new py::str(internedKey(kPosition)); // kept for good
+    return *key;
+}
 
 void readPoint(const py::handle& value, DartID dart, double* out) {
     if (PyTuple_CheckExact(value.ptr()) && PyTuple_GET_SIZE(value.ptr()) == 3) {
@@ -41,8 +40,12 @@ void readPoint(const py::handle& value, DartID dart, double* out) {
 
 py::object storedPosition(GMap& gmap, DartID dart) {
     if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
+    const py::str& key = positionKey();
+    if (auto deferred = patternItem(gmap, dart, kVertexSlot, key)) {
+        if (deferred->item) return std::move(deferred->item);
+        throw py::key_error(dartText(dart) + " has no 'position'");
+    }
     const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
-    const auto key = py::reinterpret_borrow<py::str>(positionKey());
     if (PyDict_CheckExact(slot.ptr())) {
         PyObject* value = PyDict_GetItemWithError(slot.ptr(), key.ptr());
         if (value) return py::reinterpret_borrow<py::object>(value);
@@ -71,7 +74,7 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
 void setPositions(GMap& gmap, const Ids& ids, Points points, std::optional<Ids> rows) {
     const std::vector<DartID> darts = checkedIds(gmap, ids);
     PointRows entries(std::move(points), std::move(rows), darts.size(), "set_positions");
-    const auto key = py::reinterpret_borrow<py::str>(positionKey());
+    const py::str& key = positionKey();
     for (std::size_t i = 0; i < darts.size(); ++i) {
         const DartID dart = darts[i];
         if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
@@ -121,24 +124,16 @@ const py::object& PointRows::tuple(std::size_t entry) {
     return tuples_[row];
 }
 
-// The first dart given a row gets a new dict; the others get copies of it (copying a small dict is
-// cheaper than filling a new one).
+// Darts given the same row are deferred to one pattern: each reads as its own dict, made on first
+// read.
 void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
-    const auto key = py::reinterpret_borrow<py::str>(positionKey());
-    std::vector<py::object> firstDicts(points.rowCount());
+    auto& table = gmap.embeddings();
+    std::vector<std::uint32_t> patterns(points.rowCount(), kAbsent);
     for (std::size_t i = 0; i < points.size(); ++i) {
-        py::object& pattern = firstDicts[points.row(i)];
-        py::object own;
-        if (pattern) {
-            own = py::reinterpret_steal<py::object>(PyDict_Copy(pattern.ptr()));
-            if (!own) throw py::error_already_set();
-        } else {
-            own = pattern = py::dict();
-            if (PyDict_SetItem(own.ptr(), key.ptr(), points.tuple(i).ptr()) != 0)
-                throw py::error_already_set();
-        }
-        const py::object unmade =
-            gmap.embeddings().set(first + static_cast<DartID>(i), kVertexSlot, std::move(own));
+        std::uint32_t& p = patterns[points.row(i)];
+        if (p == kAbsent)
+            p = table.addPattern(oneEntryPattern(positionKey(), points.tuple(i), kVertexSlot));
+        const py::object unmade = table.defer(first + static_cast<DartID>(i), p);
     }
 }
 

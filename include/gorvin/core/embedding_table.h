@@ -4,6 +4,9 @@
 // read; a shared record is always complete. Reads hand out the stored value itself. Making and
 // releasing values may run code (finalizers) that changes the table, so neither happens while a
 // position in the table is held.
+// A slot may also be deferred: it reads as the dart's own value made from a pattern on first read,
+// and the pattern, not a value per dart, is all that is kept until then. Many darts deferred to one
+// pattern cost one index each.
 #pragma once
 
 #include "gorvin/core/embedding_descriptor.h"
@@ -12,6 +15,7 @@
 #include "gorvin/core/types.h"
 
 #include <array>
+#include <cstdint>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -29,11 +33,24 @@ template <class Value> class EmbeddingTable {
     };
     using RecordPtr = std::unique_ptr<Record>;
 
+    // What a deferred slot is made from: make(key, item), a new value on every call (for dict
+    // values, for example, a dict holding item under key, or a copy of item).
+    struct Pattern {
+        Value key;
+        Value item;
+        Value (*make)(const Value& key, const Value& item) = nullptr;
+        unsigned slot = 0;
+        std::size_t uses = 0; // deferred slots made from it
+    };
+
     explicit EmbeddingTable(std::shared_ptr<const Descriptors> descriptors)
         : descriptors_(std::move(descriptors)) {}
     EmbeddingTable(const EmbeddingTable&) = delete;
     EmbeddingTable& operator=(const EmbeddingTable&) = delete;
-    ~EmbeddingTable() { truncate(0); }
+    ~EmbeddingTable() {
+        truncate(0);
+        patterns_.clear();
+    }
 
     std::size_t size() const { return records_.size(); }
     void reserve(std::size_t n) { records_.reserve(n); }
@@ -63,6 +80,10 @@ template <class Value> class EmbeddingTable {
         if (n >= records_.size()) return;
         const std::vector<Record*> dropped(records_.begin() + n, records_.end());
         records_.resize(n);
+        for (std::size_t i = n; i < deferred_.size(); ++i)
+            if (deferred_[i] != 0) undefer(i);
+        if (deferred_.size() > n) deferred_.resize(n);
+        const std::vector<Value> unused = takeUnusedPatterns();
         for (Record* record : dropped)
             release(record);
     }
@@ -70,6 +91,7 @@ template <class Value> class EmbeddingTable {
     // The value of slot k of record i (k < kSlots, i < size()). Making a missing value may run code
     // that changes this table; GorvinUnexistentDartException when record i is gone by then.
     Value get(std::size_t i, unsigned k) {
+        if (const std::uint32_t tag = deferredTag(i, k)) return makeDeferred(i, k, tag);
         if (const Record* record = records_[i]; record && record->slots[k]) return record->slots[k];
         Value made = (*descriptors_)[k].defaultValue();
         if (i >= records_.size()) throw GorvinUnexistentDartException{};
@@ -80,15 +102,19 @@ template <class Value> class EmbeddingTable {
         return value;
     }
 
-    // The value of slot k of record i when it has been made, else nullptr; makes nothing.
+    // The value of slot k of record i when it has been made, else nullptr; makes nothing. A
+    // deferred slot has no value yet (see deferred).
     const Value* peek(std::size_t i, unsigned k) const {
+        if (deferredTag(i, k) != 0) return nullptr;
         const Record* record = records_[i];
         return record && record->slots[k] ? &record->slots[k] : nullptr;
     }
 
     // Replaces slot k of record i (other darts sharing the record keep the old value) and returns
-    // the old value: the caller releases it once it no longer works on the table.
+    // the old value: the caller releases it once it no longer works on the table. A deferred slot
+    // stops being deferred.
     [[nodiscard]] Value set(std::size_t i, unsigned k, Value value) {
+        if (deferredTag(i, k) != 0) undefer(i);
         Record*& record = records_[i];
         if (!record) {
             record = new Record{};
@@ -101,15 +127,95 @@ template <class Value> class EmbeddingTable {
         return value;
     }
 
+    // Adds a pattern for `defer`; returns its number. Until a slot is deferred to it, the next
+    // takeUnusedPatterns may take it back.
+    std::uint32_t addPattern(Pattern pattern) {
+        pattern.uses = 0;
+        std::uint32_t p;
+        if (freePatterns_.empty()) {
+            p = static_cast<std::uint32_t>(patterns_.size());
+            patterns_.push_back(std::move(pattern));
+        } else {
+            p = freePatterns_.back();
+            freePatterns_.pop_back();
+            patterns_[p] = std::move(pattern);
+        }
+        unusedPatterns_.push_back(p);
+        return p;
+    }
+
+    // Defers slot patterns[p].slot of record i (i < size()) to pattern p: it reads as its own value
+    // made from the pattern on first read. A deferred slot of record i is no longer deferred, and
+    // the value slot k held in an unshared record is handed back for the caller to release once it
+    // no longer works on the table.
+    [[nodiscard]] Value defer(std::size_t i, std::uint32_t p) {
+        if (i >= deferred_.size()) deferred_.resize(records_.size(), 0);
+        if (deferred_[i] != 0) undefer(i);
+        Value old;
+        if (Record* record = records_[i]; record && record->refs == 1)
+            std::swap(old, record->slots[patterns_[p].slot]);
+        deferred_[i] = p + 1;
+        ++patterns_[p].uses;
+        return old;
+    }
+
+    // The pattern that slot k of record i is deferred to, or kAbsent.
+    std::uint32_t deferred(std::size_t i, unsigned k) const { return deferredTag(i, k) - 1; }
+    const Pattern& pattern(std::uint32_t p) const { return patterns_[p]; }
+    // Pattern numbers are below this.
+    std::size_t patternCount() const { return patterns_.size(); }
+
+    // The values of the patterns that no slot is deferred to any more, which leave the table: the
+    // caller releases them once it no longer works on the table.
+    [[nodiscard]] std::vector<Value> takeUnusedPatterns() {
+        std::vector<Value> values;
+        for (const std::uint32_t p : std::exchange(unusedPatterns_, {})) {
+            Pattern& pattern = patterns_[p];
+            if (pattern.uses != 0 || !pattern.make) continue; // used again, or already taken
+            values.push_back(std::move(pattern.key));
+            values.push_back(std::move(pattern.item));
+            pattern = Pattern{};
+            freePatterns_.push_back(p);
+        }
+        return values;
+    }
+
     const Descriptors& descriptors() const { return *descriptors_; }
 
   private:
+    // 1 + the pattern of record i when its slot k is deferred, else 0.
+    std::uint32_t deferredTag(std::size_t i, unsigned k) const {
+        if (i >= deferred_.size() || deferred_[i] == 0) return 0;
+        return patterns_[deferred_[i] - 1].slot == k ? deferred_[i] : 0;
+    }
+
+    void undefer(std::size_t i) {
+        const std::uint32_t p = deferred_[i] - 1;
+        if (--patterns_[p].uses == 0) unusedPatterns_.push_back(p);
+        deferred_[i] = 0;
+    }
+
+    // Makes the deferred slot k of record i (tagged `tag`) and stores it there.
+    Value makeDeferred(std::size_t i, unsigned k, std::uint32_t tag) {
+        const Pattern pattern = patterns_[tag - 1];
+        Value made = pattern.make(pattern.key, pattern.item); // may run code changing the table
+        if (i >= records_.size()) throw GorvinUnexistentDartException{};
+        if (deferredTag(i, k) != tag) return get(i, k);
+        const Value old = set(i, k, made);
+        const std::vector<Value> unused = takeUnusedPatterns();
+        return made;
+    }
+
     static void release(Record* record) {
         if (record && --record->refs == 0) delete record;
     }
 
     std::shared_ptr<const Descriptors> descriptors_;
     PodVector<Record*> records_;
+    PodVector<std::uint32_t> deferred_; // per record, 1 + its pattern, or 0; may be shorter
+    std::vector<Pattern> patterns_;
+    std::vector<std::uint32_t> freePatterns_;
+    std::vector<std::uint32_t> unusedPatterns_; // may hold patterns used again since
 };
 
 } // namespace gorvin

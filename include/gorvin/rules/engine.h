@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -84,11 +85,28 @@ template <class Value> struct ComputedValue {
     Value value;
 };
 
+// Values computed one by one, as an evaluation stage may return them (see applyRuleWith).
+template <class Value> struct ComputedValues {
+    std::vector<ComputedValue<Value>> values;
+
+    bool empty() const { return values.empty(); }
+
+    // Stores each value in its dart's slot; returns the values they replaced.
+    template <class Policy> std::vector<Value> store(IGMap<Policy>& gmap) {
+        std::vector<Value> replaced;
+        replaced.reserve(values.size());
+        for (auto& computed : values)
+            replaced.push_back(
+                gmap.embeddings().set(computed.dart, computed.slot, std::move(computed.value)));
+        return replaced;
+    }
+};
+
 namespace detail {
 
 // Calls every expression group once per row and right node, in row, node and slot order.
 template <class Policy, class Expression, class Evaluate>
-std::vector<ComputedValue<typename Policy::Value>>
+ComputedValues<typename Policy::Value>
 evaluateRows(ExprContext<Policy, Expression> context, const MatchedRows& matched,
              Evaluate& evaluate) {
     const auto& [plan, rows, right] = matched;
@@ -98,8 +116,9 @@ evaluateRows(ExprContext<Policy, Expression> context, const MatchedRows& matched
         for (unsigned s = 0; s < kSlots; ++s)
             if (nodes[q].exprs[s]) groups.emplace_back(q, s);
 
-    std::vector<ComputedValue<typename Policy::Value>> values;
-    if (groups.empty()) return values;
+    ComputedValues<typename Policy::Value> computed;
+    if (groups.empty()) return computed;
+    auto& values = computed.values;
     values.reserve(rows.count * groups.size());
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID* left = rows.left.data() + r * rows.leftSize;
@@ -112,7 +131,7 @@ evaluateRows(ExprContext<Policy, Expression> context, const MatchedRows& matched
             values.push_back({context.rightdart, s, evaluate(*nodes[q].exprs[s], context)});
         }
     }
-    return values;
+    return computed;
 }
 
 // Whether every dart of the rows is still live: the matched darts and the new ones. An expression
@@ -163,9 +182,10 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
 } // namespace detail
 
 // Applies `rule` to `gmap` at `hooks` (dartAt(i, 0) is the dart of hook node i), with one
-// evaluation stage for all rows: `evaluateAll(const MatchedRows&)` returns the computed
-// values (std::vector<ComputedValue<Value>>, at most one per dart and slot); it sees the
-// new darts free and every old link unchanged. Preconditions, checked before any change (see
+// evaluation stage for all rows: `evaluateAll(const MatchedRows&)` returns the computed values
+// (like ComputedValues: empty() when it computed nothing and ran no code that could change the
+// G-map, and store(gmap) writing them at most once per dart and slot and returning what they
+// replaced); it sees the new darts free and every old link unchanged. Preconditions, checked before any change (see
 // makeRulePlan and matchRows for the rule and row checks): every hook dart is a live dart of
 // `gmap` (GorvinUnexistentDartException). When `evaluateAll` throws, the G-map is cut back to its
 // former size and the exception leaves unchanged; when it has shrunk the G-map below the new
@@ -189,7 +209,7 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
         if (gmap->size() > base) gmap->resize(base);
     };
 
-    std::vector<ComputedValue<typename Policy::Value>> values;
+    std::invoke_result_t<EvaluateAll&, const MatchedRows&> values;
     try {
         values = evaluateAll(MatchedRows{plan, rows, right});
     } catch (...) {
@@ -206,11 +226,7 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
 
     detail::linkRows(*gmap, plan, rows, right);
     // The replaced values are released last: releasing one may run code that changes the G-map.
-    std::vector<typename Policy::Value> replaced;
-    replaced.reserve(values.size());
-    for (auto& computed : values)
-        replaced.push_back(
-            gmap->embeddings().set(computed.dart, computed.slot, std::move(computed.value)));
+    const std::vector<typename Policy::Value> replaced = values.store(*gmap);
     detail::deleteMatched(*gmap, plan, rows, right, base);
 }
 
