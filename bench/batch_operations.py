@@ -21,8 +21,7 @@ import numpy as np  # noqa: E402
 
 import gorvinpy
 import gorvinpy_bin as gorvin
-from gorvinpy import _native, operations
-from grid import grid_link_table, grid_positions
+from gorvinpy import operations
 from public_mesh import public_mesh_path
 from table import print_table
 
@@ -30,11 +29,13 @@ OPERATIONS = {"triangulate": gorvinpy.triangulate, "quad_subdivide": gorvinpy.qu
 
 
 def quad_grid(k):
-    """The k x k grid with a position on every dart, built through the bulk calls."""
+    """The k x k grid of unit squares with a position on every dart, imported as a mesh is."""
+    j, i = np.divmod(np.arange((k + 1) * (k + 1)), k + 1)
+    points = np.stack([i, j, np.zeros_like(i)], axis=1).astype(float)
+    corner = (np.arange(k * k) // k) * (k + 1) + np.arange(k * k) % k
+    faces = np.stack([corner, corner + 1, corner + k + 2, corner + k + 1], axis=1)
     gmap = gorvin.Modeler3D().make_gmap()
-    first = _native.append_darts(gmap, grid_link_table(k))
-    darts = np.arange(first, first + 8 * k * k)
-    _native.set_positions(gmap, darts, grid_positions(k))
+    gorvinpy.add_mesh(gmap, points, faces)
     return gmap
 
 

@@ -51,36 +51,3 @@ def triangulation_rule(side=(), centre=()):
     rule.linkRightNodes(0, b, c)
     rule.compile()
     return rule
-
-
-# Corner of each of a face's eight darts, as (di, dj) from the face's lower left corner.
-_CORNERS = [(0, 0), (1, 0), (1, 0), (1, 1), (1, 1), (0, 1), (0, 1), (0, 0)]
-
-
-def grid_link_table(k):
-    """The grid's links as an (8k^2, 4) array of dart ids (a free dart links to itself), for
-    gorvinpy._native.append_darts."""
-    import numpy as np
-
-    darts = np.arange(8 * k * k, dtype=np.int64)
-    local, face = darts % 8, darts // 8
-    i, j = face % k, face // k
-    table = np.repeat(darts[:, None], 4, axis=1)
-    table[:, 0] = darts ^ 1
-    table[:, 1] = np.where(local % 2 == 1, face * 8 + (local + 1) % 8, face * 8 + (local + 7) % 8)
-    sewn = {2: (1, 0, 7), 3: (1, 0, 6), 4: (0, 1, 1), 5: (0, 1, 0)}
-    for own, (di, dj, other) in sewn.items():
-        inside = (local == own) & (i + di < k) & (j + dj < k)
-        partner = 8 * (face + di + dj * k) + other
-        table[inside, 2] = partner[inside]
-        table[partner[inside], 2] = darts[inside]
-    return table
-
-
-def grid_positions(k):
-    """(8k^2, 3): the corner position of every dart of the grid."""
-    import numpy as np
-
-    darts = np.arange(8 * k * k)
-    face, corner = darts // 8, np.array(_CORNERS, dtype=np.float64)[darts % 8]
-    return np.stack([face % k + corner[:, 0], face // k + corner[:, 1], np.zeros(len(darts))], axis=1)
