@@ -34,12 +34,6 @@ using python::Expression3D;
 using python::Rule;
 using Point = std::array<double, 3>;
 
-Point pointOf(GMap& gmap, DartID dart) {
-    Point p;
-    readPoint(storedPosition(gmap, dart), dart, p.data());
-    return p;
-}
-
 // A tuple of floats, untracked by the garbage collector (see tupleOf).
 py::object untrackedIfFloats(py::object value) {
     PyObject* tuple = value.ptr();
@@ -87,49 +81,191 @@ class SharedBy {
     std::vector<std::uint32_t> local_;
 };
 
-// The pattern a dart's position is deferred to, or kAbsent.
-std::uint32_t positionPattern(GMap& gmap, DartID dart) {
-    const auto deferred = patternItem(gmap, dart, kVertexSlot, positionKey());
-    return deferred && deferred->item ? deferred->pattern : kAbsent;
+// Positions of darts as one program reads them. A dart deferred to a position pattern reads the
+// pattern's item, looked at once per pattern; the others read their stored value.
+class PositionReader {
+  public:
+    explicit PositionReader(GMap& gmap)
+        : gmap_(gmap), patterns_(gmap.embeddings().patternCount()) {}
+
+    // The pattern whose item is the dart's position, or kAbsent.
+    std::uint32_t pattern(DartID x) {
+        const std::uint32_t p = gmap_.embeddings().deferred(x, kVertexSlot);
+        if (p >= patterns_.size()) return kAbsent; // none, or added since
+        Known& known = patterns_[p];
+        if (known.state == State::unread) {
+            auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
+            known.state = deferred && deferred->item ? State::item : State::none;
+            if (deferred) known.object = untrackedIfFloats(std::move(deferred->item));
+        }
+        return known.state == State::item ? p : kAbsent;
+    }
+
+    py::object object(DartID x) {
+        const std::uint32_t p = pattern(x);
+        return p == kAbsent ? untrackedIfFloats(storedPosition(gmap_, x)) : patterns_[p].object;
+    }
+
+    Point point(DartID x) {
+        Point out;
+        const std::uint32_t p = pattern(x);
+        if (p == kAbsent) {
+            readPoint(storedPosition(gmap_, x), x, out.data());
+            return out;
+        }
+        Known& known = patterns_[p];
+        if (!known.pointRead) {
+            readPoint(known.object, x, known.point.data());
+            known.pointRead = true;
+        }
+        return known.point;
+    }
+
+  private:
+    enum class State : unsigned char { unread, item, none };
+    struct Known {
+        State state = State::unread;
+        bool pointRead = false;
+        py::object object;
+        Point point{};
+    };
+    GMap& gmap_;
+    std::vector<Known> patterns_;
+};
+
+// The cell of each row in the orbit `dims` of its dart of left node 0, numbered from 0 in order of
+// first row, found through the rows' neighbours: for a rule with one left node whose orbit holds
+// every dimension of `dims` at a position where rows know their neighbour. Empty otherwise.
+std::vector<std::uint32_t> rowCells(const MatchedRows& matched, const std::vector<int>& dims) {
+    const RulePlan& plan = matched.plan;
+    const RowTable& rows = matched.rows;
+    if (plan.leftSize != 1 || plan.hooks.size() != 1) return {};
+    std::vector<std::size_t> positions;
+    for (int d : dims) {
+        std::size_t k = 0;
+        while (k < plan.orbitLength && plan.hookDim(0, k) != d)
+            ++k;
+        if (k == plan.orbitLength || !std::binary_search(plan.neededPositions.begin(),
+                                                         plan.neededPositions.end(), k))
+            return {};
+        positions.push_back(k);
+    }
+    std::vector<std::uint32_t> cell(rows.count, kAbsent);
+    std::vector<std::uint32_t> stack;
+    std::uint32_t cells = 0;
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        if (cell[r] != kAbsent) continue;
+        cell[r] = cells;
+        stack.push_back(static_cast<std::uint32_t>(r));
+        while (!stack.empty()) {
+            const std::uint32_t w = stack.back();
+            stack.pop_back();
+            for (std::size_t k : positions) {
+                const std::uint32_t n = rows.neighbourRow(w, k);
+                if (n != kNoLink && cell[n] == kAbsent) {
+                    cell[n] = cells;
+                    stack.push_back(n);
+                }
+            }
+        }
+        ++cells;
+    }
+    return cell;
 }
 
-// The mean position over the orbit `dims` of darts of the G-map. Each cell is summed once, its
-// darts in ascending id order from 0.0, then divided by its size; its darts remember the cell.
-// An empty `dims` is the dart's own position.
+// The mean position over the orbit `dims` of darts. Each cell is summed once, its darts in
+// ascending id order from 0.0, then divided by its size; its darts remember the cell. An empty
+// `dims` is the dart's own position.
 class OrbitMeans {
   public:
     OrbitMeans(GMap& gmap, std::vector<int> dims)
-        : gmap_(gmap), dims_(std::move(dims)), cellOf_(gmap.size()) {}
+        : gmap_(gmap), dims_(std::move(dims)), positions_(gmap), cellOf_(gmap.size()) {}
 
     bool single() const { return dims_.empty(); }
-    std::size_t cellCount() const { return means_.size(); }
+    const std::vector<int>& dims() const { return dims_; }
+    PositionReader& positions() { return positions_; }
 
     // The cell of slot x, summed on first use (not for an empty orbit).
     std::uint32_t cell(DartID x) {
-        std::uint32_t c = cellOf_.get(x);
+        const std::uint32_t c = cellOf_.get(x);
         if (c != kAbsent) return c;
-        c = static_cast<std::uint32_t>(means_.size());
         const std::vector<DartID> members = orbitDarts(gmap_, dims_, x);
-        Point sum{0.0, 0.0, 0.0};
-        for (DartID d : members) {
-            const Point p = pointOf(gmap_, d);
-            for (int axis = 0; axis < 3; ++axis)
-                sum[axis] += p[axis];
-            cellOf_.set(d, c);
-        }
-        for (double& axis : sum)
-            axis /= static_cast<double>(members.size());
-        means_.push_back(sum);
-        return c;
+        for (DartID d : members)
+            cellOf_.set(d, static_cast<std::uint32_t>(means_.size()));
+        return addCell(members);
     }
 
-    Point mean(DartID x) { return single() ? pointOf(gmap_, x) : means_[cell(x)]; }
+    // A cell of these darts, known to be one (in ascending order); its number.
+    std::uint32_t addCell(const std::vector<DartID>& ascending) {
+        Point sum{0.0, 0.0, 0.0};
+        for (DartID d : ascending) {
+            const Point p = positions_.point(d);
+            for (int axis = 0; axis < 3; ++axis)
+                sum[axis] += p[axis];
+        }
+        for (double& axis : sum)
+            axis /= static_cast<double>(ascending.size());
+        means_.push_back(sum);
+        return static_cast<std::uint32_t>(means_.size() - 1);
+    }
+
+    const Point& meanOfCell(std::uint32_t c) const { return means_[c]; }
+    Point mean(DartID x) { return single() ? positions_.point(x) : means_[cell(x)]; }
 
   private:
     GMap& gmap_;
     std::vector<int> dims_;
+    PositionReader positions_;
     DartMap cellOf_;
     std::vector<Point> means_;
+};
+
+// OrbitMeans of the darts of a left node, by row. Cells that the rows themselves tell (rowCells)
+// are summed up front, without walking the G-map.
+class RowMeans {
+  public:
+    RowMeans(GMap& gmap, const MatchedRows& matched, std::uint32_t node, std::vector<int> dims)
+        : rows_(matched.rows), node_(node), means_(gmap, std::move(dims)) {
+        if (!means_.single() && node == 0) rowCell_ = rowCells(matched, means_.dims());
+        if (!rowCell_.empty()) sumRowCells();
+    }
+
+    bool single() const { return means_.single(); }
+    PositionReader& positions() { return means_.positions(); }
+    DartID dart(std::size_t r) const { return rows_.leftDart(r, node_); }
+
+    // The cell of row r's dart (not for an empty orbit).
+    std::uint32_t cell(std::size_t r) {
+        return rowCell_.empty() ? means_.cell(dart(r)) : rowCell_[r];
+    }
+    Point mean(std::size_t r) { return single() ? means_.mean(dart(r)) : means_.meanOfCell(cell(r)); }
+
+  private:
+    // Sums every row cell, numbered as rowCells numbers them, over its darts in ascending order.
+    void sumRowCells() {
+        const std::uint32_t cells = *std::max_element(rowCell_.begin(), rowCell_.end()) + 1;
+        std::vector<std::size_t> start(cells + 1, 0);
+        for (std::uint32_t c : rowCell_)
+            ++start[c + 1];
+        for (std::uint32_t c = 0; c < cells; ++c)
+            start[c + 1] += start[c];
+        std::vector<DartID> darts(rows_.count);
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (std::size_t r = 0; r < rows_.count; ++r)
+            darts[next[rowCell_[r]]++] = dart(r);
+        std::vector<DartID> members;
+        for (std::uint32_t c = 0; c < cells; ++c) {
+            members.assign(darts.begin() + static_cast<std::ptrdiff_t>(start[c]),
+                           darts.begin() + static_cast<std::ptrdiff_t>(start[c + 1]));
+            std::sort(members.begin(), members.end());
+            means_.addCell(members);
+        }
+    }
+
+    const RowTable& rows_;
+    std::uint32_t node_;
+    OrbitMeans means_;
+    std::vector<std::uint32_t> rowCell_;
 };
 
 // A built-in position computation, read from an expression's `batch_program`:
@@ -181,14 +317,15 @@ Program programOf(const py::object& form, std::size_t leftSize) {
 
 // The values of an affine program for every row. Rows of one cell (a single term over an orbit),
 // or of darts deferred to one position pattern (a single term without orbit), share one tuple.
-Column affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
-    std::vector<OrbitMeans> means;
+Column affineValues(GMap& gmap, const Program& program, const MatchedRows& matched) {
+    const RowTable& rows = matched.rows;
+    std::vector<RowMeans> means;
     for (const auto& term : program.terms)
-        means.emplace_back(gmap, term.orbit);
+        means.emplace_back(gmap, matched, term.node, term.orbit);
     const auto valueAt = [&](std::size_t r) {
         Point sum{};
         for (std::size_t i = 0; i < means.size(); ++i) {
-            const Point m = means[i].mean(rows.leftDart(r, program.terms[i].node));
+            const Point m = means[i].mean(r);
             for (int axis = 0; axis < 3; ++axis) {
                 const double term = program.terms[i].weight * m[axis];
                 sum[axis] = i == 0 ? term : sum[axis] + term;
@@ -207,11 +344,10 @@ Column affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
             out.of[r] = out.add(valueAt(r));
         return out;
     }
-    const std::uint32_t node = program.terms[0].node;
-    SharedBy shared(means[0].single() ? gmap.embeddings().patternCount() : rows.count);
+    RowMeans& only = means[0];
+    SharedBy shared(only.single() ? gmap.embeddings().patternCount() : rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
-        const DartID x = rows.leftDart(r, node);
-        const std::size_t key = means[0].single() ? positionPattern(gmap, x) : means[0].cell(x);
+        const std::size_t key = only.single() ? only.positions().pattern(only.dart(r)) : only.cell(r);
         out.of[r] = shared(out, key, [&] { return valueAt(r); });
     }
     return out;
@@ -221,19 +357,19 @@ Column affineValues(GMap& gmap, const Program& program, const RowTable& rows) {
 Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows) {
     Column out;
     out.of.resize(rows.count);
+    PositionReader positions(gmap);
     SharedBy shared(gmap.embeddings().patternCount());
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, node);
-        out.of[r] = shared(out, positionPattern(gmap, x),
-                           [&] { return untrackedIfFloats(storedPosition(gmap, x)); });
+        out.of[r] = shared(out, positions.pattern(x), [&] { return positions.object(x); });
     }
     return out;
 }
 
-Column programValues(GMap& gmap, const Program& program, const RowTable& rows) {
-    if (program.kind == "affine") return affineValues(gmap, program, rows);
-    if (program.kind == "copy") return copiedValues(gmap, program.node, rows);
-    return Column{{program.constant}, std::vector<std::uint32_t>(rows.count, 0)};
+Column programValues(GMap& gmap, const Program& program, const MatchedRows& matched) {
+    if (program.kind == "affine") return affineValues(gmap, program, matched);
+    if (program.kind == "copy") return copiedValues(gmap, program.node, matched.rows);
+    return Column{{program.constant}, std::vector<std::uint32_t>(matched.rows.count, 0)};
 }
 
 // What a `batch` method returned, one value per row: a 2-d array gives a tuple of floats per row,
@@ -413,7 +549,8 @@ class Evaluation {
             const py::object form = expr.fct.attr("batch_program");
             auto [known, added] = programs_.try_emplace(py::repr(form).cast<std::string>());
             if (added)
-                known->second = programValues(*gmap_, programOf(form, table.leftSize), table);
+                known->second =
+                    programValues(*gmap_, programOf(form, table.leftSize), rows.matched);
             return known->second;
         }
         own_.push_back(py::hasattr(expr.fct, "batch") ? rows.batch(expr.fct.attr("batch"), expr.name)
