@@ -44,24 +44,70 @@ py::object untrackedIfFloats(py::object value) {
     return value;
 }
 
-// The values of one expression for every row: row r has distinct[of[r]].
+// One distinct value of a column: the object `item`, or row `index` of the point block `item`.
+// `pattern` names the table pattern it was read from (kAbsent: none), which darts deferred to the
+// same value may share.
+struct Item {
+    py::object item;
+    std::uint32_t index = 0;
+    bool blockRow = false;
+    std::uint32_t pattern = kAbsent;
+
+    py::object value() const {
+        if (!blockRow) return item;
+        const auto block = py::reinterpret_borrow<py::array>(item);
+        return tupleOf(static_cast<const double*>(block.data()) + 3 * std::size_t{index}, 3);
+    }
+
+    Pattern patternFor(const py::str& key, unsigned slot) const {
+        return blockRow ? pointRowPattern(key, item, index, slot) : oneEntryPattern(key, item, slot);
+    }
+
+    // Whether pattern p of the table is still this value under key in slot.
+    bool isPattern(const GMap::Embeddings& table, const py::str& key, unsigned slot) const {
+        if (pattern == kAbsent || pattern >= table.patternCount()) return false;
+        const Pattern& known = table.pattern(pattern);
+        return known.make == (blockRow ? &pointRowDict : &oneEntryDict) && known.item.is(item) &&
+               known.index == index && known.key.is(key) && known.slot == slot;
+    }
+};
+
+// The values of one expression for every row: row r has distinct[of[r]]. Points computed here
+// are rows of one block, made when the column is complete (finish).
 struct Column {
-    std::vector<py::object> distinct;
+    std::vector<Item> distinct;
     std::vector<std::uint32_t> of;
 
-    const py::object& at(std::size_t r) const { return distinct[of[r]]; }
-    std::uint32_t add(py::object value) {
-        distinct.push_back(std::move(value));
+    py::object at(std::size_t r) const { return distinct[of[r]].value(); }
+    std::uint32_t add(Item item) {
+        distinct.push_back(std::move(item));
         return static_cast<std::uint32_t>(distinct.size() - 1);
     }
+    std::uint32_t add(py::object value) { return add(Item{std::move(value)}); }
+    std::uint32_t add(const Point& point) {
+        const auto row = static_cast<std::uint32_t>(points_.size() / 3);
+        points_.insert(points_.end(), point.begin(), point.end());
+        return add(Item{py::object(), row, true});
+    }
+    Column&& finish() && {
+        if (!points_.empty()) {
+            const py::object block = asArray(std::move(points_), 3);
+            for (Item& item : distinct)
+                if (item.blockRow && !item.item) item.item = block;
+        }
+        return std::move(*this);
+    }
+
+  private:
+    std::vector<double> points_;
 };
 
 // A column whose rows have their own values.
 Column ownValues(std::vector<py::object> values) {
-    const std::size_t count = values.size();
-    Column column{std::move(values), std::vector<std::uint32_t>(count)};
-    for (std::uint32_t r = 0; r < column.of.size(); ++r)
-        column.of[r] = r;
+    Column column;
+    column.of.resize(values.size());
+    for (std::size_t r = 0; r < values.size(); ++r)
+        column.of[r] = column.add(std::move(values[r]));
     return column;
 }
 
@@ -82,28 +128,25 @@ class SharedBy {
 };
 
 // Positions of darts as one program reads them. A dart deferred to a position pattern reads the
-// pattern's item, looked at once per pattern; the others read their stored value.
+// pattern, looked at once per pattern; the others read their stored value.
 class PositionReader {
   public:
     explicit PositionReader(GMap& gmap)
         : gmap_(gmap), patterns_(gmap.embeddings().patternCount()) {}
 
-    // The pattern whose item is the dart's position, or kAbsent.
+    // The pattern that gives the dart's position, or kAbsent.
     std::uint32_t pattern(DartID x) {
         const std::uint32_t p = gmap_.embeddings().deferred(x, kVertexSlot);
         if (p >= patterns_.size()) return kAbsent; // none, or added since
         Known& known = patterns_[p];
-        if (known.state == State::unread) {
-            auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
-            known.state = deferred && deferred->item ? State::item : State::none;
-            if (deferred) known.object = untrackedIfFloats(std::move(deferred->item));
-        }
+        if (known.state == State::unread) learn(p, x, known);
         return known.state == State::item ? p : kAbsent;
     }
 
-    py::object object(DartID x) {
+    // The dart's position as a column value.
+    Item item(DartID x) {
         const std::uint32_t p = pattern(x);
-        return p == kAbsent ? untrackedIfFloats(storedPosition(gmap_, x)) : patterns_[p].object;
+        return p == kAbsent ? Item{untrackedIfFloats(storedPosition(gmap_, x))} : patterns_[p].item;
     }
 
     Point point(DartID x) {
@@ -115,7 +158,10 @@ class PositionReader {
         }
         Known& known = patterns_[p];
         if (!known.pointRead) {
-            readPoint(known.object, x, known.point.data());
+            if (known.item.blockRow)
+                std::copy_n(pointOfPattern(gmap_.embeddings().pattern(p)), 3, known.point.begin());
+            else
+                readPoint(known.item.item, x, known.point.data());
             known.pointRead = true;
         }
         return known.point;
@@ -126,9 +172,26 @@ class PositionReader {
     struct Known {
         State state = State::unread;
         bool pointRead = false;
-        py::object object;
+        Item item;
         Point point{};
     };
+
+    void learn(std::uint32_t p, DartID x, Known& known) {
+        const Pattern& pattern = gmap_.embeddings().pattern(p);
+        known.state = State::none;
+        if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
+            if (!sameKey(pattern.key, positionKey())) return;
+            known.item = Item{pattern.make == &oneEntryDict ? untrackedIfFloats(pattern.item)
+                                                            : pattern.item,
+                              pattern.index, pattern.make == &pointRowDict, p};
+            known.state = State::item;
+        } else if (auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
+                   deferred && deferred->item) {
+            known.item = Item{untrackedIfFloats(std::move(deferred->item))};
+            known.state = State::item;
+        }
+    }
+
     GMap& gmap_;
     std::vector<Known> patterns_;
 };
@@ -315,14 +378,14 @@ Program programOf(const py::object& form, std::size_t leftSize) {
     return program;
 }
 
-// The values of an affine program for every row. Rows of one cell (a single term over an orbit),
-// or of darts deferred to one position pattern (a single term without orbit), share one tuple.
+// The values of an affine program for every row, as points. Rows of one cell (a single term over
+// an orbit), or of darts deferred to one position pattern (a single term without orbit), share one.
 Column affineValues(GMap& gmap, const Program& program, const MatchedRows& matched) {
     const RowTable& rows = matched.rows;
     std::vector<RowMeans> means;
     for (const auto& term : program.terms)
         means.emplace_back(gmap, matched, term.node, term.orbit);
-    const auto valueAt = [&](std::size_t r) {
+    const auto pointAt = [&](std::size_t r) {
         Point sum{};
         for (std::size_t i = 0; i < means.size(); ++i) {
             const Point m = means[i].mean(r);
@@ -335,25 +398,25 @@ Column affineValues(GMap& gmap, const Program& program, const MatchedRows& match
             for (int axis = 0; axis < 3; ++axis)
                 sum[axis] =
                     means.empty() ? (*program.offset)[axis] : sum[axis] + (*program.offset)[axis];
-        return tupleOf(sum.data(), 3);
+        return sum;
     };
     Column out;
     out.of.resize(rows.count);
     if (means.size() != 1) {
         for (std::size_t r = 0; r < rows.count; ++r)
-            out.of[r] = out.add(valueAt(r));
-        return out;
+            out.of[r] = out.add(pointAt(r));
+        return std::move(out).finish();
     }
     RowMeans& only = means[0];
     SharedBy shared(only.single() ? gmap.embeddings().patternCount() : rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const std::size_t key = only.single() ? only.positions().pattern(only.dart(r)) : only.cell(r);
-        out.of[r] = shared(out, key, [&] { return valueAt(r); });
+        out.of[r] = shared(out, key, [&] { return pointAt(r); });
     }
-    return out;
+    return std::move(out).finish();
 }
 
-// The position objects of the node's darts; darts deferred to one pattern share its object.
+// The positions of the node's darts; darts deferred to one pattern share it.
 Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows) {
     Column out;
     out.of.resize(rows.count);
@@ -361,7 +424,7 @@ Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows) {
     SharedBy shared(gmap.embeddings().patternCount());
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, node);
-        out.of[r] = shared(out, positions.pattern(x), [&] { return positions.object(x); });
+        out.of[r] = shared(out, positions.pattern(x), [&] { return positions.item(x); });
     }
     return out;
 }
@@ -369,7 +432,9 @@ Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows) {
 Column programValues(GMap& gmap, const Program& program, const MatchedRows& matched) {
     if (program.kind == "affine") return affineValues(gmap, program, matched);
     if (program.kind == "copy") return copiedValues(gmap, program.node, matched.rows);
-    return Column{{program.constant}, std::vector<std::uint32_t>(matched.rows.count, 0)};
+    Column out;
+    out.of.assign(matched.rows.count, out.add(program.constant));
+    return out;
 }
 
 // What a `batch` method returned, one value per row: a 2-d array gives a tuple of floats per row,
@@ -437,8 +502,9 @@ struct RowsOf {
 };
 
 // The computed values of an application: dicts made now for nodes and slots with several
-// expressions, and for the others one pattern per distinct value, which their darts are deferred
-// to when the values are stored.
+// expressions, and for a created node's darts one pattern per distinct value, which they are
+// deferred to when the values are stored: a table pattern the value was read from when it still
+// is that value, else a new one.
 class BatchValues {
   public:
     explicit BatchValues(const RightDarts* right = nullptr) : right_(right) {}
@@ -450,47 +516,53 @@ class BatchValues {
             dicts_.values.push_back(std::move(computed));
     }
 
-    // Patterns (key, value, slot) for the distinct values of a column, added once per column,
-    // key and slot; returns the number of the first.
-    std::uint32_t patternsOf(const Column& column, const py::str& key, unsigned slot) {
-        auto [known, added] = firstPattern_.try_emplace({&column, key.ptr(), slot},
-                                                        static_cast<std::uint32_t>(patterns_.size()));
+    // Row r's dart of right node `node` gets distinct value column.of[r] under key in slot. Nodes
+    // deferred to the same column, key and slot share its patterns.
+    void defer(std::uint32_t node, const Column& column, const py::str& key, unsigned slot) {
+        auto [known, added] = firstSource_.try_emplace({&column, key.ptr(), slot},
+                                                       static_cast<std::uint32_t>(sources_.size()));
         if (added)
-            for (const py::object& value : column.distinct)
-                patterns_.push_back(oneEntryPattern(key, value, slot));
-        return known->second;
-    }
-
-    // Row r's dart of right node `node` is deferred to pattern first + column.of[r].
-    void defer(std::uint32_t node, const Column& column, std::uint32_t first) {
-        deferred_.push_back({node, &column, first});
+            for (const Item& item : column.distinct)
+                sources_.push_back({&item, key, slot});
+        deferred_.push_back({node, &column, known->second});
     }
 
     std::vector<py::object> store(GMap& gmap) {
         std::vector<py::object> replaced = dicts_.store(gmap);
         auto& table = gmap.embeddings();
-        std::vector<std::uint32_t> number(patterns_.size());
-        for (std::size_t p = 0; p < patterns_.size(); ++p)
-            number[p] = table.addPattern(std::move(patterns_[p]));
+        table.reservePatterns(sources_.size());
+        std::vector<std::uint32_t> number(sources_.size());
+        for (std::size_t i = 0; i < sources_.size(); ++i) {
+            const Source& source = sources_[i];
+            number[i] = source.item->isPattern(table, source.key, source.slot)
+                            ? source.item->pattern
+                            : table.addPattern(source.item->patternFor(source.key, source.slot));
+        }
         for (const Deferred& group : deferred_) {
             const std::vector<std::uint32_t>& of = group.column->of;
             for (std::size_t r = 0; r < of.size(); ++r)
-                if (py::object old = table.defer((*right_)(r, group.node), number[group.first + of[r]]))
+                if (py::object old =
+                        table.defer((*right_)(r, group.node), number[group.first + of[r]]))
                     replaced.push_back(std::move(old));
         }
         return replaced;
     }
 
   private:
+    struct Source {
+        const Item* item;
+        py::str key;
+        unsigned slot;
+    };
     struct Deferred {
         std::uint32_t node;
         const Column* column;
-        std::uint32_t first;
+        std::uint32_t first; // its first source
     };
     const RightDarts* right_;
     ComputedValues<py::object> dicts_;
-    std::vector<Pattern> patterns_;
-    std::map<std::tuple<const Column*, PyObject*, unsigned>, std::uint32_t> firstPattern_;
+    std::vector<Source> sources_;
+    std::map<std::tuple<const Column*, PyObject*, unsigned>, std::uint32_t> firstSource_;
     std::vector<Deferred> deferred_;
 };
 
@@ -532,8 +604,7 @@ class Evaluation {
                 keys.push_back(internedKey(expr.name));
             }
             if (deferredGroup[group.node] == &group)
-                values.defer(group.node, *columns[0],
-                             values.patternsOf(*columns[0], keys[0], group.slot));
+                values.defer(group.node, *columns[0], keys[0], group.slot);
             else
                 values.addDicts(dictsOf(rows, group.slot, columns, keys));
         }

@@ -91,14 +91,20 @@ py::object tupleOf(const double* values, std::size_t size);
 // not three numbers.
 void readPoint(const py::handle& value, DartID dart, double* out);
 
-// Deferred slot values (see slot_patterns.cpp).
+// Deferred slot values (see slot_patterns.cpp): the makers of the companion's patterns.
 using Pattern = GMap::Embeddings::Pattern;
-py::object oneEntryDict(const py::object& key, const py::object& item);
-py::object dictCopy(const py::object& key, const py::object& item);
+py::object oneEntryDict(const Pattern& pattern);  // {key: item}
+py::object pointRowDict(const Pattern& pattern);  // {key: row `index` of the (n, 3) block item}
+py::object dictCopy(const Pattern& pattern);      // a copy of the dict item
 // The str `name`, interned: patterns made with it compare by identity.
 py::str internedKey(const std::string& name);
-// A slot value made as a dict holding item under key.
 Pattern oneEntryPattern(py::object key, py::object item, unsigned slot);
+// block: a C-ordered (n, 3) float64 array that nothing changes; row < n.
+Pattern pointRowPattern(py::object key, py::object block, std::uint32_t row, unsigned slot);
+// Whether a pattern's key is the str `wanted`.
+bool sameKey(const py::object& key, const py::str& wanted);
+// The three coordinates of a pointRowDict pattern's row, else nullptr.
+const double* pointOfPattern(const Pattern& pattern);
 // What a deferred slot of a dart holds under key, read from its pattern: the pattern's number and
 // the item (null when there is none under key). Nothing when the slot is not deferred, or to a
 // pattern of another maker (its value must be made to be read).

@@ -1,18 +1,39 @@
 // Deferred slot values (patterns of the embedding table) as the companion makes them: a slot reads
-// as a new dict, made on first read, holding one item under one key, or copying a dict. Readers
-// that only look inside the value read the pattern instead and make nothing.
+// as a new dict, made on first read, holding one item under one key, or a row of a point block as a
+// tuple of floats under one key, or copying a dict. Readers that only look inside the value read
+// the pattern instead and make nothing.
 #include "native.h"
+
+#include <string>
+#include <utility>
 
 namespace gorvin::native {
 
-py::object oneEntryDict(const py::object& key, const py::object& item) {
+namespace {
+
+py::object dictOf(const py::object& key, const py::object& item) {
     py::dict dict;
     if (PyDict_SetItem(dict.ptr(), key.ptr(), item.ptr()) != 0) throw py::error_already_set();
     return std::move(dict);
 }
 
-py::object dictCopy(const py::object& /*key*/, const py::object& item) {
-    PyObject* copy = PyDict_Copy(item.ptr());
+const double* blockRow(const Pattern& pattern) {
+    const auto block = py::reinterpret_borrow<py::array>(pattern.item);
+    return static_cast<const double*>(block.data()) + 3 * std::size_t{pattern.index};
+}
+
+} // namespace
+
+py::object oneEntryDict(const Pattern& pattern) {
+    return dictOf(pattern.key, pattern.item);
+}
+
+py::object pointRowDict(const Pattern& pattern) {
+    return dictOf(pattern.key, tupleOf(blockRow(pattern), 3));
+}
+
+py::object dictCopy(const Pattern& pattern) {
+    PyObject* copy = PyDict_Copy(pattern.item.ptr());
     if (!copy) throw py::error_already_set();
     return py::reinterpret_steal<py::object>(copy);
 }
@@ -25,7 +46,20 @@ py::str internedKey(const std::string& name) {
 }
 
 Pattern oneEntryPattern(py::object key, py::object item, unsigned slot) {
-    return Pattern{std::move(key), std::move(item), &oneEntryDict, slot, 0};
+    return Pattern{std::move(key), std::move(item), 0, &oneEntryDict, slot, 0};
+}
+
+Pattern pointRowPattern(py::object key, py::object block, std::uint32_t row, unsigned slot) {
+    return Pattern{std::move(key), std::move(block), row, &pointRowDict, slot, 0};
+}
+
+const double* pointOfPattern(const Pattern& pattern) {
+    return pattern.make == &pointRowDict ? blockRow(pattern) : nullptr;
+}
+
+bool sameKey(const py::object& key, const py::str& wanted) {
+    return key.ptr() == wanted.ptr() ||
+           (PyUnicode_CheckExact(key.ptr()) && PyUnicode_Compare(key.ptr(), wanted.ptr()) == 0);
 }
 
 std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot,
@@ -34,11 +68,10 @@ std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot,
     const std::uint32_t p = table.deferred(dart, slot);
     if (p == kAbsent) return std::nullopt;
     const Pattern& pattern = table.pattern(p);
-    if (pattern.make == &oneEntryDict) {
-        const bool same = pattern.key.ptr() == key.ptr() ||
-                          (PyUnicode_CheckExact(pattern.key.ptr()) &&
-                           PyUnicode_Compare(pattern.key.ptr(), key.ptr()) == 0);
-        return PatternItem{p, same ? pattern.item : py::object()};
+    if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
+        if (!sameKey(pattern.key, key)) return PatternItem{p, py::object()};
+        return PatternItem{p, pattern.make == &oneEntryDict ? pattern.item
+                                                            : tupleOf(blockRow(pattern), 3)};
     }
     if (pattern.make == &dictCopy && PyDict_CheckExact(pattern.item.ptr())) {
         PyObject* item = PyDict_GetItemWithError(pattern.item.ptr(), key.ptr());

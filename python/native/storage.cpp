@@ -29,8 +29,8 @@ py::tuple embeddingRecords(GMap& gmap) {
     auto& table = gmap.embeddings();
     std::vector<py::object> made(table.patternCount()); // may run code: before the records are read
     for (std::uint32_t p = 0; p < made.size(); ++p)
-        if (const Pattern& pattern = table.pattern(p); pattern.make && pattern.uses > 0)
-            made[p] = pattern.make(py::object(pattern.key), py::object(pattern.item));
+        if (const Pattern pattern = table.pattern(p); pattern.make && pattern.uses > 0)
+            made[p] = pattern.make(pattern);
     const std::size_t n = gmap.size();
     std::vector<py::object> values;
     std::unordered_map<PyObject*, std::int64_t> index;
@@ -130,11 +130,11 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
             }
             const py::object value = values[static_cast<std::size_t>(ownCopyOf(j))];
             if (deferred[i] || !PyDict_CheckExact(value.ptr())) { // one deferred slot per dart
-                const py::object old = table.set(i, k, dictCopy(py::none(), value));
+                const py::object old = table.set(i, k, dictCopy(Pattern{py::none(), value}));
                 continue;
             }
             auto [known, added] = patterns.try_emplace({ownCopyOf(j), k}, 0);
-            if (added) known->second = table.addPattern(Pattern{py::none(), value, &dictCopy, k, 0});
+            if (added) known->second = table.addPattern(Pattern{py::none(), value, 0, &dictCopy, k, 0});
             const py::object old = table.defer(i, known->second);
             deferred[i] = true;
         }

@@ -12,13 +12,13 @@ namespace {
 using Value = std::shared_ptr<int>;
 using Pattern = GMap::Embeddings::Pattern;
 
-// A new int holding key + item.
-Value sum(const Value& key, const Value& item) {
-    return std::make_shared<int>(*key + *item);
+// A new int holding key + item + index.
+Value sum(const Pattern& pattern) {
+    return std::make_shared<int>(*pattern.key + *pattern.item + static_cast<int>(pattern.index));
 }
 
 Pattern pattern(int key, int item, unsigned slot) {
-    return Pattern{std::make_shared<int>(key), std::make_shared<int>(item), &sum, slot, 0};
+    return Pattern{std::make_shared<int>(key), std::make_shared<int>(item), 0, &sum, slot, 0};
 }
 
 // Three darts added together (one shared record), all deferred to one pattern in slot 14.

@@ -14,6 +14,7 @@
 #include "gorvin/core/pod_vector.h"
 #include "gorvin/core/types.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstddef>
@@ -33,12 +34,14 @@ template <class Value> class EmbeddingTable {
     };
     using RecordPtr = std::unique_ptr<Record>;
 
-    // What a deferred slot is made from: make(key, item), a new value on every call (for dict
-    // values, for example, a dict holding item under key, or a copy of item).
+    // What a deferred slot is made from: make(pattern), a new value on every call (for dict
+    // values, for example, a dict holding item under key, or holding entry `index` of item under
+    // key, or a copy of item).
     struct Pattern {
         Value key;
         Value item;
-        Value (*make)(const Value& key, const Value& item) = nullptr;
+        std::uint32_t index = 0;
+        Value (*make)(const Pattern& pattern) = nullptr;
         unsigned slot = 0;
         std::size_t uses = 0; // deferred slots made from it
     };
@@ -144,6 +147,15 @@ template <class Value> class EmbeddingTable {
         return p;
     }
 
+    // Room for `more` patterns beyond those there are, so that adding them moves none.
+    void reservePatterns(std::size_t more) {
+        const auto grown = [](auto& vector, std::size_t n) {
+            if (n > vector.capacity()) vector.reserve(std::max(n, 2 * vector.capacity()));
+        };
+        grown(patterns_, patterns_.size() + more);
+        grown(unusedPatterns_, unusedPatterns_.size() + more);
+    }
+
     // Defers slot patterns[p].slot of record i (i < size()) to pattern p: it reads as its own value
     // made from the pattern on first read. A deferred slot of record i is no longer deferred, and
     // the value slot k held in an unshared record is handed back for the caller to release once it
@@ -198,7 +210,7 @@ template <class Value> class EmbeddingTable {
     // Makes the deferred slot k of record i (tagged `tag`) and stores it there.
     Value makeDeferred(std::size_t i, unsigned k, std::uint32_t tag) {
         const Pattern pattern = patterns_[tag - 1];
-        Value made = pattern.make(pattern.key, pattern.item); // may run code changing the table
+        Value made = pattern.make(pattern); // may run code changing the table
         if (i >= records_.size()) throw GorvinUnexistentDartException{};
         if (deferredTag(i, k) != tag) return get(i, k);
         const Value old = set(i, k, made);
