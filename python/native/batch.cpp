@@ -111,20 +111,24 @@ Column ownValues(std::vector<py::object> values) {
     return column;
 }
 
-// Distinct values of a column by a key below a bound: rows with the same key share one value.
+// Distinct values of a column by a key below a bound: rows with the same key share one value. Its
+// cost follows the keys used, not the bound.
 class SharedBy {
   public:
-    explicit SharedBy(std::size_t keys) : local_(keys, kAbsent) {}
+    explicit SharedBy(std::size_t keys) : local_(keys) {}
 
     template <class Make> std::uint32_t operator()(Column& column, std::size_t key, Make&& make) {
-        if (key >= local_.size()) return column.add(make());
-        std::uint32_t& local = local_[key];
-        if (local == kAbsent) local = column.add(make());
+        if (key >= kAbsent) return column.add(make());
+        std::uint32_t local = local_.get(static_cast<DartID>(key));
+        if (local == kAbsent) {
+            local = column.add(make());
+            local_.set(static_cast<DartID>(key), local);
+        }
         return local;
     }
 
   private:
-    std::vector<std::uint32_t> local_;
+    DartMap local_;
 };
 
 // Positions of darts as one program reads them. A dart deferred to a position pattern reads the
@@ -132,21 +136,19 @@ class SharedBy {
 class PositionReader {
   public:
     explicit PositionReader(GMap& gmap)
-        : gmap_(gmap), patterns_(gmap.embeddings().patternCount()) {}
+        : gmap_(gmap), patternCount_(gmap.embeddings().patternCount()), knownOf_(patternCount_) {}
 
     // The pattern that gives the dart's position, or kAbsent.
     std::uint32_t pattern(DartID x) {
         const std::uint32_t p = gmap_.embeddings().deferred(x, kVertexSlot);
-        if (p >= patterns_.size()) return kAbsent; // none, or added since
-        Known& known = patterns_[p];
-        if (known.state == State::unread) learn(p, x, known);
-        return known.state == State::item ? p : kAbsent;
+        if (p >= patternCount_) return kAbsent; // none, or added since
+        return known(p, x).state == State::item ? p : kAbsent;
     }
 
     // The dart's position as a column value.
     Item item(DartID x) {
         const std::uint32_t p = pattern(x);
-        return p == kAbsent ? Item{untrackedIfFloats(storedPosition(gmap_, x))} : patterns_[p].item;
+        return p == kAbsent ? Item{untrackedIfFloats(storedPosition(gmap_, x))} : known(p, x).item;
     }
 
     Point point(DartID x) {
@@ -156,7 +158,7 @@ class PositionReader {
             readPoint(storedPosition(gmap_, x), x, out.data());
             return out;
         }
-        Known& known = patterns_[p];
+        Known& known = this->known(p, x);
         if (!known.pointRead) {
             if (known.item.blockRow)
                 std::copy_n(pointOfPattern(gmap_.embeddings().pattern(p)), 3, known.point.begin());
@@ -168,17 +170,28 @@ class PositionReader {
     }
 
   private:
-    enum class State : unsigned char { unread, item, none };
+    enum class State : unsigned char { item, none };
     struct Known {
-        State state = State::unread;
+        State state = State::none;
         bool pointRead = false;
         Item item;
         Point point{};
     };
 
+    // What pattern p (p < patternCount_) gives, learnt from it once through dart x.
+    Known& known(std::uint32_t p, DartID x) {
+        std::uint32_t k = knownOf_.get(p);
+        if (k == kAbsent) {
+            k = static_cast<std::uint32_t>(known_.size());
+            known_.emplace_back();
+            learn(p, x, known_.back());
+            knownOf_.set(p, k);
+        }
+        return known_[k];
+    }
+
     void learn(std::uint32_t p, DartID x, Known& known) {
         const Pattern& pattern = gmap_.embeddings().pattern(p);
-        known.state = State::none;
         if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
             if (!sameKey(pattern.key, positionKey())) return;
             known.item = Item{pattern.make == &oneEntryDict ? untrackedIfFloats(pattern.item)
@@ -193,7 +206,9 @@ class PositionReader {
     }
 
     GMap& gmap_;
-    std::vector<Known> patterns_;
+    std::size_t patternCount_;
+    DartMap knownOf_; // pattern -> its place in known_
+    std::vector<Known> known_;
 };
 
 // The cell of each row in the orbit `dims` of its dart of left node 0, numbered from 0 in order of
