@@ -44,7 +44,8 @@ py::object untrackedIfFloats(py::object value) {
     return value;
 }
 
-// One distinct value of a column: the object `item`, or row `index` of the point block `item`.
+// One distinct value of a column: the object `item`, or row `index` of the point block `item`
+// (slot_patterns.cpp).
 // `pattern` names the table pattern it was read from (kAbsent: none), which darts deferred to the
 // same value may share.
 struct Item {
@@ -53,11 +54,7 @@ struct Item {
     bool blockRow = false;
     std::uint32_t pattern = kAbsent;
 
-    py::object value() const {
-        if (!blockRow) return item;
-        const auto block = py::reinterpret_borrow<py::array>(item);
-        return tupleOf(static_cast<const double*>(block.data()) + 3 * std::size_t{index}, 3);
-    }
+    py::object value() const { return blockRow ? blockTuple(item, index) : item; }
 
     Pattern patternFor(const py::str& key, unsigned slot) const {
         return blockRow ? pointRowPattern(key, item, index, slot) : oneEntryPattern(key, item, slot);
@@ -91,7 +88,7 @@ struct Column {
     }
     Column&& finish() && {
         if (!points_.empty()) {
-            const py::object block = asArray(std::move(points_), 3);
+            const py::object block = pointBlock(std::move(points_));
             for (Item& item : distinct)
                 if (item.blockRow && !item.item) item.item = block;
         }

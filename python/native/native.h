@@ -44,6 +44,8 @@ class PointRows {
         return static_cast<std::size_t>(rows_ ? rows_->data()[entry] : std::int64_t(entry));
     }
     const py::object& tuple(std::size_t entry);
+    // The points as a new point block (slot_patterns.cpp).
+    py::object block() const;
 
   private:
     Points points_;
@@ -94,17 +96,24 @@ void readPoint(const py::handle& value, DartID dart, double* out);
 // Deferred slot values (see slot_patterns.cpp): the makers of the companion's patterns.
 using Pattern = GMap::Embeddings::Pattern;
 py::object oneEntryDict(const Pattern& pattern);  // {key: item}
-py::object pointRowDict(const Pattern& pattern);  // {key: row `index` of the (n, 3) block item}
+py::object pointRowDict(const Pattern& pattern);  // {key: row `index` of the point block item}
 py::object dictCopy(const Pattern& pattern);      // a copy of the dict item
 // The str `name`, interned: patterns made with it compare by identity.
 py::str internedKey(const std::string& name);
 Pattern oneEntryPattern(py::object key, py::object item, unsigned slot);
-// block: a C-ordered (n, 3) float64 array that nothing changes; row < n.
+// A point block: n points (3n coordinates) that nothing changes, each read as one tuple of three
+// floats, made on first read and shared by every read after.
+py::object pointBlock(std::vector<double>&& points);
+const double* blockPoint(const py::object& block, std::uint32_t row);
+py::object blockTuple(const py::object& block, std::uint32_t row);
+// row < the block's points.
 Pattern pointRowPattern(py::object key, py::object block, std::uint32_t row, unsigned slot);
 // Whether a pattern's key is the str `wanted`.
 bool sameKey(const py::object& key, const py::str& wanted);
 // The three coordinates of a pointRowDict pattern's row, else nullptr.
 const double* pointOfPattern(const Pattern& pattern);
+// The position of a dart (a slot of gmap) deferred to a pointRowDict pattern, else nullptr.
+const double* deferredPoint(GMap& gmap, DartID dart);
 // What a deferred slot of a dart holds under key, read from its pattern: the pattern's number and
 // the item (null when there is none under key). Nothing when the slot is not deferred, or to a
 // pattern of another maker (its value must be made to be read).

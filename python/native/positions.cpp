@@ -2,6 +2,7 @@
 // of each dart, read into and written from (n, 3) float64 arrays.
 #include "native.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -63,7 +64,10 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
     py::array_t<double> out({static_cast<py::ssize_t>(darts.size()), py::ssize_t{3}});
     double* point = out.mutable_data();
     for (DartID dart : darts) {
-        readPoint(storedPosition(gmap, dart), dart, point);
+        if (const double* deferred = deferredPoint(gmap, dart))
+            std::copy_n(deferred, 3, point);
+        else
+            readPoint(storedPosition(gmap, dart), dart, point);
         point += 3;
     }
     return out;
@@ -116,6 +120,11 @@ py::object tupleOf(const double* values, std::size_t size) {
     return std::move(out);
 }
 
+py::object PointRows::block() const {
+    const double* data = points_.data();
+    return pointBlock(std::vector<double>(data, data + 3 * rowCount()));
+}
+
 const py::object& PointRows::tuple(std::size_t entry) {
     const std::size_t row = this->row(entry);
     if (!tuples_[row]) {
@@ -124,15 +133,19 @@ const py::object& PointRows::tuple(std::size_t entry) {
     return tuples_[row];
 }
 
-// Darts given the same row are deferred to one pattern: each reads as its own dict, made on first
-// read.
+// Darts given the same row are deferred to one pattern, a row of a point block copied from the
+// points: each reads as its own dict, made on first read, and the darts of a row share one tuple.
 void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
     auto& table = gmap.embeddings();
+    const py::object block = points.block();
     std::vector<std::uint32_t> patterns(points.rowCount(), kAbsent);
+    table.reservePatterns(points.rowCount());
     for (std::size_t i = 0; i < points.size(); ++i) {
-        std::uint32_t& p = patterns[points.row(i)];
+        const std::size_t row = points.row(i);
+        std::uint32_t& p = patterns[row];
         if (p == kAbsent)
-            p = table.addPattern(oneEntryPattern(positionKey(), points.tuple(i), kVertexSlot));
+            p = table.addPattern(pointRowPattern(positionKey(), block,
+                                                 static_cast<std::uint32_t>(row), kVertexSlot));
         const py::object unmade = table.defer(first + static_cast<DartID>(i), p);
     }
 }

@@ -18,8 +18,7 @@ py::object dictOf(const py::object& key, const py::object& item) {
 }
 
 const double* blockRow(const Pattern& pattern) {
-    const auto block = py::reinterpret_borrow<py::array>(pattern.item);
-    return static_cast<const double*>(block.data()) + 3 * std::size_t{pattern.index};
+    return blockPoint(pattern.item, pattern.index);
 }
 
 } // namespace
@@ -29,7 +28,30 @@ py::object oneEntryDict(const Pattern& pattern) {
 }
 
 py::object pointRowDict(const Pattern& pattern) {
-    return dictOf(pattern.key, tupleOf(blockRow(pattern), 3));
+    return dictOf(pattern.key, blockTuple(pattern.item, pattern.index));
+}
+
+py::object pointBlock(std::vector<double>&& points) {
+    const auto rows = static_cast<py::ssize_t>(points.size() / 3);
+    py::list tuples(rows);
+    for (py::ssize_t i = 0; i < rows; ++i)
+        tuples[i] = py::none();
+    return py::make_tuple(asArray(std::move(points), 3), std::move(tuples));
+}
+
+const double* blockPoint(const py::object& block, std::uint32_t row) {
+    const auto points = py::reinterpret_borrow<py::array>(PyTuple_GET_ITEM(block.ptr(), 0));
+    return static_cast<const double*>(points.data()) + 3 * std::size_t{row};
+}
+
+py::object blockTuple(const py::object& block, std::uint32_t row) {
+    PyObject* tuples = PyTuple_GET_ITEM(block.ptr(), 1);
+    PyObject* made = PyList_GET_ITEM(tuples, row);
+    if (made != Py_None) return py::reinterpret_borrow<py::object>(made);
+    py::object tuple = tupleOf(blockPoint(block, row), 3);
+    PyList_SET_ITEM(tuples, row, tuple.inc_ref().ptr());
+    Py_DECREF(made);
+    return tuple;
 }
 
 py::object dictCopy(const Pattern& pattern) {
@@ -57,6 +79,14 @@ const double* pointOfPattern(const Pattern& pattern) {
     return pattern.make == &pointRowDict ? blockRow(pattern) : nullptr;
 }
 
+const double* deferredPoint(GMap& gmap, DartID dart) {
+    const auto& table = gmap.embeddings();
+    const std::uint32_t p = table.deferred(dart, kVertexSlot);
+    if (p == kAbsent) return nullptr;
+    const Pattern& pattern = table.pattern(p);
+    return sameKey(pattern.key, positionKey()) ? pointOfPattern(pattern) : nullptr;
+}
+
 bool sameKey(const py::object& key, const py::str& wanted) {
     return key.ptr() == wanted.ptr() ||
            (PyUnicode_CheckExact(key.ptr()) && PyUnicode_Compare(key.ptr(), wanted.ptr()) == 0);
@@ -70,8 +100,9 @@ std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot,
     const Pattern& pattern = table.pattern(p);
     if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
         if (!sameKey(pattern.key, key)) return PatternItem{p, py::object()};
-        return PatternItem{p, pattern.make == &oneEntryDict ? pattern.item
-                                                            : tupleOf(blockRow(pattern), 3)};
+        return PatternItem{p, pattern.make == &oneEntryDict
+                                  ? pattern.item
+                                  : blockTuple(pattern.item, pattern.index)};
     }
     if (pattern.make == &dictCopy && PyDict_CheckExact(pattern.item.ptr())) {
         PyObject* item = PyDict_GetItemWithError(pattern.item.ptr(), key.ptr());

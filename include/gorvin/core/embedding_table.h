@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -136,6 +137,7 @@ template <class Value> class EmbeddingTable {
         pattern.uses = 0;
         std::uint32_t p;
         if (freePatterns_.empty()) {
+            if (patterns_.size() >= kMaxPatterns) throw std::length_error("too many patterns");
             p = static_cast<std::uint32_t>(patterns_.size());
             patterns_.push_back(std::move(pattern));
         } else {
@@ -166,13 +168,16 @@ template <class Value> class EmbeddingTable {
         Value old;
         if (Record* record = records_[i]; record && record->refs == 1)
             std::swap(old, record->slots[patterns_[p].slot]);
-        deferred_[i] = p + 1;
+        deferred_[i] = tagOf(p, patterns_[p].slot);
         ++patterns_[p].uses;
         return old;
     }
 
     // The pattern that slot k of record i is deferred to, or kAbsent.
-    std::uint32_t deferred(std::size_t i, unsigned k) const { return deferredTag(i, k) - 1; }
+    std::uint32_t deferred(std::size_t i, unsigned k) const {
+        const std::uint32_t tag = deferredTag(i, k);
+        return tag == 0 ? kAbsent : patternOf(tag);
+    }
     const Pattern& pattern(std::uint32_t p) const { return patterns_[p]; }
     // Pattern numbers are below this.
     std::size_t patternCount() const { return patterns_.size(); }
@@ -195,21 +200,29 @@ template <class Value> class EmbeddingTable {
     const Descriptors& descriptors() const { return *descriptors_; }
 
   private:
-    // 1 + the pattern of record i when its slot k is deferred, else 0.
+    // A deferral as deferred_ holds it: the pattern and its slot in one word, 0 for none.
+    static constexpr unsigned kSlotBits = 4;
+    static_assert(kSlots == 1u << kSlotBits);
+    static constexpr std::uint32_t kMaxPatterns = (std::uint32_t{1} << (32 - kSlotBits)) - 1;
+    static std::uint32_t tagOf(std::uint32_t p, unsigned slot) { return (p + 1) << kSlotBits | slot; }
+    static std::uint32_t patternOf(std::uint32_t tag) { return (tag >> kSlotBits) - 1; }
+
+    // The tag of record i when its slot k is deferred, else 0.
     std::uint32_t deferredTag(std::size_t i, unsigned k) const {
-        if (i >= deferred_.size() || deferred_[i] == 0) return 0;
-        return patterns_[deferred_[i] - 1].slot == k ? deferred_[i] : 0;
+        if (i >= deferred_.size()) return 0;
+        const std::uint32_t tag = deferred_[i];
+        return tag != 0 && (tag & (kSlots - 1)) == k ? tag : 0;
     }
 
     void undefer(std::size_t i) {
-        const std::uint32_t p = deferred_[i] - 1;
+        const std::uint32_t p = patternOf(deferred_[i]);
         if (--patterns_[p].uses == 0) unusedPatterns_.push_back(p);
         deferred_[i] = 0;
     }
 
     // Makes the deferred slot k of record i (tagged `tag`) and stores it there.
     Value makeDeferred(std::size_t i, unsigned k, std::uint32_t tag) {
-        const Pattern pattern = patterns_[tag - 1];
+        const Pattern pattern = patterns_[patternOf(tag)];
         Value made = pattern.make(pattern); // may run code changing the table
         if (i >= records_.size()) throw GorvinUnexistentDartException{};
         if (deferredTag(i, k) != tag) return get(i, k);
@@ -224,7 +237,7 @@ template <class Value> class EmbeddingTable {
 
     std::shared_ptr<const Descriptors> descriptors_;
     PodVector<Record*> records_;
-    PodVector<std::uint32_t> deferred_; // per record, 1 + its pattern, or 0; may be shorter
+    PodVector<std::uint32_t> deferred_; // per record, tagOf(pattern, slot) or 0; may be shorter
     std::vector<Pattern> patterns_;
     std::vector<std::uint32_t> freePatterns_;
     std::vector<std::uint32_t> unusedPatterns_; // may hold patterns used again since
