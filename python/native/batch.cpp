@@ -253,8 +253,8 @@ std::vector<std::uint32_t> rowCells(const MatchedRows& matched, const std::vecto
 // `dims` is the dart's own position.
 class OrbitMeans {
   public:
-    OrbitMeans(GMap& gmap, std::vector<int> dims)
-        : gmap_(gmap), dims_(std::move(dims)), positions_(gmap), cellOf_(gmap.size()) {}
+    OrbitMeans(GMap& gmap, std::vector<int> dims, PositionReader& positions)
+        : gmap_(gmap), dims_(std::move(dims)), positions_(positions), cellOf_(gmap.size()) {}
 
     bool single() const { return dims_.empty(); }
     const std::vector<int>& dims() const { return dims_; }
@@ -290,7 +290,7 @@ class OrbitMeans {
   private:
     GMap& gmap_;
     std::vector<int> dims_;
-    PositionReader positions_;
+    PositionReader& positions_;
     DartMap cellOf_;
     std::vector<Point> means_;
 };
@@ -299,8 +299,9 @@ class OrbitMeans {
 // are summed up front, without walking the G-map.
 class RowMeans {
   public:
-    RowMeans(GMap& gmap, const MatchedRows& matched, std::uint32_t node, std::vector<int> dims)
-        : rows_(matched.rows), node_(node), means_(gmap, std::move(dims)) {
+    RowMeans(GMap& gmap, const MatchedRows& matched, std::uint32_t node, std::vector<int> dims,
+             PositionReader& positions)
+        : rows_(matched.rows), node_(node), means_(gmap, std::move(dims), positions) {
         if (!means_.single() && node == 0) rowCell_ = rowCells(matched, means_.dims());
         if (!rowCell_.empty()) sumRowCells();
     }
@@ -392,11 +393,12 @@ Program programOf(const py::object& form, std::size_t leftSize) {
 
 // The values of an affine program for every row, as points. Rows of one cell (a single term over
 // an orbit), or of darts deferred to one position pattern (a single term without orbit), share one.
-Column affineValues(GMap& gmap, const Program& program, const MatchedRows& matched) {
+Column affineValues(GMap& gmap, const Program& program, const MatchedRows& matched,
+                    PositionReader& positions) {
     const RowTable& rows = matched.rows;
     std::vector<RowMeans> means;
     for (const auto& term : program.terms)
-        means.emplace_back(gmap, matched, term.node, term.orbit);
+        means.emplace_back(gmap, matched, term.node, term.orbit, positions);
     const auto pointAt = [&](std::size_t r) {
         Point sum{};
         for (std::size_t i = 0; i < means.size(); ++i) {
@@ -429,10 +431,10 @@ Column affineValues(GMap& gmap, const Program& program, const MatchedRows& match
 }
 
 // The positions of the node's darts; darts deferred to one pattern share it.
-Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows) {
+Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows,
+                    PositionReader& positions) {
     Column out;
     out.of.resize(rows.count);
-    PositionReader positions(gmap);
     SharedBy shared(gmap.embeddings().patternCount());
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, node);
@@ -441,9 +443,10 @@ Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows) {
     return out;
 }
 
-Column programValues(GMap& gmap, const Program& program, const MatchedRows& matched) {
-    if (program.kind == "affine") return affineValues(gmap, program, matched);
-    if (program.kind == "copy") return copiedValues(gmap, program.node, matched.rows);
+Column programValues(GMap& gmap, const Program& program, const MatchedRows& matched,
+                     PositionReader& positions) {
+    if (program.kind == "affine") return affineValues(gmap, program, matched, positions);
+    if (program.kind == "copy") return copiedValues(gmap, program.node, matched.rows, positions);
     Column out;
     out.of.assign(matched.rows.count, out.add(program.constant));
     return out;
@@ -631,11 +634,13 @@ class Evaluation {
         if (py::hasattr(expr.fct, "batch_program")) {
             const py::object form = expr.fct.attr("batch_program");
             auto [known, added] = programs_.try_emplace(py::repr(form).cast<std::string>());
+            if (!positions_) positions_.emplace(*gmap_);
             if (added)
-                known->second =
-                    programValues(*gmap_, programOf(form, table.leftSize), rows.matched);
+                known->second = programValues(*gmap_, programOf(form, table.leftSize),
+                                              rows.matched, *positions_);
             return known->second;
         }
+        positions_.reset(); // the expression may change the G-map's patterns
         own_.push_back(py::hasattr(expr.fct, "batch") ? rows.batch(expr.fct.attr("batch"), expr.name)
                                                       : rows.perRow(expr.fct));
         return own_.back();
@@ -662,6 +667,7 @@ class Evaluation {
     const std::shared_ptr<GMap>& gmap_;
     std::map<std::string, Column> programs_;
     std::deque<Column> own_; // stable addresses
+    std::optional<PositionReader> positions_; // shared by the programs run one after another
 };
 
 void applyBatch(const std::shared_ptr<GMap>& gmap, const std::shared_ptr<Rule>& rule,
@@ -675,7 +681,8 @@ void applyBatch(const std::shared_ptr<GMap>& gmap, const std::shared_ptr<Rule>& 
 // The orbit means of many darts, as an (n, 3) array.
 py::array_t<double> orbitMeans(GMap& gmap, const Ids& ids, const std::vector<int>& dims) {
     const std::vector<DartID> darts = checkedIds(gmap, ids);
-    OrbitMeans means(gmap, dims);
+    PositionReader positions(gmap);
+    OrbitMeans means(gmap, dims, positions);
     py::array_t<double> out({static_cast<py::ssize_t>(darts.size()), py::ssize_t{3}});
     double* row = out.mutable_data();
     for (DartID dart : darts) {
