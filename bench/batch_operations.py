@@ -2,7 +2,8 @@
 through gorvinpy.apply (positions evaluated natively for all rows), the same rules through
 gmap.apply (one Python call per row and node), and the engine alone on the same rules without
 expressions, in the same run. Workloads: the k x k quad grid and a real public mesh (Debian's
-libcgal-demo data, refined_elephant.off: 88,928 triangles, 533,568 darts).
+libcgal-demo data, refined_elephant.off: 88,928 triangles, 533,568 darts), both added with
+gorvinpy.add_mesh as a user would.
 
 Run: make bench-batch BENCH_ARGS="1000 150"   (k of the grid, k of the per-row grid)
 Per-row expressions create about 0.1 million darts a second, so they run on the smaller grid.

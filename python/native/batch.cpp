@@ -57,7 +57,8 @@ struct Item {
     py::object value() const { return blockRow ? blockTuple(item, index) : item; }
 
     Pattern patternFor(const py::str& key, unsigned slot) const {
-        return blockRow ? pointRowPattern(key, item, index, slot) : oneEntryPattern(key, item, slot);
+        return blockRow ? pointRowPattern(key, item, index, slot)
+                        : oneEntryPattern(key, item, slot);
     }
 
     // Whether pattern p of the table is still this value under key in slot.
@@ -191,9 +192,9 @@ class PositionReader {
         const Pattern& pattern = gmap_.embeddings().pattern(p);
         if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
             if (!sameKey(pattern.key, positionKey())) return;
-            known.item = Item{pattern.make == &oneEntryDict ? untrackedIfFloats(pattern.item)
-                                                            : pattern.item,
-                              pattern.index, pattern.make == &pointRowDict, p};
+            known.item =
+                Item{pattern.make == &oneEntryDict ? untrackedIfFloats(pattern.item) : pattern.item,
+                     pattern.index, pattern.make == &pointRowDict, p};
             known.state = State::item;
         } else if (auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
                    deferred && deferred->item) {
@@ -220,8 +221,8 @@ std::vector<std::uint32_t> rowCells(const MatchedRows& matched, const std::vecto
         std::size_t k = 0;
         while (k < plan.orbitLength && plan.hookDim(0, k) != d)
             ++k;
-        if (k == plan.orbitLength || !std::binary_search(plan.neededPositions.begin(),
-                                                         plan.neededPositions.end(), k))
+        if (k == plan.orbitLength ||
+            !std::binary_search(plan.neededPositions.begin(), plan.neededPositions.end(), k))
             return {};
         positions.push_back(k);
     }
@@ -314,7 +315,9 @@ class RowMeans {
     std::uint32_t cell(std::size_t r) {
         return rowCell_.empty() ? means_.cell(dart(r)) : rowCell_[r];
     }
-    Point mean(std::size_t r) { return single() ? means_.mean(dart(r)) : means_.meanOfCell(cell(r)); }
+    Point mean(std::size_t r) {
+        return single() ? means_.mean(dart(r)) : means_.meanOfCell(cell(r));
+    }
 
   private:
     // Sums every row cell, numbered as rowCells numbers them, over its darts in ascending order.
@@ -424,7 +427,8 @@ Column affineValues(GMap& gmap, const Program& program, const MatchedRows& match
     RowMeans& only = means[0];
     SharedBy shared(only.single() ? gmap.embeddings().patternCount() : rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
-        const std::size_t key = only.single() ? only.positions().pattern(only.dart(r)) : only.cell(r);
+        const std::size_t key =
+            only.single() ? only.positions().pattern(only.dart(r)) : only.cell(r);
         out.of[r] = shared(out, key, [&] { return pointAt(r); });
     }
     return std::move(out).finish();
@@ -636,13 +640,14 @@ class Evaluation {
             auto [known, added] = programs_.try_emplace(py::repr(form).cast<std::string>());
             if (!positions_) positions_.emplace(*gmap_);
             if (added)
-                known->second = programValues(*gmap_, programOf(form, table.leftSize),
-                                              rows.matched, *positions_);
+                known->second = programValues(*gmap_, programOf(form, table.leftSize), rows.matched,
+                                              *positions_);
             return known->second;
         }
         positions_.reset(); // the expression may change the G-map's patterns
-        own_.push_back(py::hasattr(expr.fct, "batch") ? rows.batch(expr.fct.attr("batch"), expr.name)
-                                                      : rows.perRow(expr.fct));
+        own_.push_back(py::hasattr(expr.fct, "batch")
+                           ? rows.batch(expr.fct.attr("batch"), expr.name)
+                           : rows.perRow(expr.fct));
         return own_.back();
     }
 
@@ -666,7 +671,7 @@ class Evaluation {
     const std::shared_ptr<Rule>& rule_;
     const std::shared_ptr<GMap>& gmap_;
     std::map<std::string, Column> programs_;
-    std::deque<Column> own_; // stable addresses
+    std::deque<Column> own_;                  // stable addresses
     std::optional<PositionReader> positions_; // shared by the programs run one after another
 };
 

@@ -95,9 +95,9 @@ void readPoint(const py::handle& value, DartID dart, double* out);
 
 // Deferred slot values (see slot_patterns.cpp): the makers of the companion's patterns.
 using Pattern = GMap::Embeddings::Pattern;
-py::object oneEntryDict(const Pattern& pattern);  // {key: item}
-py::object pointRowDict(const Pattern& pattern);  // {key: row `index` of the point block item}
-py::object dictCopy(const Pattern& pattern);      // a copy of the dict item
+py::object oneEntryDict(const Pattern& pattern); // {key: item}
+py::object pointRowDict(const Pattern& pattern); // {key: row `index` of the point block item}
+py::object dictCopy(const Pattern& pattern);     // a copy of the dict item
 // The str `name`, interned: patterns made with it compare by identity.
 py::str internedKey(const std::string& name);
 Pattern oneEntryPattern(py::object key, py::object item, unsigned slot);
@@ -121,8 +121,7 @@ struct PatternItem {
     std::uint32_t pattern;
     py::object item;
 };
-std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot,
-                                       const py::str& key);
+std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, const py::str& key);
 
 void bindBulk(py::module_& m);
 void bindPositions(py::module_& m);

@@ -92,8 +92,7 @@ bool sameKey(const py::object& key, const py::str& wanted) {
            (PyUnicode_CheckExact(key.ptr()) && PyUnicode_Compare(key.ptr(), wanted.ptr()) == 0);
 }
 
-std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot,
-                                       const py::str& key) {
+std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, const py::str& key) {
     const auto& table = gmap.embeddings();
     const std::uint32_t p = table.deferred(dart, slot);
     if (p == kAbsent) return std::nullopt;

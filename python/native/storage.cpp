@@ -50,7 +50,8 @@ py::tuple embeddingRecords(GMap& gmap) {
     for (std::size_t i = 0; i < n; ++i) {
         for (unsigned k = 0; k < kSlots; ++k) {
             if (const std::uint32_t p = table.deferred(i, k); p != kAbsent) {
-                if (p >= made.size() || !made[p]) throw py::value_error("a pattern changed while saving");
+                if (p >= made.size() || !made[p])
+                    throw py::value_error("a pattern changed while saving");
                 record[i * kSlots + k] = ownCopyOf(indexOf(made[p]));
                 continue;
             }
@@ -125,7 +126,8 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
             const std::int64_t j = record[i * kSlots + k];
             if (j == kOwnEmptyDict) continue; // made on first use, as for any new dart
             if (j >= 0) {
-                const py::object old = table.set(i, k, py::object(values[static_cast<std::size_t>(j)]));
+                const py::object old =
+                    table.set(i, k, py::object(values[static_cast<std::size_t>(j)]));
                 continue;
             }
             const py::object value = values[static_cast<std::size_t>(ownCopyOf(j))];
@@ -134,7 +136,8 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
                 continue;
             }
             auto [known, added] = patterns.try_emplace({ownCopyOf(j), k}, 0);
-            if (added) known->second = table.addPattern(Pattern{py::none(), value, 0, &dictCopy, k, 0});
+            if (added)
+                known->second = table.addPattern(Pattern{py::none(), value, 0, &dictCopy, k, 0});
             const py::object old = table.defer(i, known->second);
             deferred[i] = true;
         }

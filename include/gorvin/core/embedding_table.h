@@ -16,8 +16,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -204,7 +204,9 @@ template <class Value> class EmbeddingTable {
     static constexpr unsigned kSlotBits = 4;
     static_assert(kSlots == 1u << kSlotBits);
     static constexpr std::uint32_t kMaxPatterns = (std::uint32_t{1} << (32 - kSlotBits)) - 1;
-    static std::uint32_t tagOf(std::uint32_t p, unsigned slot) { return (p + 1) << kSlotBits | slot; }
+    static std::uint32_t tagOf(std::uint32_t p, unsigned slot) {
+        return (p + 1) << kSlotBits | slot;
+    }
     static std::uint32_t patternOf(std::uint32_t tag) { return (tag >> kSlotBits) - 1; }
 
     // The tag of record i when its slot k is deferred, else 0.

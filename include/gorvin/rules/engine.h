@@ -106,9 +106,9 @@ namespace detail {
 
 // Calls every expression group once per row and right node, in row, node and slot order.
 template <class Policy, class Expression, class Evaluate>
-ComputedValues<typename Policy::Value>
-evaluateRows(ExprContext<Policy, Expression> context, const MatchedRows& matched,
-             Evaluate& evaluate) {
+ComputedValues<typename Policy::Value> evaluateRows(ExprContext<Policy, Expression> context,
+                                                    const MatchedRows& matched,
+                                                    Evaluate& evaluate) {
     const auto& [plan, rows, right] = matched;
     std::vector<std::pair<std::uint32_t, unsigned>> groups; // (right node, slot) with expressions
     const auto& nodes = context.rule->rightnodes();
@@ -185,12 +185,12 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
 // evaluation stage for all rows: `evaluateAll(const MatchedRows&)` returns the computed values
 // (like ComputedValues: empty() when it computed nothing and ran no code that could change the
 // G-map, and store(gmap) writing them at most once per dart and slot and returning what they
-// replaced); it sees the new darts free and every old link unchanged. Preconditions, checked before any change (see
-// makeRulePlan and matchRows for the rule and row checks): every hook dart is a live dart of
-// `gmap` (GorvinUnexistentDartException). When `evaluateAll` throws, the G-map is cut back to its
-// former size and the exception leaves unchanged; when it has shrunk the G-map below the new
-// darts or deleted a dart of the rows, the same cut is made and GorvinUnexistentDartException is
-// thrown.
+// replaced); it sees the new darts free and every old link unchanged. Preconditions, checked before
+// any change (see makeRulePlan and matchRows for the rule and row checks): every hook dart is a
+// live dart of `gmap` (GorvinUnexistentDartException). When `evaluateAll` throws, the G-map is cut
+// back to its former size and the exception leaves unchanged; when it has shrunk the G-map below
+// the new darts or deleted a dart of the rows, the same cut is made and
+// GorvinUnexistentDartException is thrown.
 template <class Policy, class Expression, class EvaluateAll>
 void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
                    const std::shared_ptr<IRule<Expression>>& rule, const InputHooks& hooks,
