@@ -100,6 +100,19 @@ def test_extrude_agrees_on_a_free_face():
     assert batch == per_row
 
 
+def test_new_darts_read_dicts_of_their_own_made_when_first_read():
+    gmap = gorvin.Modeler3D().make_gmap()
+    gorvinpy.add_mesh(gmap, [(0, 0, 0), (2, 0, 0), (2, 2, 0), (0, 2, 0)], [[0, 1, 2, 3]])
+    gorvinpy.apply(gmap, gorvinpy.triangulate(), [0])
+    centre = [d for d in range(gmap.size()) if gorvinpy.position(gmap, d) == (1.0, 1.0, 0.0)]
+    assert len(centre) == 8
+    first, second = gmap.ebd123(centre[0]), gmap.ebd123(centre[1])
+    assert first is not second and first["position"] is second["position"]
+    gmap[centre[0]].set(gorvinpy.POSITION, (5.0, 5.0, 5.0))
+    assert gmap.ebd123(centre[0]) is first and first["position"] == (5.0, 5.0, 5.0)
+    assert gorvinpy.positions.positions(gmap, centre[1:]).tolist() == [[1.0, 1.0, 0.0]] * 7
+
+
 def test_face_centre_is_one_value_for_the_whole_face():
     gmap = built(*random_mesh(1))
     face = sorted(gorvin.Orbit([0, 1])(gmap, 0))

@@ -69,6 +69,23 @@ def test_copies_keep_links_values_and_sharing(tmp_path, seed, how):
     assert again.ebd0(shared[0]) is again.ebd0(shared[2]) and again.ebd0(shared[0]) is not gmap.ebd0(shared[0])
 
 
+@pytest.mark.parametrize("how", ["file", "pickle", "deepcopy"])
+def test_dicts_not_made_yet_come_back_as_dicts_of_their_own(tmp_path, how):
+    gmap = gorvin.Modeler3D().make_gmap()
+    gorvinpy.add_mesh(gmap, [(0, 0, 0), (2, 0, 0), (2, 2, 0), (0, 2, 0), (1, 3, 0)], [[0, 1, 2, 3], [3, 2, 4]])
+    gorvinpy.apply(gmap, gorvinpy.triangulate(), [0])
+    gmap.ebd123(3)["seen"] = True  # one dict made and changed, the others not made yet
+    if how == "file":
+        gorvinpy.save(gmap, tmp_path / "g.npz")
+        again = gorvinpy.load(tmp_path / "g.npz")
+    else:
+        again = pickle.loads(pickle.dumps(gmap)) if how == "pickle" else copy.deepcopy(gmap)
+    same_gmap(gmap, again)
+    dicts = [again.ebd123(d) for d in range(again.size())]
+    assert dicts == [gmap.ebd123(d) for d in range(gmap.size())]
+    assert len({id(d) for d in dicts}) == len(dicts)
+
+
 def test_unsafe_values_are_named_at_save_and_pickled_only_when_allowed_on_both_sides(tmp_path):
     gmap = decorated_gmap(0)
     gmap.ebd12(5)["when"] = {1, 2}
@@ -104,6 +121,7 @@ def bytes_array(text):
         (lambda m: m.update(records=m["records"].astype(np.int32)), "records: int32 array"),
         (lambda m: m["links"].__setitem__((3, 2), 10**6), "dart 3 links to 1000000 along 2, which is no slot"),
         (lambda m: m["records"].__setitem__((2, 5), 10**6), "dart 2 slot 5 names value 1000000"),
+        (lambda m: m["records"].__setitem__((2, 5), -10**6), "dart 2 slot 5 names value -1000000"),
         (lambda m: m.pop("live"), "There is no item named 'live.npy'"),
         (lambda m: m.update(values=bytes_array("[[[")), "damaged value table: JSONDecodeError"),
         (lambda m: m.update(values=bytes_array('[[["k", {"set": [1]}]]]')), "unknown tag 'set'"),
