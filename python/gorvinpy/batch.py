@@ -33,7 +33,8 @@ Hooks = Union[Sequence[int], Mapping[str, int]]
 
 def apply(gmap: gorvinpy_bin.GMap3D, rule: gorvinpy_bin.Rule3D, hooks: Hooks = ()) -> None:
     """Applies a compiled rule at hooks (a dart per hook node, or left-node names to darts),
-    evaluating every expression once for all rows."""
+    evaluating every expression once for all rows. The G-map is the one gmap.apply gives; the new
+    darts' dicts of a node with one expression per slot are made when first read."""
     if isinstance(hooks, Mapping):
         hooks = _hook_list(rule, hooks)
     _native.apply_batch(gmap, rule, [int(dart) for dart in hooks])

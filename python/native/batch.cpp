@@ -3,9 +3,9 @@
 // row; one with a `batch` method is called once with the rows as NumPy arrays; any other is
 // called per row with a Context3D, as GMap3D.apply calls it. Same engine, rows, darts and links as
 // GMap3D.apply; an evaluation that raises leaves the G-map as it was.
-// A node and slot with one expression stores nothing per dart: its darts are deferred to one
-// pattern per distinct value (each reads as its own dict, made on first read), so that a rule
-// creating millions of darts makes a dict only for the darts that Python reads.
+// The darts of a created node store nothing of their own for a slot with one expression: they are
+// deferred to one pattern per distinct value (each reads as its own dict, made on first read), so
+// that a rule creating millions of darts makes dicts only for the darts that Python reads.
 #include "native.h"
 #include "python_rules.h"
 

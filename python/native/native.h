@@ -82,8 +82,9 @@ template <class T> py::array_t<T> asArray(std::vector<T>&& values, py::ssize_t c
     return py::array_t<T>({size / columns, columns}, owned->data(), free);
 }
 
-// The value stored under "position" in the <1,2,3> slot of a dart (a slot of gmap); KeyError
-// naming the dart when there is none, IndexError when the dart is gone.
+// The value stored under "position" in the <1,2,3> slot of a dart (a slot of gmap), read from its
+// pattern when the slot is deferred to one of the companion's; KeyError naming the dart when there
+// is none, IndexError when the dart is gone.
 py::object storedPosition(GMap& gmap, DartID dart);
 // A tuple of `size` floats. Floats hold no cycle, so the tuple is untracked by the garbage
 // collector, as the collector itself would leave it; the dicts that hold it then stay untracked
