@@ -45,9 +45,8 @@ py::object untrackedIfFloats(py::object value) {
 }
 
 // One distinct value of a column: the object `item`, or row `index` of the point block `item`
-// (slot_patterns.cpp).
-// `pattern` names the table pattern it was read from (kAbsent: none), which darts deferred to the
-// same value may share.
+// (slot_patterns.cpp). `pattern` names the table pattern it was read from (kAbsent: none), which
+// darts deferred to the same value may share.
 struct Item {
     py::object item;
     std::uint32_t index = 0;
@@ -61,7 +60,7 @@ struct Item {
                         : oneEntryPattern(key, item, slot);
     }
 
-    // Whether pattern p of the table is still this value under key in slot.
+    // Whether the table pattern it was read from is still this value under key in slot.
     bool isPattern(const GMap::Embeddings& table, const py::str& key, unsigned slot) const {
         if (pattern == kAbsent || pattern >= table.patternCount()) return false;
         const Pattern& known = table.pattern(pattern);
@@ -113,10 +112,11 @@ Column ownValues(std::vector<py::object> values) {
 // cost follows the keys used, not the bound.
 class SharedBy {
   public:
-    explicit SharedBy(std::size_t keys) : local_(keys) {}
+    explicit SharedBy(std::size_t keys) : keys_(keys), local_(keys) {}
 
+    // The value of a row with this key; a key at or past the bound is a value of its own.
     template <class Make> std::uint32_t operator()(Column& column, std::size_t key, Make&& make) {
-        if (key >= kAbsent) return column.add(make());
+        if (key >= keys_) return column.add(make());
         std::uint32_t local = local_.get(static_cast<DartID>(key));
         if (local == kAbsent) {
             local = column.add(make());
@@ -126,6 +126,7 @@ class SharedBy {
     }
 
   private:
+    std::size_t keys_;
     DartMap local_;
 };
 
