@@ -565,6 +565,8 @@ class BatchValues {
                         table.defer((*right_)(r, group.node), number[group.first + of[r]]))
                     replaced.push_back(std::move(old));
         }
+        for (py::object& unused : table.takeUnusedPatterns()) // patterns the deferrals replaced
+            replaced.push_back(std::move(unused));
         return replaced;
     }
 

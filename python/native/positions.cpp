@@ -148,6 +148,7 @@ void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
                                                  static_cast<std::uint32_t>(row), kVertexSlot));
         const py::object unmade = table.defer(first + static_cast<DartID>(i), p);
     }
+    const std::vector<py::object> unused = table.takeUnusedPatterns(); // keeps the list short
 }
 
 void bindPositions(py::module_& m) {
