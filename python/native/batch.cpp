@@ -44,30 +44,22 @@ py::object untrackedIfFloats(py::object value) {
     return value;
 }
 
-// One distinct value of a column: the object `item`, or row `index` of the point block `item`
-// (slot_patterns.cpp). `pattern` names the table pattern it was read from (kAbsent: none), which
-// darts deferred to the same value may share.
-struct Item {
-    py::object item;
-    std::uint32_t index = 0;
-    bool blockRow = false;
-    std::uint32_t pattern = kAbsent;
+// One distinct value of a column (see PatternItem).
+using Item = PatternItem;
 
-    py::object value() const { return blockRow ? blockTuple(item, index) : item; }
+Pattern patternFor(const Item& item, const py::str& key, unsigned slot) {
+    return item.blockRow ? pointRowPattern(key, item.item, item.index, slot)
+                         : oneEntryPattern(key, item.item, slot);
+}
 
-    Pattern patternFor(const py::str& key, unsigned slot) const {
-        return blockRow ? pointRowPattern(key, item, index, slot)
-                        : oneEntryPattern(key, item, slot);
-    }
-
-    // Whether the table pattern it was read from is still this value under key in slot.
-    bool isPattern(const GMap::Embeddings& table, const py::str& key, unsigned slot) const {
-        if (pattern == kAbsent || pattern >= table.patternCount()) return false;
-        const Pattern& known = table.pattern(pattern);
-        return known.make == (blockRow ? &pointRowDict : &oneEntryDict) && known.item.is(item) &&
-               known.index == index && known.key.is(key) && known.slot == slot;
-    }
-};
+// Whether the table pattern an item was read from is still that item under key in slot.
+bool isPattern(const Item& item, const GMap::Embeddings& table, const py::str& key, unsigned slot) {
+    if (item.pattern == kAbsent || item.pattern >= table.patternCount()) return false;
+    const Pattern& known = table.pattern(item.pattern);
+    return known.make == (item.blockRow ? &pointRowDict : &oneEntryDict) &&
+           known.item.is(item.item) && known.index == item.index && known.key.is(key) &&
+           known.slot == slot;
+}
 
 // The values of one expression for every row: row r has distinct[of[r]]. Points computed here
 // are rows of one block, made when the column is complete (finish).
@@ -75,7 +67,7 @@ struct Column {
     std::vector<Item> distinct;
     std::vector<std::uint32_t> of;
 
-    py::object at(std::size_t r) const { return distinct[of[r]].value(); }
+    py::object at(std::size_t r) const { return distinct[of[r]].object(); }
     std::uint32_t add(Item item) {
         distinct.push_back(std::move(item));
         return static_cast<std::uint32_t>(distinct.size() - 1);
@@ -84,7 +76,7 @@ struct Column {
     std::uint32_t add(const Point& point) {
         const auto row = static_cast<std::uint32_t>(points_.size() / 3);
         points_.insert(points_.end(), point.begin(), point.end());
-        return add(Item{py::object(), row, true});
+        return add(Item{py::object(), row, true, kAbsent});
     }
     Column&& finish() && {
         if (!points_.empty()) {
@@ -160,7 +152,7 @@ class PositionReader {
         Known& known = this->known(p, x);
         if (!known.pointRead) {
             if (known.item.blockRow)
-                std::copy_n(pointOfPattern(gmap_.embeddings().pattern(p)), 3, known.point.begin());
+                std::copy_n(known.item.point(), 3, known.point.begin());
             else
                 readPoint(known.item.item, x, known.point.data());
             known.pointRead = true;
@@ -183,25 +175,18 @@ class PositionReader {
         if (k == kAbsent) {
             k = static_cast<std::uint32_t>(known_.size());
             known_.emplace_back();
-            learn(p, x, known_.back());
+            learn(x, known_.back());
             knownOf_.set(p, k);
         }
         return known_[k];
     }
 
-    void learn(std::uint32_t p, DartID x, Known& known) {
-        const Pattern& pattern = gmap_.embeddings().pattern(p);
-        if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
-            if (!sameKey(pattern.key, positionKey())) return;
-            known.item =
-                Item{pattern.make == &oneEntryDict ? untrackedIfFloats(pattern.item) : pattern.item,
-                     pattern.index, pattern.make == &pointRowDict, p};
-            known.state = State::item;
-        } else if (auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
-                   deferred && deferred->item) {
-            known.item = Item{untrackedIfFloats(std::move(deferred->item))};
-            known.state = State::item;
-        }
+    void learn(DartID x, Known& known) {
+        auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
+        if (!deferred || !deferred->item) return;
+        if (!deferred->blockRow) deferred->item = untrackedIfFloats(std::move(deferred->item));
+        known.item = std::move(*deferred);
+        known.state = State::item;
     }
 
     GMap& gmap_;
@@ -554,9 +539,9 @@ class BatchValues {
         std::vector<std::uint32_t> number(sources_.size());
         for (std::size_t i = 0; i < sources_.size(); ++i) {
             const Source& source = sources_[i];
-            number[i] = source.item->isPattern(table, source.key, source.slot)
+            number[i] = isPattern(*source.item, table, source.key, source.slot)
                             ? source.item->pattern
-                            : table.addPattern(source.item->patternFor(source.key, source.slot));
+                            : table.addPattern(patternFor(*source.item, source.key, source.slot));
         }
         for (const Deferred& group : deferred_) {
             const std::vector<std::uint32_t>& of = group.column->of;

@@ -39,7 +39,7 @@ class PointRows {
     PointRows(Points points, std::optional<Ids> rows, std::size_t entries,
               const std::string& caller);
     std::size_t size() const { return entries_; }
-    std::size_t rowCount() const { return tuples_.size(); }
+    std::size_t rowCount() const { return static_cast<std::size_t>(points_.shape(0)); }
     std::size_t row(std::size_t entry) const {
         return static_cast<std::size_t>(rows_ ? rows_->data()[entry] : std::int64_t(entry));
     }
@@ -99,6 +99,7 @@ using Pattern = GMap::Embeddings::Pattern;
 py::object oneEntryDict(const Pattern& pattern); // {key: item}
 py::object pointRowDict(const Pattern& pattern); // {key: row `index` of the point block item}
 py::object dictCopy(const Pattern& pattern);     // a copy of the dict item
+py::object copiedDict(const py::object& dict);
 // The str `name`, interned: patterns made with it compare by identity.
 py::str internedKey(const std::string& name);
 Pattern oneEntryPattern(py::object key, py::object item, unsigned slot);
@@ -109,19 +110,21 @@ const double* blockPoint(const py::object& block, std::uint32_t row);
 py::object blockTuple(const py::object& block, std::uint32_t row);
 // row < the block's points.
 Pattern pointRowPattern(py::object key, py::object block, std::uint32_t row, unsigned slot);
-// Whether a pattern's key is the str `wanted`.
-bool sameKey(const py::object& key, const py::str& wanted);
-// The three coordinates of a pointRowDict pattern's row, else nullptr.
-const double* pointOfPattern(const Pattern& pattern);
-// The position of a dart (a slot of gmap) deferred to a pointRowDict pattern, else nullptr.
-const double* deferredPoint(GMap& gmap, DartID dart);
-// What a deferred slot of a dart holds under key, read from its pattern: the pattern's number and
-// the item (null when there is none under key). Nothing when the slot is not deferred, or to a
-// pattern of another maker (its value must be made to be read).
+// A value as a deferred slot holds it: the object `item`, or row `index` of the point block `item`.
+// `pattern` is the table pattern that holds it as its own item (kAbsent: none), which other darts
+// given the same value may share.
 struct PatternItem {
-    std::uint32_t pattern;
     py::object item;
+    std::uint32_t index = 0;
+    bool blockRow = false;
+    std::uint32_t pattern = kAbsent;
+
+    py::object object() const { return blockRow ? blockTuple(item, index) : item; }
+    const double* point() const { return blockRow ? blockPoint(item, index) : nullptr; }
 };
+// What a deferred slot of a dart holds under key, read from its pattern (a null item when there is
+// none under key). Nothing when the slot is not deferred, or to a pattern of another maker (its
+// value must be made to be read).
 std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, const py::str& key);
 
 void bindBulk(py::module_& m);

@@ -42,8 +42,8 @@ void readPoint(const py::handle& value, DartID dart, double* out) {
 py::object storedPosition(GMap& gmap, DartID dart) {
     if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
     const py::str& key = positionKey();
-    if (auto deferred = patternItem(gmap, dart, kVertexSlot, key)) {
-        if (deferred->item) return std::move(deferred->item);
+    if (const auto deferred = patternItem(gmap, dart, kVertexSlot, key)) {
+        if (deferred->item) return deferred->object();
         throw py::key_error(dartText(dart) + " has no 'position'");
     }
     const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
@@ -64,8 +64,9 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
     py::array_t<double> out({static_cast<py::ssize_t>(darts.size()), py::ssize_t{3}});
     double* point = out.mutable_data();
     for (DartID dart : darts) {
-        if (const double* deferred = deferredPoint(gmap, dart))
-            std::copy_n(deferred, 3, point);
+        const auto deferred = patternItem(gmap, dart, kVertexSlot, positionKey());
+        if (deferred && deferred->blockRow)
+            std::copy_n(deferred->point(), 3, point);
         else
             readPoint(storedPosition(gmap, dart), dart, point);
         point += 3;
@@ -109,7 +110,6 @@ PointRows::PointRows(Points points, std::optional<Ids> rows, std::size_t entries
             throw py::index_error(caller + ": row " + std::to_string(rows_->data()[i]) +
                                   " is not a row of " + std::to_string(points_.shape(0)) +
                                   " points");
-    tuples_.resize(static_cast<std::size_t>(points_.shape(0)));
 }
 
 py::object tupleOf(const double* values, std::size_t size) {
@@ -127,6 +127,7 @@ py::object PointRows::block() const {
 
 const py::object& PointRows::tuple(std::size_t entry) {
     const std::size_t row = this->row(entry);
+    if (tuples_.empty()) tuples_.resize(rowCount());
     if (!tuples_[row]) {
         tuples_[row] = tupleOf(points_.data() + 3 * row, 3);
     }

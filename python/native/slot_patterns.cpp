@@ -17,10 +17,6 @@ py::object dictOf(const py::object& key, const py::object& item) {
     return std::move(dict);
 }
 
-const double* blockRow(const Pattern& pattern) {
-    return blockPoint(pattern.item, pattern.index);
-}
-
 } // namespace
 
 py::object oneEntryDict(const Pattern& pattern) {
@@ -55,7 +51,11 @@ py::object blockTuple(const py::object& block, std::uint32_t row) {
 }
 
 py::object dictCopy(const Pattern& pattern) {
-    PyObject* copy = PyDict_Copy(pattern.item.ptr());
+    return copiedDict(pattern.item);
+}
+
+py::object copiedDict(const py::object& dict) {
+    PyObject* copy = PyDict_Copy(dict.ptr());
     if (!copy) throw py::error_already_set();
     return py::reinterpret_steal<py::object>(copy);
 }
@@ -75,22 +75,14 @@ Pattern pointRowPattern(py::object key, py::object block, std::uint32_t row, uns
     return Pattern{std::move(key), std::move(block), row, &pointRowDict, slot, 0};
 }
 
-const double* pointOfPattern(const Pattern& pattern) {
-    return pattern.make == &pointRowDict ? blockRow(pattern) : nullptr;
-}
-
-const double* deferredPoint(GMap& gmap, DartID dart) {
-    const auto& table = gmap.embeddings();
-    const std::uint32_t p = table.deferred(dart, kVertexSlot);
-    if (p == kAbsent) return nullptr;
-    const Pattern& pattern = table.pattern(p);
-    return sameKey(pattern.key, positionKey()) ? pointOfPattern(pattern) : nullptr;
-}
+namespace {
 
 bool sameKey(const py::object& key, const py::str& wanted) {
     return key.ptr() == wanted.ptr() ||
            (PyUnicode_CheckExact(key.ptr()) && PyUnicode_Compare(key.ptr(), wanted.ptr()) == 0);
 }
+
+} // namespace
 
 std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, const py::str& key) {
     const auto& table = gmap.embeddings();
@@ -98,15 +90,13 @@ std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, c
     if (p == kAbsent) return std::nullopt;
     const Pattern& pattern = table.pattern(p);
     if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
-        if (!sameKey(pattern.key, key)) return PatternItem{p, py::object()};
-        return PatternItem{p, pattern.make == &oneEntryDict
-                                  ? pattern.item
-                                  : blockTuple(pattern.item, pattern.index)};
+        if (!sameKey(pattern.key, key)) return PatternItem{};
+        return PatternItem{pattern.item, pattern.index, pattern.make == &pointRowDict, p};
     }
     if (pattern.make == &dictCopy && PyDict_CheckExact(pattern.item.ptr())) {
         PyObject* item = PyDict_GetItemWithError(pattern.item.ptr(), key.ptr());
         if (!item && PyErr_Occurred()) throw py::error_already_set();
-        return PatternItem{p, py::reinterpret_borrow<py::object>(item)};
+        return PatternItem{py::reinterpret_borrow<py::object>(item)};
     }
     return std::nullopt;
 }

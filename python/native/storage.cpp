@@ -132,7 +132,7 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
             }
             const py::object value = values[static_cast<std::size_t>(ownCopyOf(j))];
             if (deferred[i] || !PyDict_CheckExact(value.ptr())) { // one deferred slot per dart
-                const py::object old = table.set(i, k, dictCopy(Pattern{py::none(), value}));
+                const py::object old = table.set(i, k, copiedDict(value));
                 continue;
             }
             auto [known, added] = patterns.try_emplace({ownCopyOf(j), k}, 0);
