@@ -5,6 +5,7 @@ floats stored under "position" in the vertex-orbit slot (orbit <1,2,3>) of every
 """
 
 from .batch import BatchExpression, Rows, apply, expression, position_expression
+from .builder import rule
 from .checks import (
     CellCounts,
     cell_counts,
@@ -30,6 +31,7 @@ from .positions import (
     set_position,
     volume_centre,
 )
+from .preconditions import RuleInputError
 from .render import render_png
 from .storage import StorageError, load, save
 from .volume_operations import extrude_volume, sew_volumes, tetrahedralize, unsew_volumes
@@ -47,6 +49,7 @@ __all__ = [
     "PointRule",
     "PolygonMesh",
     "Rows",
+    "RuleInputError",
     "StorageError",
     "VolumeCellError",
     "add_mesh",
@@ -80,6 +83,7 @@ __all__ = [
     "read_off",
     "read_volume_mesh",
     "render_png",
+    "rule",
     "save",
     "set_position",
     "sew_volumes",

@@ -27,6 +27,7 @@ import gorvinpy_bin
 
 from . import _native
 from .positions import POSITION_NAME, PointRule
+from .preconditions import check_input
 
 Hooks = Union[Sequence[int], Mapping[str, int]]
 
@@ -34,10 +35,14 @@ Hooks = Union[Sequence[int], Mapping[str, int]]
 def apply(gmap: gorvinpy_bin.GMap3D, rule: gorvinpy_bin.Rule3D, hooks: Hooks = ()) -> None:
     """Applies a compiled rule at hooks (a dart per hook node, or left-node names to darts),
     evaluating every expression once for all rows. The G-map is the one gmap.apply gives; the new
-    darts' dicts of a node with one expression per slot are made when first read."""
+    darts' dicts of a node with one expression per slot are made when first read. A rule made with
+    a precondition (`gorvinpy.rule(..., precondition=...)`) has it checked first: `RuleInputError`
+    names the dart that does not fit, and nothing changes."""
     if isinstance(hooks, Mapping):
         hooks = _hook_list(rule, hooks)
-    _native.apply_batch(gmap, rule, [int(dart) for dart in hooks])
+    darts = [int(dart) for dart in hooks]
+    check_input(gmap, rule, darts)
+    _native.apply_batch(gmap, rule, darts)
 
 
 def _hook_list(rule: gorvinpy_bin.Rule3D, names: Mapping[str, int]) -> list:

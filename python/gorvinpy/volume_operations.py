@@ -16,7 +16,7 @@ from typing import Sequence
 
 import gorvinpy_bin
 
-from .operations import CATEGORY, HOOK, _at_hook, _Node, _rule
+from .builder import HOOK, rule
 from .positions import as_point, face_centre, position, volume_centre
 
 _FACE = (0, 1)
@@ -26,15 +26,17 @@ _CONNECTED_PART = (0, 1, 2, 3)
 def extrude_volume(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
     """Grows a prism volume on the hook dart's face (free along alpha3), its top moved by vector."""
     raised = position + as_point(vector)
-    nodes = [
-        _Node(HOOK, {0: 0, 1: 1}),
-        _Node("floor", {0: 0, 1: 1}, _at_hook(position)),
-        _Node("wall_foot", {0: 0}, _at_hook(position)),
-        _Node("wall_rising", {1: 2}, _at_hook(position)),
-        _Node("wall_risen", {1: 2}, _at_hook(raised)),
-        _Node("wall_head", {0: 0}, _at_hook(raised)),
-        _Node("roof", {0: 0, 1: 1}, _at_hook(raised)),
-    ]
+    nodes = {
+        HOOK: {0: 0, 1: 1},
+        "floor": {0: 0, 1: 1},
+        "wall_foot": {0: 0},
+        "wall_rising": {1: 2},
+        "wall_risen": {1: 2},
+        "wall_head": {0: 0},
+        "roof": {0: 0, 1: 1},
+    }
+    lower, upper = ("floor", "wall_foot", "wall_rising"), ("wall_risen", "wall_head", "roof")
+    positions = {**dict.fromkeys(lower, position), **dict.fromkeys(upper, raised)}
     links = [
         (3, HOOK, "floor"),
         (2, "floor", "wall_foot"),
@@ -43,7 +45,7 @@ def extrude_volume(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
         (1, "wall_risen", "wall_head"),
         (2, "wall_head", "roof"),
     ]
-    return _rule("extrude_volume", _FACE, nodes, links)
+    return rule("extrude_volume", _FACE, nodes, links, positions)
 
 
 def tetrahedralize() -> gorvinpy_bin.Rule3D:
@@ -55,21 +57,23 @@ def tetrahedralize() -> gorvinpy_bin.Rule3D:
     F, C) shared with the tetrahedron of the other edge at v, and the alpha0 partner's own R.
     Node names give the face, the vertex and the edge of the dart.
     """
-    at_v, at_face, at_volume = _at_hook(position), _at_hook(face_centre), _at_hook(volume_centre)
-    nodes = [
-        _Node(HOOK, {0: 0, 3: 3}),
-        _Node("P_v_vF", {3: 3}, at_v),
-        _Node("P_F_vF", {0: 1, 3: 3}, at_face),
-        _Node("Q_v_vw", {0: 0, 2: 3}, at_v),
-        _Node("Q_v_vC", {2: 3}, at_v),
-        _Node("Q_C_vC", {0: 1, 2: 3}, at_volume),
-        _Node("R_v_vF", {1: 3}, at_v),
-        _Node("R_v_vC", {1: 3}, at_v),
-        _Node("R_F_vF", {1: 3}, at_face),
-        _Node("R_C_vC", {1: 3}, at_volume),
-        _Node("R_F_FC", {0: 2, 1: 3}, at_face),
-        _Node("R_C_FC", {0: 2, 1: 3}, at_volume),
-    ]
+    nodes = {
+        HOOK: {0: 0, 3: 3},
+        "P_v_vF": {3: 3},
+        "P_F_vF": {0: 1, 3: 3},
+        "Q_v_vw": {0: 0, 2: 3},
+        "Q_v_vC": {2: 3},
+        "Q_C_vC": {0: 1, 2: 3},
+        "R_v_vF": {1: 3},
+        "R_v_vC": {1: 3},
+        "R_F_vF": {1: 3},
+        "R_C_vC": {1: 3},
+        "R_F_FC": {0: 2, 1: 3},
+        "R_C_FC": {0: 2, 1: 3},
+    }
+    # The point a new dart sits at: the letter after the face name (v, F or C).
+    at = {"v": position, "F": face_centre, "C": volume_centre}
+    positions = {node: at[node[2]] for node in nodes if node != HOOK}
     links = [
         (1, HOOK, "P_v_vF"),
         (0, "P_v_vF", "P_F_vF"),
@@ -87,20 +91,15 @@ def tetrahedralize() -> gorvinpy_bin.Rule3D:
         (2, "Q_v_vC", "R_v_vC"),
         (2, "Q_C_vC", "R_C_vC"),
     ]
-    return _rule("tetrahedralize", _CONNECTED_PART, nodes, links)
+    return rule("tetrahedralize", _CONNECTED_PART, nodes, links, positions)
 
 
 def sew_volumes() -> gorvinpy_bin.Rule3D:
     """Sews the faces of hooks "n0" and "n1" along alpha3, dart to dart from the two hook darts."""
-    rule = gorvinpy_bin.Rule3D("sew_volumes", CATEGORY)
-    for name in (HOOK, "n1"):
-        rule.make_leftnode(name, list(_FACE), True)
-        rule.make_rightnode(name, list(_FACE), [])
-    rule.linkRightNodes(3, rule.rightnode(HOOK), rule.rightnode("n1"))
-    rule.compile()
-    return rule
+    nodes = {HOOK: _FACE, "n1": _FACE}
+    return rule("sew_volumes", _FACE, nodes, [(3, HOOK, "n1")], left={"n1": _FACE}, hooks=(HOOK, "n1"))
 
 
 def unsew_volumes() -> gorvinpy_bin.Rule3D:
     """Frees the hook dart's face, and the face sewn to it, along alpha3."""
-    return _rule("unsew_volumes", _FACE, [_Node(HOOK, {0: 0, 1: 1})], [(3, HOOK, HOOK)])
+    return rule("unsew_volumes", _FACE, {HOOK: {0: 0, 1: 1}}, [(3, HOOK, HOOK)])
