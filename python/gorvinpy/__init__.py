@@ -33,12 +33,15 @@ from .positions import (
 )
 from .preconditions import RuleInputError
 from .render import render_png
+from .rule_check import Finding, Witness, check_rule
+from .rule_drawing import draw_rule
 from .storage import StorageError, load, save
 from .volume_operations import extrude_volume, sew_volumes, tetrahedralize, unsew_volumes
 from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
 
 __all__ = [
     "BatchExpression",
+    "Finding",
     "CELL_FACES",
     "CellCounts",
     "CellFaces",
@@ -52,13 +55,16 @@ __all__ = [
     "RuleInputError",
     "StorageError",
     "VolumeCellError",
+    "Witness",
     "add_mesh",
     "add_volumes",
     "apply",
     "cell_counts",
+    "check_rule",
     "check_gmap",
     "condition_errors",
     "cube",
+    "draw_rule",
     "edge_midpoint",
     "euler_characteristic",
     "export_html",
