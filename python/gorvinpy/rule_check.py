@@ -251,7 +251,11 @@ def _position_problems(
     geometry, the rule gives them no point."""
     base = len(before)
     live = np.flatnonzero(_native.live_mask(result)).tolist()
-    missing = [d for d in live if d >= base and POSITION_NAME not in result.ebd123(d)]
+    try:
+        _native.positions(result, [d for d in live if d >= base])
+        missing = []
+    except KeyError:
+        missing = [d for d in live if d >= base and POSITION_NAME not in result.ebd123(d)]
     absent = set(missing)
     placed = [d for d in live if d not in absent]
     labels = gorvinpy_bin.Islet([1, 2, 3])(result)

@@ -8,9 +8,8 @@ those darts tries it at every dart up to symmetry.
 
 from __future__ import annotations
 
-import copy
 import functools
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from typing import Callable, Dict, List, Sequence, Tuple
 
 import numpy as np
@@ -30,9 +29,14 @@ class WitnessMap:
     name: str
     gmap: gorvinpy_bin.GMap3D
     hooks: Tuple[int, ...]
+    links: np.ndarray = field(repr=False, compare=False)
+    points: np.ndarray = field(repr=False, compare=False)
 
     def fresh(self) -> gorvinpy_bin.GMap3D:
-        return copy.deepcopy(self.gmap)
+        """A new G-map with the same links and positions."""
+        gmap = gorvinpy_bin.Modeler3D().make_gmap()
+        _native.append_darts(gmap, self.links, self.points)
+        return gmap
 
 
 def _jitter(points: Sequence[Sequence[float]]) -> np.ndarray:
@@ -153,5 +157,6 @@ def witness_maps() -> Tuple[WitnessMap, ...]:
     maps = []
     for name, build in BUILDERS.items():
         gmap = build()
-        maps.append(WitnessMap(name, gmap, tuple(symmetry_classes(gmap))))
+        links, points = _native.links(gmap), _native.positions(gmap, range(len(gmap)))
+        maps.append(WitnessMap(name, gmap, tuple(symmetry_classes(gmap)), links, points))
     return tuple(maps)
