@@ -56,7 +56,8 @@ def rule(
     precondition: Optional[Precondition] = None,
 ) -> gorvinpy_bin.Rule3D:
     """A compiled Rule3D. `hook_orbit` empty or None: a rule with no left node, which builds from
-    nothing. Point rules in `positions` are read at the dart of left node 0, the hook."""
+    nothing, unless `left` names left nodes: then one row at the hook, its left nodes reached by
+    `left_links`. Point rules in `positions` are read at the dart of left node 0, the hook."""
     orbit = [int(dim) for dim in hook_orbit or ()]
     positions = dict(positions or {})
     expressions = dict(expressions or {})
@@ -68,13 +69,11 @@ def rule(
 
     built = gorvinpy_bin.Rule3D(name, category)
     left_nodes: Dict[str, Labels] = {}
-    if orbit:
+    if orbit or left:
         if HOOK in (left or {}):
             raise ValueError(f"rule {name!r}: the hook node {HOOK!r} takes its orbit from hook_orbit")
         left_nodes[HOOK] = orbit
         left_nodes.update(left or {})
-    elif left:
-        raise ValueError(f"rule {name!r}: left nodes need a hook orbit")
     for node, labels in left_nodes.items():
         built.make_leftnode(node, _labels(name, node, labels, orbit), node in hooks)
     for dim, a, b in left_links:
