@@ -76,15 +76,17 @@ def rule(
         left_nodes.update(left or {})
     for node, labels in left_nodes.items():
         built.make_leftnode(node, _labels(name, node, labels, orbit), node in hooks)
+    left_side = {node.name: node for node in built.leftnodes}
     for dim, a, b in left_links:
-        built.linkLeftNodes(int(dim), _node(name, built.leftnodes, a), _node(name, built.leftnodes, b))
+        built.linkLeftNodes(int(dim), _node(name, left_side, a), _node(name, left_side, b))
     for node, labels in nodes.items():
         values = list(expressions.get(node, ()))
         if node in positions:
             values.append(gorvinpy_bin.Expr3DEbd123(POSITION_NAME, _position_expression(positions[node])))
         built.make_rightnode(node, _labels(name, node, labels, orbit), values)
+    right_side = {node.name: node for node in built.rightnodes}
     for dim, a, b in links:
-        built.linkRightNodes(int(dim), _node(name, built.rightnodes, a), _node(name, built.rightnodes, b))
+        built.linkRightNodes(int(dim), _node(name, right_side, a), _node(name, right_side, b))
     built.compile()
     if precondition is not None:
         set_precondition(built, precondition)
@@ -105,11 +107,10 @@ def _labels(rule_name: str, node: str, labels: Labels, orbit: Sequence[int]) -> 
     return out
 
 
-def _node(rule_name: str, side: Sequence[Any], name: str) -> Any:
-    for node in side:
-        if node.name == name:
-            return node
-    raise ValueError(f"rule {rule_name!r}: a link names {name!r}, not a node of its side")
+def _node(rule_name: str, side: Mapping[str, Any], name: str) -> Any:
+    if name not in side:
+        raise ValueError(f"rule {rule_name!r}: a link names {name!r}, not a node of its side")
+    return side[name]
 
 
 def _position_expression(value: PositionOf) -> Callable[[gorvinpy_bin.Context3D], Any]:
