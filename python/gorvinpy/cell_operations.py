@@ -11,7 +11,7 @@ Rules for any place (hook node "n0"):
   faces become one.
 - `remove_vertex()`: the hook's vertex, of two edges, goes and its two edges become one.
 - `remove_face()`: the hook's face goes, opening a hole; its edges and vertices that belong to no
-  other face go with it.
+  other face go with it. A face sewn along alpha3 goes from both volumes.
 These act on the alpha3 partner the same way (hook orbits hold 3), so faces of volumes sewn along
 alpha3 stay sewn.
 
@@ -22,18 +22,20 @@ its degree makes); a hole's boundary loop follows alpha0 and then (alpha1 alpha2
 each vertex. So each function walks the place once and returns a rule whose left nodes are those
 darts, reached from the hook by explicit left links along the walk (one row). The rule keeps what
 it saw: applied at another dart, or after the links of those darts changed, it is refused.
+`contract_edge` refuses an edge whose contraction would leave its ends two vertices at one point
+(an interior edge between two boundary vertices), a loop edge and an edge with a free end.
 """
 
 from __future__ import annotations
 
-from typing import Dict, List, Sequence, Tuple
+from typing import Callable, Dict, Iterable, Iterator, List, Optional, Sequence, Tuple
 
 import numpy as np
 
 import gorvinpy_bin
 
 from . import _native
-from .builder import HOOK, rule
+from .builder import HOOK, Labels, rule
 from .positions import PointRule, edge_midpoint, position
 from .preconditions import RuleInputError
 
@@ -45,8 +47,8 @@ _FACE = (0, 1)
 def insert_edge() -> gorvinpy_bin.Rule3D:
     """Splits the face of hooks "n0" and "n1" (same face, same turn, different corners) by a new
     edge between their corners."""
-    left = {"n1": (3,), "n0_corner": {}, "n1_corner": {}}
-    kept = dict.fromkeys((HOOK, *left), {})
+    left: Dict[str, Labels] = {"n1": (3,), "n0_corner": {}, "n1_corner": {}}
+    kept: Dict[str, Labels] = {node: {} for node in (HOOK, *left)}
     cuts = {"cut_n0": {3: 3}, "cut_n0_corner": {3: 3}, "cut_n1": {3: 3}, "cut_n1_corner": {3: 3}}
     links = [
         *((1, node, f"cut_{node}") for node in kept),
@@ -108,12 +110,17 @@ def contract_edge(gmap: gorvinpy_bin.GMap3D, dart: int) -> gorvinpy_bin.Rule3D:
     near, far = _orbit(gmap, dart, _VERTEX), _orbit(gmap, int(links[np.searchsorted(edge, dart), 0]), _VERTEX)
     if dart in far:
         raise RuleInputError(f"dart {dart}: both ends of its edge are one vertex")
-    _refuse(np.isin(links[:, 1], edge), edge, "its edge ends at a vertex of no other edge")
+    _refuse(np.isin(links[:, 1], edge), edge, "its edge ends at a vertex of no other edge", dart)
     vertices = np.union1d(near, far)
     place = _Place(gmap, dart, vertices)
     alpha1 = dict(zip(edge.tolist(), links[:, 1].tolist()))
     joins = {tuple(sorted((alpha1[x], alpha1[int(a0)]))) for x, a0 in zip(edge.tolist(), links[:, 0])}
     kept = np.setdiff1d(vertices, edge).tolist()
+    joined = {**dict(joins), **{b: a for a, b in joins}}
+    if len(_tree(kept[0], lambda x: _after_join(place, joined, x))) + 1 < len(kept):
+        raise RuleInputError(
+            f"dart {dart}: contracting its edge would pinch the surface, its ends staying two vertices at one point"
+        )
     return place.rule(
         "contract_edge",
         kept,
@@ -149,7 +156,7 @@ class _Place:
         self.darts = np.concatenate(([hook], np.setdiff1d(darts, [hook]))).astype(np.int64)
         self.links = _native.dart_links(gmap, self.darts)
         self.index = {int(d): i for i, d in enumerate(self.darts)}
-        self.steps = steps if steps is not None else self._spanning_steps()
+        self.steps = steps if steps is not None else _tree(hook, self.neighbours)
 
     def name(self, dart: int) -> str:
         return HOOK if dart == self.hook else f"d{dart}"
@@ -158,20 +165,15 @@ class _Place:
         """The position of one of the place's darts, read at its left node."""
         return position.of(self.index[dart])
 
-    def _spanning_steps(self) -> List[Tuple[int, int, int]]:
-        steps, reached, frontier = [], {self.hook}, [self.hook]
-        while frontier:
-            dart = frontier.pop()
-            for dim, other in enumerate(self.links[self.index[dart]].tolist()):
-                if other in self.index and other not in reached:
-                    reached.add(other)
-                    frontier.append(other)
-                    steps.append((dim, dart, other))
-        return steps
+    def neighbours(self, dart: int) -> Iterator[Tuple[int, int]]:
+        """(dim, alpha_dim(dart)) for the dims whose neighbour is a dart of the place."""
+        for dim, other in enumerate(self.links[self.index[dart]].tolist()):
+            if other in self.index:
+                yield dim, other
 
     def rule(self, name: str, kept: Sequence[int], new: Dict, links, positions) -> gorvinpy_bin.Rule3D:
-        left = {self.name(int(d)): {} for d in self.darts[1:]}
-        nodes = {**{self.name(int(d)): {} for d in kept}, **new}
+        left: Dict[str, Labels] = {self.name(int(d)): {} for d in self.darts[1:]}
+        nodes: Dict[str, Labels] = {**{self.name(int(d)): {} for d in kept}, **new}
         steps = [(dim, self.name(a), self.name(b)) for dim, a, b in self.steps]
         return rule(name, (), nodes, links, positions, left=left, left_links=steps, precondition=self._unchanged)
 
@@ -182,6 +184,29 @@ class _Place:
             raise RuleInputError(f"dart {int(self.darts.max())} is gone since the rule was made: make it again")
         changed = (_native.dart_links(gmap, self.darts) != self.links).any(axis=1)
         _refuse(changed, self.darts, "its links changed since the rule was made: make it again")
+
+
+def _tree(start: int, neighbours: Callable[[int], Iterable[Tuple[int, int]]]) -> List[Tuple[int, int, int]]:
+    """The steps (dim, from, to) of a walk from start that reaches every dart connected to it once."""
+    steps, reached, frontier = [], {start}, [start]
+    while frontier:
+        dart = frontier.pop()
+        for dim, other in neighbours(dart):
+            if other not in reached:
+                reached.add(other)
+                frontier.append(other)
+                steps.append((dim, dart, other))
+    return steps
+
+
+def _after_join(place: _Place, joined: Dict[int, int], dart: int) -> Iterator[Tuple[int, int]]:
+    """The vertex neighbours of a dart once the contracted edge's darts are gone: its alpha1
+    neighbour is the one `joined` gives it, where it gives one."""
+    for dim, other in place.neighbours(dart):
+        if dim == 1:
+            yield 1, joined.get(dart, other)
+        elif dim > 1:
+            yield dim, other
 
 
 def _boundary_walk(gmap: gorvinpy_bin.GMap3D, dart: int):
@@ -222,7 +247,7 @@ def _corners_of_one_face(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> Non
     if second not in face:
         raise RuleInputError(f"dart {second} is not in the face of dart {first}")
     links = _native.dart_links(gmap, face)
-    _refuse((links[:, :2] == face[:, None]).any(axis=1), face, "its face is open (free along alpha0 or alpha1)")
+    _refuse((links[:, :2] == face[:, None]).any(axis=1), face, "its face is open (free along alpha0 or alpha1)", first)
     local = np.searchsorted(face, links[:, :2])
     turn = _cycle_labels(local[local[:, 0], 1])  # alpha1 after alpha0: one cycle per way round
     if turn[np.searchsorted(face, first)] != turn[np.searchsorted(face, second)]:
@@ -238,26 +263,26 @@ def _interior_edge(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
     dart = _live(gmap, hooks[0])
     edge = _orbit(gmap, dart, _EDGE)
     links = _native.dart_links(gmap, edge)
-    _refuse(links[:, 2] == edge, edge, "its edge is on the boundary (free along alpha2)")
+    _refuse(links[:, 2] == edge, edge, "its edge is on the boundary (free along alpha2)", dart)
     across, beyond = np.searchsorted(edge, links[:, 2]), np.searchsorted(edge, links[:, 3])
-    _refuse(links[beyond, 2] != links[across, 3], edge, "its edge lies in more than two faces")
+    _refuse(links[beyond, 2] != links[across, 3], edge, "its edge lies in more than two faces", dart)
     if int(links[np.searchsorted(edge, dart), 2]) in _orbit(gmap, dart, _FACE):
         raise RuleInputError(f"dart {dart}: its edge has the same face on both sides")
-    _refuse(np.isin(links[:, 1], edge), edge, "its edge ends at a vertex of no other edge")
+    _refuse(np.isin(links[:, 1], edge), edge, "its edge ends at a vertex of no other edge", dart)
 
 
 def _vertex_of_two_edges(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
     dart = _live(gmap, hooks[0])
     vertex = _orbit(gmap, dart, _VERTEX)
     links = _native.dart_links(gmap, vertex)
-    _refuse(np.isin(links[:, 0], vertex), vertex, "its edge does not lead to another vertex")
+    _refuse(np.isin(links[:, 0], vertex), vertex, "its edge does not lead to another vertex", dart)
     first = _orbit(gmap, dart, (2, 3))
     others = np.setdiff1d(vertex, first)
     second = _orbit(gmap, int(others[0]), (2, 3)) if len(others) else others
     if len(np.setdiff1d(others, second)):
         raise RuleInputError(f"dart {dart}: its vertex has more than two edges")
     on_first = np.isin(vertex, first)
-    _refuse(np.isin(links[:, 1], first) == on_first, vertex, "its vertex has one edge")
+    _refuse(np.isin(links[:, 1], first) == on_first, vertex, "its vertex has one edge", dart)
 
 
 def _cycle_labels(successor: np.ndarray) -> np.ndarray:
@@ -269,9 +294,11 @@ def _cycle_labels(successor: np.ndarray) -> np.ndarray:
     return label
 
 
-def _refuse(faulty: np.ndarray, darts: np.ndarray, why: str) -> None:
+def _refuse(faulty: np.ndarray, darts: np.ndarray, why: str, hook: Optional[int] = None) -> None:
+    """Raises naming a faulty dart, the hook when it is one of them."""
     if faulty.any():
-        raise RuleInputError(f"dart {int(darts[np.argmax(faulty)])}: {why}")
+        at_hook = np.flatnonzero((darts == hook) & faulty)
+        raise RuleInputError(f"dart {int(darts[at_hook[0] if len(at_hook) else np.argmax(faulty)])}: {why}")
 
 
 def _live(gmap: gorvinpy_bin.GMap3D, dart: int) -> int:
