@@ -112,16 +112,18 @@ def assert_same_surface(gmap, points, faces):
     mesh = gorvinpy.to_mesh(gmap)
     used = sorted({v for face in faces for v in face})
     reference = np.array([points[v] for v in used])
-    by_key = {tuple(np.round(p, 6)): used[i] for i, p in enumerate(reference)}
-    names = [by_key[tuple(np.round(q, 6))] for q in mesh.coordinates]
+    by_key = dict(zip(map(tuple, np.round(reference, 6).tolist()), used))
+    names = [by_key[key] for key in map(tuple, np.round(mesh.coordinates, 6).tolist())]
     assert sorted(names) == used
     assert np.abs(mesh.coordinates - np.array([points[v] for v in names])).max() <= 1e-9
     assert sorted(map(canonical, ([names[v] for v in face] for face in mesh.faces))) == sorted(map(canonical, faces))
 
 
 def canonical(face):
-    turns = [face[i:] + face[:i] for i in range(len(face))]
-    return min(tuple(t) for t in turns + [t[::-1] for t in turns])
+    """The face's cycle from its smallest corner, in the direction of the smaller next corner."""
+    first = face.index(min(face))
+    turned = face[first:] + face[:first]
+    return tuple(min(turned, turned[:1] + turned[:0:-1]))
 
 
 def counts(gmap):
