@@ -335,6 +335,8 @@ WRONG_PLACES = [
      lambda g: (gorvinpy.contract_edge(g, dangling(g)), [0]), "ends at a vertex of no other edge"),
     ("contract_edge: both ends on the boundary", lambda: gmap_of(*grid(2, 1)),
      lambda g: (gorvinpy.contract_edge(g, interior_dart(g)), [interior_dart(g)]), "would pinch the surface"),
+    ("fill_hole: sewn along alpha3", two_tetrahedra, lambda g: (gorvinpy.fill_hole(g, hole_on_shared_face(g)), [0]),
+     "its hole is sewn along alpha3"),
     ("a rule made for another dart", cube_gmap, lambda g: (gorvinpy.contract_edge(g, 0), [5]), "made for dart 0"),
     ("a rule made before a change", cube_gmap, lambda g: (changed_after(g, gorvinpy.contract_edge(g, 0)), [0]),
      "links changed since the rule was made"),
@@ -349,6 +351,13 @@ def dangling(gmap):
 
 def shared_face_dart(gmap):
     return next(d for d in range(len(gmap)) if step(gmap, d, 3) != d)
+
+
+def hole_on_shared_face(gmap):
+    """Removes a face beside the face the two volumes share; returns a dart of the hole's loop on it."""
+    shared = shared_face_dart(gmap)
+    gmap.apply(gorvinpy.remove_face(), [step(gmap, shared, 2)])
+    return next(d for d in range(len(gmap)) if gmap.exists(d) and step(gmap, d, 2) == d != step(gmap, d, 3))
 
 
 def changed_after(gmap, rule):
@@ -405,3 +414,29 @@ def test_every_operation_keeps_public_meshes_sound(name, chain):
         gorvinpy.apply(gmap, rule, hooks)
         assert gorvinpy.check_gmap(gmap) == [], rule.name
     assert gorvinpy.euler_characteristic(gmap) == 2
+
+
+@pytest.mark.parametrize("name, expected", [
+    ("contract_edge", (4, 8, 7, 2)),  # the edge's two triangles become 2-gons
+    ("remove_vertex", (5, 9, 7, 2)),
+    ("remove_face", (8, 12, 6, 2)),  # the shared face goes from both volumes, which come apart
+])
+def test_operations_on_sewn_volumes(name, expected):
+    gmap = two_tetrahedra()
+    dart = shared_face_dart(gmap)
+    if name == "remove_vertex":
+        gmap.apply(gorvinpy.insert_vertex(), [dart])
+        dart = len(gmap) - 1
+    rule = gorvinpy.contract_edge(gmap, dart) if name == "contract_edge" else getattr(gorvinpy, name)()
+    gorvinpy.apply(gmap, rule, [dart])
+    c = gorvinpy.cell_counts(gmap)
+    assert (c.vertices, c.edges, c.faces, c.volumes) == expected
+    assert gorvinpy.check_gmap(gmap) == []
+
+
+def test_dart_links_reads_the_given_darts_and_checks_their_ids():
+    gmap = cube_gmap()
+    assert (_native.dart_links(gmap, [5, 0, 47]) == _native.links(gmap)[[5, 0, 47]]).all()
+    for bad in (48, -1):
+        with pytest.raises(IndexError, match=f"dart {bad} is not a slot"):
+            _native.dart_links(gmap, [0, bad])
