@@ -6,6 +6,7 @@ floats stored under "position" in the vertex-orbit slot (orbit <1,2,3>) of every
 
 from .batch import BatchExpression, Rows, apply, expression, position_expression
 from .builder import rule
+from .cell_operations import contract_edge, fill_hole, insert_edge, remove_edge, remove_face, remove_vertex
 from .checks import (
     CellCounts,
     cell_counts,
@@ -63,6 +64,7 @@ __all__ = [
     "check_rule",
     "check_gmap",
     "condition_errors",
+    "contract_edge",
     "cube",
     "draw_rule",
     "edge_midpoint",
@@ -73,7 +75,9 @@ __all__ = [
     "extrude",
     "extrude_volume",
     "face_centre",
+    "fill_hole",
     "import_mesh",
+    "insert_edge",
     "insert_vertex",
     "involution_errors",
     "is_gmap",
@@ -88,6 +92,9 @@ __all__ = [
     "read_obj",
     "read_off",
     "read_volume_mesh",
+    "remove_edge",
+    "remove_face",
+    "remove_vertex",
     "render_png",
     "rule",
     "save",

@@ -56,7 +56,8 @@ def rule(
     precondition: Optional[Precondition] = None,
 ) -> gorvinpy_bin.Rule3D:
     """A compiled Rule3D. `hook_orbit` empty or None: a rule with no left node, which builds from
-    nothing. Point rules in `positions` are read at the dart of left node 0, the hook."""
+    nothing, unless `left` names left nodes: then one row at the hook, its left nodes reached by
+    `left_links`. Point rules in `positions` are read at the dart of left node 0, the hook."""
     orbit = [int(dim) for dim in hook_orbit or ()]
     positions = dict(positions or {})
     expressions = dict(expressions or {})
@@ -68,24 +69,24 @@ def rule(
 
     built = gorvinpy_bin.Rule3D(name, category)
     left_nodes: Dict[str, Labels] = {}
-    if orbit:
+    if orbit or left:
         if HOOK in (left or {}):
             raise ValueError(f"rule {name!r}: the hook node {HOOK!r} takes its orbit from hook_orbit")
         left_nodes[HOOK] = orbit
         left_nodes.update(left or {})
-    elif left:
-        raise ValueError(f"rule {name!r}: left nodes need a hook orbit")
     for node, labels in left_nodes.items():
         built.make_leftnode(node, _labels(name, node, labels, orbit), node in hooks)
+    left_side = {node.name: node for node in built.leftnodes}
     for dim, a, b in left_links:
-        built.linkLeftNodes(int(dim), _node(name, built.leftnodes, a), _node(name, built.leftnodes, b))
+        built.linkLeftNodes(int(dim), _node(name, left_side, a), _node(name, left_side, b))
     for node, labels in nodes.items():
         values = list(expressions.get(node, ()))
         if node in positions:
             values.append(gorvinpy_bin.Expr3DEbd123(POSITION_NAME, _position_expression(positions[node])))
         built.make_rightnode(node, _labels(name, node, labels, orbit), values)
+    right_side = {node.name: node for node in built.rightnodes}
     for dim, a, b in links:
-        built.linkRightNodes(int(dim), _node(name, built.rightnodes, a), _node(name, built.rightnodes, b))
+        built.linkRightNodes(int(dim), _node(name, right_side, a), _node(name, right_side, b))
     built.compile()
     if precondition is not None:
         set_precondition(built, precondition)
@@ -106,11 +107,10 @@ def _labels(rule_name: str, node: str, labels: Labels, orbit: Sequence[int]) -> 
     return out
 
 
-def _node(rule_name: str, side: Sequence[Any], name: str) -> Any:
-    for node in side:
-        if node.name == name:
-            return node
-    raise ValueError(f"rule {rule_name!r}: a link names {name!r}, not a node of its side")
+def _node(rule_name: str, side: Mapping[str, Any], name: str) -> Any:
+    if name not in side:
+        raise ValueError(f"rule {rule_name!r}: a link names {name!r}, not a node of its side")
+    return side[name]
 
 
 def _position_expression(value: PositionOf) -> Callable[[gorvinpy_bin.Context3D], Any]:

@@ -1,6 +1,6 @@
-// Whole-array access to a GMap3D: the link table, the live mask, many links at once, darts
-// appended already linked, the positions of many darts and cell labels. Every id is checked
-// before anything changes.
+// Whole-array access to a GMap3D: the link table, the links of given darts, the live mask, many
+// links at once, darts appended already linked, the positions of many darts and cell labels.
+// Every id is checked before anything changes.
 #include "native.h"
 
 #include "gorvin/core/islet.h"
@@ -25,6 +25,19 @@ py::array_t<std::uint32_t> links(const GMap& gmap) {
     for (const IDart& dart : darts) {
         for (Dim d = 0; d <= kDimension; ++d)
             row[d] = dart.alpha[d];
+        row += 4;
+    }
+    return out;
+}
+
+// The links of the given darts as (n, 4), every id checked first.
+py::array_t<std::uint32_t> dartLinks(const GMap& gmap, const Ids& darts) {
+    const std::vector<DartID> ids = checkedIds(gmap, darts);
+    py::array_t<std::uint32_t> out({static_cast<py::ssize_t>(ids.size()), py::ssize_t{4}});
+    std::uint32_t* row = out.mutable_data();
+    for (const DartID id : ids) {
+        for (Dim d = 0; d <= kDimension; ++d)
+            row[d] = gmap.darts()[id].alpha[d];
         row += 4;
     }
     return out;
@@ -99,6 +112,8 @@ py::array_t<DartID> cellLabels(const GMap& gmap, const std::vector<int>& dims) {
 void bindBulk(py::module_& m) {
     m.def("links", &links, py::arg("gmap"),
           "The link table: row i holds alpha0..alpha3 of slot i (deleted slots: all 4294967295).");
+    m.def("dart_links", &dartLinks, py::arg("gmap"), py::arg("darts"),
+          "The links of the given darts: row i holds alpha0..alpha3 of darts[i].");
     m.def("live_mask", &liveMask, py::arg("gmap"), "True for every slot that holds a live dart.");
     m.def("link_pairs", &linkPairs, py::arg("gmap"), py::arg("dim"), py::arg("a"), py::arg("b"),
           "linkAlpha(dim, a[i], b[i]) for every i, in order, once every id is checked.");
