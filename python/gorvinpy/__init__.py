@@ -22,6 +22,18 @@ from .html import export_html
 from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
+from .point_rules import (
+    cross,
+    dot,
+    face_normal,
+    is_free,
+    mean,
+    normalized,
+    orbit_size,
+    vertex_normal,
+    weight,
+    where,
+)
 from .positions import (
     POSITION,
     MissingPositionError,
@@ -37,15 +49,16 @@ from .render import render_png
 from .rule_check import Finding, Witness, check_rule
 from .rule_drawing import draw_rule
 from .storage import StorageError, load, save
+from .subdivision import catmull_clark, doo_sabin, dual, loop_subdivide
 from .volume_operations import extrude_volume, sew_volumes, tetrahedralize, unsew_volumes
 from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
 
 __all__ = [
     "BatchExpression",
-    "Finding",
     "CELL_FACES",
     "CellCounts",
     "CellFaces",
+    "Finding",
     "MeshFileError",
     "MeshFormatError",
     "MissingPositionError",
@@ -60,13 +73,18 @@ __all__ = [
     "add_mesh",
     "add_volumes",
     "apply",
+    "catmull_clark",
     "cell_counts",
-    "check_rule",
     "check_gmap",
+    "check_rule",
     "condition_errors",
     "contract_edge",
+    "cross",
     "cube",
+    "doo_sabin",
+    "dot",
     "draw_rule",
+    "dual",
     "edge_midpoint",
     "euler_characteristic",
     "export_html",
@@ -75,15 +93,21 @@ __all__ = [
     "extrude",
     "extrude_volume",
     "face_centre",
+    "face_normal",
     "fill_hole",
     "import_mesh",
     "insert_edge",
     "insert_vertex",
     "involution_errors",
+    "is_free",
     "is_gmap",
     "live_darts",
     "load",
+    "loop_subdivide",
+    "mean",
     "mesh",
+    "normalized",
+    "orbit_size",
     "polygon",
     "position",
     "position_expression",
@@ -104,8 +128,11 @@ __all__ = [
     "to_mesh",
     "triangulate",
     "unsew_volumes",
+    "vertex_normal",
     "volume_cells",
     "volume_centre",
+    "weight",
+    "where",
     "write_obj",
     "write_ply",
     "write_volume_mesh",
