@@ -33,8 +33,9 @@ from .positions import (
 )
 from .preconditions import RuleInputError
 from .render import render_png
+from .shape_operations import chamfer_edges, chamfer_vertices
 from .storage import StorageError, load, save
-from .volume_operations import extrude_volume, sew_volumes, tetrahedralize, unsew_volumes
+from .volume_operations import extrude_volume, sew_volumes, subdivide_volumes, tetrahedralize, thicken, unsew_volumes
 from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
 
 __all__ = [
@@ -56,6 +57,8 @@ __all__ = [
     "add_volumes",
     "apply",
     "cell_counts",
+    "chamfer_edges",
+    "chamfer_vertices",
     "check_gmap",
     "condition_errors",
     "cube",
@@ -87,7 +90,9 @@ __all__ = [
     "save",
     "set_position",
     "sew_volumes",
+    "subdivide_volumes",
     "tetrahedralize",
+    "thicken",
     "to_mesh",
     "triangulate",
     "unsew_volumes",
