@@ -70,6 +70,8 @@ OPERATIONS = [
     ("triangulate", lambda: gorvinpy.triangulate(), 0),
     ("triangulate one face", lambda: gorvinpy.triangulate((0, 1, 3)), 9),
     ("quad_subdivide", lambda: gorvinpy.quad_subdivide(), 3),
+    ("thicken", lambda: gorvinpy.thicken(-0.3), 11),
+    ("subdivide_volumes", lambda: gorvinpy.subdivide_volumes(), 2),
 ]
 
 
@@ -80,6 +82,51 @@ def test_library_operations_agree_on_random_meshes(name, operation, hook, seed):
     per_row, batch = both_ways(lambda: built(points, faces), operation(), [hook])
     assert batch == per_row
     assert len(batch[0]) > len(built(points, faces))
+
+
+def random_closed_mesh(seed):
+    """A cube whose faces are cut into quads, some of those into triangles, with jittered vertices."""
+    rng = random.Random(seed)
+    gmap = gorvin.Modeler3D().make_gmap()
+    gmap.apply(gorvinpy.cube(2.0))
+    gmap.apply(gorvinpy.quad_subdivide(), [0])
+    for dart in rng.sample(range(len(gmap)), 5):
+        gmap.apply(gorvinpy.triangulate((0, 1, 3)), [dart])
+    mesh = gorvinpy.to_mesh(gmap)
+    points = [tuple(x + rng.uniform(-0.2, 0.2) for x in point) for point in mesh.points]
+    return points, mesh.faces
+
+
+SURFACE_OPERATIONS = [
+    ("chamfer_vertices", lambda: gorvinpy.chamfer_vertices(0.3)),
+    ("chamfer_edges", lambda: gorvinpy.chamfer_edges(0.2)),
+    ("subdivide_volumes", lambda: gorvinpy.subdivide_volumes()),
+    ("thicken", lambda: gorvinpy.thicken(0.15)),
+]
+
+
+@pytest.mark.parametrize("name, operation", SURFACE_OPERATIONS, ids=[o[0] for o in SURFACE_OPERATIONS])
+@pytest.mark.parametrize("seed", range(3))
+def test_shape_operations_agree_on_random_closed_meshes(name, operation, seed):
+    points, faces = random_closed_mesh(seed)
+    per_row, batch = both_ways(lambda: built(points, faces), operation(), [seed * 7])
+    assert batch == per_row
+    assert len(batch[0]) > len(built(points, faces))
+
+
+def test_subdivided_volumes_agree_on_random_tetrahedra():
+    rng = np.random.default_rng(4)
+    points = rng.uniform(-1, 1, (6, 3))
+    cells = gorvinpy.CellFaces()
+    cells.add_cells("tetra", np.array([[0, 1, 2, 3], [1, 2, 3, 4], [2, 3, 4, 5]]))
+
+    def tetrahedra():
+        gmap = gorvin.Modeler3D().make_gmap()
+        gorvinpy.add_volumes(gmap, points, cells)
+        return gmap
+
+    per_row, batch = both_ways(tetrahedra, gorvinpy.subdivide_volumes(), [5])
+    assert batch == per_row and len(batch[0]) == 8 * len(tetrahedra())
 
 
 @pytest.mark.parametrize("rule", [

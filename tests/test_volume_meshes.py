@@ -119,7 +119,8 @@ def test_gmsh_tetrahedra_of_a_solid_cylinder(tmp_path):
     assert gorvinpy.cell_counts(gmap).volumes > 200
 
 
-def test_tetgen_tetrahedra_of_a_closed_real_surface(tmp_path):
+def tetgen_mushroom():
+    """Points and tetrahedra (with tetgen's extra columns) that tetgen makes inside mushroom.off."""
     tetgen = pytest.importorskip("tetgen")
     if not (GEOMVIEW / "mushroom.off").is_file():
         pytest.skip("Debian's geomview package is not installed")
@@ -127,7 +128,11 @@ def test_tetgen_tetrahedra_of_a_closed_real_surface(tmp_path):
     triangles = [[face[0], face[i], face[i + 1]] for face in surface.faces for i in range(1, len(face) - 1)]
     mesher = tetgen.TetGen(np.array(surface.points), np.array(triangles))
     mesher.tetrahedralize(quality=False)
-    nodes, elements = mesher.node, mesher.elem
+    return mesher.node, mesher.elem
+
+
+def test_tetgen_tetrahedra_of_a_closed_real_surface(tmp_path):
+    nodes, elements = tetgen_mushroom()
     path = tmp_path / "mushroom.vtu"
     meshio.write(path, meshio.Mesh(nodes, [("tetra", elements[:, :4])]))
     gmap = check_volume_mesh(path, tmp_path)

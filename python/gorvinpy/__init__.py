@@ -48,9 +48,10 @@ from .preconditions import RuleInputError
 from .render import render_png
 from .rule_check import Finding, Witness, check_rule
 from .rule_drawing import draw_rule
+from .shape_operations import chamfer_edges, chamfer_vertices
 from .storage import StorageError, load, save
 from .subdivision import catmull_clark, doo_sabin, dual, loop_subdivide
-from .volume_operations import extrude_volume, sew_volumes, tetrahedralize, unsew_volumes
+from .volume_operations import extrude_volume, sew_volumes, subdivide_volumes, tetrahedralize, thicken, unsew_volumes
 from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
 
 __all__ = [
@@ -75,6 +76,8 @@ __all__ = [
     "apply",
     "catmull_clark",
     "cell_counts",
+    "chamfer_edges",
+    "chamfer_vertices",
     "check_gmap",
     "check_rule",
     "condition_errors",
@@ -124,7 +127,9 @@ __all__ = [
     "save",
     "set_position",
     "sew_volumes",
+    "subdivide_volumes",
     "tetrahedralize",
+    "thicken",
     "to_mesh",
     "triangulate",
     "unsew_volumes",

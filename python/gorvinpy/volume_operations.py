@@ -8,16 +8,29 @@
 - `sew_volumes()`: hooks "n0" and "n1", two darts at the same vertex and edge of two faces with
   as many corners, both free along alpha3: the two volumes are sewn along alpha3 at those faces.
 - `unsew_volumes()`: hook a dart of a face sewn along alpha3: the face and its partner come apart.
+- `subdivide_volumes()`: hook any dart of a connected part; every volume of the part is split into
+  one cell per corner, a hexahedron at a corner of three edges: the corner, the middles of its
+  edges, the centres of its faces and the volume centre. The cells of a volume are sewn to each
+  other along alpha3, and to the cells of the volumes its own faces were sewn to.
+- `thicken(d)`: hook any dart of a surface (free along alpha3); each face becomes a prism volume
+  between the face and its copy moved by d along the vertex normals, the prisms of faces that share
+  an edge sewn along alpha3 at that edge: the surface becomes a closed shell of thickness d.
 """
 
 from __future__ import annotations
 
 from typing import Sequence
 
+import numpy as np
+
 import gorvinpy_bin
 
+from . import _native
+from .batch import BatchExpression, Rows
 from .builder import HOOK, rule
-from .positions import as_point, face_centre, position, volume_centre
+from .positions import as_point, edge_midpoint, face_centre, position, volume_centre
+from .preconditions import RuleInputError
+from .surface_normals import part_darts, sides, vertex_normals
 
 _FACE = (0, 1)
 _CONNECTED_PART = (0, 1, 2, 3)
@@ -35,17 +48,25 @@ def extrude_volume(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
         "wall_head": {0: 0},
         "roof": {0: 0, 1: 1},
     }
-    lower, upper = ("floor", "wall_foot", "wall_rising"), ("wall_risen", "wall_head", "roof")
-    positions = {**dict.fromkeys(lower, position), **dict.fromkeys(upper, raised)}
-    links = [
-        (3, HOOK, "floor"),
-        (2, "floor", "wall_foot"),
+    positions = {"floor": position, **_prism_positions(raised)}
+    return rule("extrude_volume", _FACE, nodes, [(3, HOOK, "floor")] + _prism_links("floor"), positions)
+
+
+def _prism_links(bottom: str) -> list:
+    """The links of a prism's darts over one dart of its bottom face, up the wall to the roof."""
+    return [
+        (2, bottom, "wall_foot"),
         (1, "wall_foot", "wall_rising"),
         (0, "wall_rising", "wall_risen"),
         (1, "wall_risen", "wall_head"),
         (2, "wall_head", "roof"),
     ]
-    return rule("extrude_volume", _FACE, nodes, links, positions)
+
+
+def _prism_positions(raised) -> dict:
+    """The points of a prism's new wall and roof darts: the foot of the wall where it stands, the
+    rest raised."""
+    return {"wall_foot": position, "wall_rising": position, "wall_risen": raised, "wall_head": raised, "roof": raised}
 
 
 def tetrahedralize() -> gorvinpy_bin.Rule3D:
@@ -103,3 +124,79 @@ def sew_volumes() -> gorvinpy_bin.Rule3D:
 def unsew_volumes() -> gorvinpy_bin.Rule3D:
     """Frees the hook dart's face, and the face sewn to it, along alpha3."""
     return rule("unsew_volumes", _FACE, {HOOK: {0: 0, 1: 1}}, [(3, HOOK, HOOK)])
+
+
+def subdivide_volumes() -> gorvinpy_bin.Rule3D:
+    """Splits every volume of the hook dart's connected part into one hexahedron per corner.
+
+    The hook dart x (at vertex v of edge e, in face f of volume c) gives eight darts of the cell of
+    v in c: four on its face in f (from v to the middle of e, to the centre of f: the darts of
+    quad_subdivide) and four on its face inside c at e (from the middle of e to the centre of f and
+    on to the centre of c). Node names give the face and the point of the dart.
+    """
+    nodes = {
+        HOOK: {1: 1, 2: 2, 3: 3},
+        "outer_edge_middle": {2: 2, 3: 3},
+        "outer_spoke": {3: 3},
+        "outer_face_centre": {1: 1, 3: 3},
+        "inner_edge_middle": {0: 3, 2: 1},
+        "inner_face_centre": {0: 3},
+        "inner_face_spoke": {0: 3, 1: 2},
+        "inner_volume_centre": {0: 3, 1: 2, 2: 1},
+    }
+    positions = {
+        "outer_edge_middle": edge_midpoint,
+        "outer_spoke": edge_midpoint,
+        "outer_face_centre": face_centre,
+        "inner_edge_middle": edge_midpoint,
+        "inner_face_centre": face_centre,
+        "inner_face_spoke": face_centre,
+        "inner_volume_centre": volume_centre,
+    }
+    links = [
+        (0, HOOK, "outer_edge_middle"),
+        (1, "outer_edge_middle", "outer_spoke"),
+        (0, "outer_spoke", "outer_face_centre"),
+        (2, "outer_spoke", "inner_edge_middle"),
+        (2, "outer_face_centre", "inner_face_centre"),
+        (0, "inner_edge_middle", "inner_face_centre"),
+        (1, "inner_face_centre", "inner_face_spoke"),
+        (0, "inner_face_spoke", "inner_volume_centre"),
+    ]
+    return rule("subdivide_volumes", _CONNECTED_PART, nodes, links, positions)
+
+
+def thicken(d: float = 0.1) -> gorvinpy_bin.Rule3D:
+    """Turns the hook dart's surface (free along alpha3) into a shell of prisms, one per face,
+    reaching d along the vertex normals."""
+    raised = _raised(float(d))
+    nodes = {
+        HOOK: {0: 0, 1: 1},
+        "wall_foot": {0: 0, 2: 3},
+        "wall_rising": {1: 2, 2: 3},
+        "wall_risen": {1: 2, 2: 3},
+        "wall_head": {0: 0, 2: 3},
+        "roof": {0: 0, 1: 1},
+    }
+    return rule("thicken", _CONNECTED_PART, nodes, _prism_links(HOOK), _prism_positions(raised), precondition=_surface)
+
+
+def _raised(d: float) -> BatchExpression:
+    """Each row's position moved by d along the unit vertex normal of its surface."""
+
+    def raised(rows: Rows) -> np.ndarray:
+        hooks = rows.darts(0)
+        darts = part_darts(rows.gmap, hooks[0])
+        normals = vertex_normals(rows.gmap, darts)
+        return rows.positions(0) + d * normals[np.searchsorted(darts, hooks)]
+
+    return BatchExpression(raised)
+
+
+def _surface(gmap: gorvinpy_bin.GMap3D, hooks) -> None:
+    darts = part_darts(gmap, hooks[0])
+    links = _native.links(gmap)
+    sewn = darts[links[darts, 3] != darts]
+    if len(sewn):
+        raise RuleInputError(f"dart {int(sewn.min())} is sewn along alpha3: thicken needs a surface, free along alpha3")
+    sides(links, darts)

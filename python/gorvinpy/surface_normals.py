@@ -1,0 +1,86 @@
+"""Unit vertex normals of a connected, orientable surface, turned like its smallest dart, for whole
+arrays of darts.
+
+The darts of an orientable part fall into two sides: every link joins darts of opposite sides. The
+darts on the side of the part's smallest dart each stand for their edge run from their vertex to
+the other end (alpha0): the face's direction. A face's normal is Newell's formula over those
+directed edges, made unit; a vertex normal is the unit mean of the normals of its faces, every dart
+of the vertex counted. The sums run over the part's darts in ascending id order, so the normals of
+a dart are the same floats whichever darts of the part ask.
+"""
+
+from __future__ import annotations
+
+import numpy as np
+
+import gorvinpy_bin
+
+from . import _native
+from .preconditions import RuleInputError
+
+_CONNECTED_PART = [0, 1, 2, 3]
+_FEW = 16
+
+
+def part_darts(gmap: gorvinpy_bin.GMap3D, dart: int) -> np.ndarray:
+    """The darts of the connected part of a dart, in ascending id order."""
+    return np.sort(np.fromiter(gorvinpy_bin.Orbit(_CONNECTED_PART)(gmap, int(dart)), dtype=np.int64))
+
+
+def sides(links: np.ndarray, darts: np.ndarray) -> np.ndarray:
+    """0 or 1 for every dart of a part (ascending ids), 0 for its smallest dart, opposite across
+    every link; RuleInputError when the part is not orientable."""
+    side = np.full(len(links), -1, dtype=np.int8)
+    side[darts[0]] = 0
+    frontier = darts[:1]
+    while len(frontier):
+        neighbours = links[frontier, :3]
+        values = np.repeat(1 - side[frontier], 3).reshape(-1, 3)
+        new = side[neighbours] == -1
+        side[neighbours[new]] = values[new]
+        frontier = np.unique(neighbours[new])
+    own = side[darts]
+    for dim in range(3):
+        other = links[darts, dim]
+        crossed = (other != darts) & (side[other] == own)
+        if crossed.any():
+            raise RuleInputError(
+                f"dart {int(darts[crossed][0])} and its alpha{dim} neighbour lie on one side: the surface of "
+                f"dart {int(darts[0])} is not orientable"
+            )
+    return own
+
+
+def vertex_normals(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray) -> np.ndarray:
+    """(len(darts), 3): the unit vertex normal at each dart of a part given in ascending id order."""
+    links = _native.links(gmap)
+    forward = sides(links, darts) == 0
+    start = _native.positions(gmap, darts)
+    end = _native.positions(gmap, links[darts, 0])
+    newell = np.stack([
+        (start[:, 1] - end[:, 1]) * (start[:, 2] + end[:, 2]),
+        (start[:, 2] - end[:, 2]) * (start[:, 0] + end[:, 0]),
+        (start[:, 0] - end[:, 0]) * (start[:, 1] + end[:, 1]),
+    ], axis=1)
+    face = _cells(gmap, darts, [0, 1])
+    normals = np.zeros((face.max() + 1, 3))
+    np.add.at(normals, face[forward], newell[forward])
+    normals /= np.linalg.norm(normals, axis=1, keepdims=True)
+    vertex = _cells(gmap, darts, [1, 2, 3])
+    sums = np.zeros((vertex.max() + 1, 3))
+    np.add.at(sums, vertex, normals[face])
+    means = sums / np.bincount(vertex)[:, None]
+    return (means / np.linalg.norm(means, axis=1, keepdims=True))[vertex]
+
+
+def neighbours(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray, dim: int) -> np.ndarray:
+    """The alpha_dim neighbour of each dart; a few darts are looked up one by one rather than
+    copying the whole link table."""
+    if len(darts) <= _FEW:
+        return np.array([gmap.alpha(int(dart), dim).id for dart in darts], dtype=np.int64)
+    return _native.links(gmap)[darts, dim].astype(np.int64)
+
+
+def _cells(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray, orbit: list) -> np.ndarray:
+    """Each dart's cell of the orbit, numbered 0, 1, ... over the part."""
+    return np.unique(np.asarray(_native.cell_labels(gmap, orbit))[darts], return_inverse=True)[1].reshape(-1)
