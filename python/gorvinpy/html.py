@@ -18,6 +18,7 @@ from __future__ import annotations
 import base64
 import html
 import json
+import re
 from pathlib import Path
 from typing import Optional
 
@@ -74,14 +75,15 @@ def page_html(gmap: gorvinpy_bin.GMap3D, title: str = "G-map", explode: Optional
         slots, texts, records = _slot_values(gmap, picture.darts)
         model.update(slots=slots, texts=texts)
         arrays["records"] = ("int32", records)
-    return (
-        (_WEB / "page.html").read_text(encoding="utf-8")
-        .replace("__TITLE__", html.escape(title))
-        .replace("__MODEL__", json.dumps(model, separators=(",", ":")).replace("</", "<\\/"))
-        .replace("__ARRAYS__", "\n".join(_array_element(name, *typed) for name, typed in arrays.items()))
-        .replace("__THREE__", (_WEB / "three.min.js").read_text(encoding="utf-8"))
-        .replace("__VIEW__", (_WEB / "view.js").read_text(encoding="utf-8"))
-    )
+    parts = {
+        "__TITLE__": html.escape(title),
+        "__MODEL__": json.dumps(model, separators=(",", ":")).replace("</", "<\\/"),
+        "__ARRAYS__": "\n".join(_array_element(name, *typed) for name, typed in arrays.items()),
+        "__THREE__": (_WEB / "three.min.js").read_text(encoding="utf-8"),
+        "__VIEW__": (_WEB / "view.js").read_text(encoding="utf-8"),
+    }
+    pieces = re.split("(" + "|".join(parts) + ")", (_WEB / "page.html").read_text(encoding="utf-8"))
+    return "".join(parts.get(piece, piece) for piece in pieces)
 
 
 def export_html(gmap: gorvinpy_bin.GMap3D, path: PathLike, title: Optional[str] = None,
@@ -111,19 +113,21 @@ def _fan_triangles(tables: GMapTables, picture: DartPicture):
 
 
 def _slot_values(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray):
-    """The slots that hold a value on some dart (names like "<1,2,3>"), the text of every value the
-    darts hold, and per dart and slot the value's index (-1: an empty dict; -2 - j: a copy of j)."""
+    """The slots that hold a non-empty value on some dart (names like "<1,2,3>"), the text of
+    every such value, and per dart and slot the value's index (-1: empty; -2 - j: a copy of j)."""
     values, records = _native.embedding_records(gmap)
     records = records[darts]
-    used = np.flatnonzero((records != -1).any(axis=0))
-    records = records[:, used]
-    codes = np.unique(records[records != -1])
-    indices = np.unique(np.where(codes < -1, -2 - codes, codes))
-    texts = [_text(values[int(j)]) for j in indices]
-    renumbered = np.searchsorted(indices, np.where(records < -1, -2 - records, records))
-    records = np.where(records >= 0, renumbered, np.where(records < -1, -2 - renumbered, records))
+    value = np.where(records < -1, -2 - records, records)  # -1 stays -1
+    indices = np.unique(value[value >= 0])
+    empty = np.array([not values[int(j)] for j in indices], dtype=bool)
+    value[np.isin(value, indices[empty])] = -1
+    used = np.flatnonzero((value != -1).any(axis=0))
+    records, value = records[:, used], value[:, used]
+    indices = indices[~empty]
+    renumbered = np.searchsorted(indices, value)
+    records = np.where(value == -1, -1, np.where(records < -1, -2 - renumbered, renumbered))
     names = ["<" + ",".join(str(dim) for dim in range(4) if slot >> dim & 1) + ">" for slot in used]
-    return names, texts, records
+    return names, [_text(values[int(j)]) for j in indices], records
 
 
 def _text(value: object) -> str:

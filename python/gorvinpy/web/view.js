@@ -206,7 +206,8 @@
 
   function frame() {
     const width = canvas.clientWidth || 1, height = canvas.clientHeight || 1;
-    renderer.setSize(width, height, false);
+    const size = renderer.getSize(new THREE.Vector2());
+    if (size.x !== width || size.y !== height) renderer.setSize(width, height, false);  // a resize clears the buffer
     const half = radius / (0.9 * view.zoom), shorter = Math.min(width, height);
     camera.left = -half * width / shorter; camera.right = half * width / shorter;
     camera.top = half * height / shorter; camera.bottom = -half * height / shorter;
