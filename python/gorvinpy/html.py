@@ -44,7 +44,7 @@ def page_html(gmap: gorvinpy_bin.GMap3D, title: str = "G-map", explode: Optional
     (default: up to DART_VIEW_CAP darts)."""
     tables = GMapTables.of(gmap)
     picture = dart_picture(gmap, tables)
-    triangles, triangle_volume = _fan_triangles(tables, picture)
+    corner_point, corner_volume, triangles = _shading_corners(*_fan_triangles(tables, picture))
     count = len(picture.darts)
     if explode is None:
         explode = 0.15 if len(picture.volume_centres) > 1 else 0.0
@@ -68,8 +68,9 @@ def page_html(gmap: gorvinpy_bin.GMap3D, title: str = "G-map", explode: Optional
         "face_centres": ("float32", picture.face_centres),
         "volume": ("int32", picture.volume),
         "volume_centres": ("float32", picture.volume_centres),
+        "corner_point": ("int32", corner_point),
+        "corner_volume": ("int32", corner_volume),
         "triangles": ("int32", triangles),
-        "triangle_volume": ("int32", triangle_volume),
     }
     if count <= VALUE_CAP:
         slots, texts, records = _slot_values(gmap, picture.darts)
@@ -110,6 +111,14 @@ def _fan_triangles(tables: GMapTables, picture: DartPicture):
             triangles.append(corners[:, [0, j, j + 1]])
             volumes.append(picture.volume[position[first]])
     return np.concatenate(triangles), np.concatenate(volumes)
+
+
+def _shading_corners(triangles: np.ndarray, volumes: np.ndarray):
+    """The corners that the shaded faces share, one per (point, volume) pair: each one's point and
+    volume, and the triangles as rows of corners."""
+    count = int(volumes.max(initial=0)) + 1
+    corners, rows = np.unique((triangles * count + volumes[:, None]).reshape(-1), return_inverse=True)
+    return corners // count, corners % count, rows.reshape(-1, 3)
 
 
 def _slot_values(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray):

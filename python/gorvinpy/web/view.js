@@ -23,7 +23,8 @@
   const ids = decode("ids"), links = decode("links"), segments = decode("segments");
   const vertex = decode("vertex"), points = decode("points"), face = decode("face");
   const faceCentres = decode("face_centres"), volume = decode("volume"), volumeCentres = decode("volume_centres");
-  const triangles = decode("triangles"), triangleVolume = decode("triangle_volume");
+  const cornerPoint = decode("corner_point"), cornerVolume = decode("corner_volume");
+  const triangles = decode("triangles");
   const records = model.texts ? decode("records") : null;
   const n = ids.length;
   const ATTACH = model.attach, COLOURS = [0xd62728, 0x2ca02c, 0x1f5fd6, 0xe07b00];
@@ -94,39 +95,32 @@
   }
   function allDarts() { const out = new Int32Array(n); for (let d = 0; d < n; d++) out[d] = d; return out; }
 
-  // Faces: fan triangles of every face of every volume, flat normals, one hue per volume.
+  // Faces: fan triangles of every face of every volume on corners shared per volume, one hue per
+  // volume, flat normals from the screen derivatives of the view position.
   function facesMesh() {
-    const count = triangleVolume.length;
-    const position = new Float32Array(9 * count), normal = new Float32Array(9 * count);
-    const centre = new Float32Array(9 * count), tint = new Float32Array(9 * count);
+    const count = cornerPoint.length;
+    const position = new Float32Array(3 * count), centre = new Float32Array(3 * count), tint = new Float32Array(3 * count);
     const colour = new THREE.Color();
-    for (let t = 0; t < count; t++) {
-      const a = 3 * triangles[3 * t], b = 3 * triangles[3 * t + 1], c = 3 * triangles[3 * t + 2];
-      const u = [points[b] - points[a], points[b + 1] - points[a + 1], points[b + 2] - points[a + 2]];
-      const w = [points[c] - points[a], points[c + 1] - points[a + 1], points[c + 2] - points[a + 2]];
-      const nx = u[1] * w[2] - u[2] * w[1], ny = u[2] * w[0] - u[0] * w[2], nz = u[0] * w[1] - u[1] * w[0];
-      const length = Math.hypot(nx, ny, nz) || 1;
-      const v = triangleVolume[t];
+    for (let k = 0; k < count; k++) {
+      const p = 3 * cornerPoint[k], v = cornerVolume[k];
+      position[3 * k] = points[p]; position[3 * k + 1] = points[p + 1]; position[3 * k + 2] = points[p + 2];
+      centre.set(volumeCentres.subarray(3 * v, 3 * v + 3), 3 * k);
       colour.setHSL(((v * 137.508) % 360) / 360, 0.55, 0.55);
-      [a, b, c].forEach((p, j) => {
-        const at = 9 * t + 3 * j;
-        position[at] = points[p]; position[at + 1] = points[p + 1]; position[at + 2] = points[p + 2];
-        normal[at] = nx / length; normal[at + 1] = ny / length; normal[at + 2] = nz / length;
-        centre.set(volumeCentres.subarray(3 * v, 3 * v + 3), at);
-        tint[at] = colour.r; tint[at + 1] = colour.g; tint[at + 2] = colour.b;
-      });
+      tint[3 * k] = colour.r; tint[3 * k + 1] = colour.g; tint[3 * k + 2] = colour.b;
     }
-    const shape = geometry(position, centre, { normal: [normal, 3], tint: [tint, 3] });
+    const shape = geometry(position, centre, { tint: [tint, 3] });
+    shape.setIndex(new THREE.BufferAttribute(new Uint32Array(triangles.buffer, triangles.byteOffset, triangles.length), 1));
     const shaded = material(
-      "attribute vec3 tint;\nvarying vec3 colour;\nvarying vec3 towards;\n" +
-      "void main() { colour = tint; towards = normalMatrix * normal; gl_Position = place(); }",
-      "uniform float pale; uniform float opacity;\nvarying vec3 colour;\nvarying vec3 towards;\n" +
-      "void main() {\n  vec3 n = normalize(towards);\n  float diffuse = abs(dot(n, normalize(vec3(-0.4, 0.5, 0.75))));\n" +
+      "attribute vec3 tint;\nvarying vec3 colour;\nvarying vec3 seen;\n" +
+      "void main() { colour = tint; gl_Position = place(); seen = (modelViewMatrix * vec4(centre + (position - centre) * shrink, 1.0)).xyz; }",
+      "uniform float pale; uniform float opacity;\nvarying vec3 colour;\nvarying vec3 seen;\n" +
+      "void main() {\n  vec3 n = normalize(cross(dFdx(seen), dFdy(seen)));\n  float diffuse = abs(dot(n, normalize(vec3(-0.4, 0.5, 0.75))));\n" +
       "  float shine = pow(abs(dot(n, normalize(vec3(-0.4, 0.5, 1.75)))), 24.0);\n" +
       "  vec3 lit = colour * (0.3 + 0.7 * diffuse) + 0.25 * shine;\n" +
       "  gl_FragColor = vec4(mix(lit, vec3(1.0), pale), opacity);\n}",
       { pale: { value: 0 }, opacity: { value: 1 } },
-      { side: THREE.DoubleSide, polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1 });
+      { side: THREE.DoubleSide, polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1,
+        extensions: { derivatives: true } });
     const mesh = new THREE.Mesh(shape, shaded);
     const depthOnly = new THREE.Mesh(shape, material("void main() { gl_Position = place(); }",
       "void main() { gl_FragColor = vec4(0.0); }", {},
