@@ -154,7 +154,7 @@
     for (let a = 0; a < 3; a++) out[at + a] = segments[s + a] + t * (segments[s + 3 + a] - segments[s + a]);
   }
 
-  // Darts, their links along each dimension and the marks of free darts, made when first shown.
+  // Darts (a dot at the vertex end), their links along each dimension and the marks of free darts, made when first shown.
   let dartLayer = null;
   function makeDartLayer() {
     const every = allDarts();
@@ -162,8 +162,13 @@
     const pickId = new Float32Array(2 * n);
     for (let d = 0; d < n; d++) { pickId[2 * d] = d + 1; pickId[2 * d + 1] = d + 1; }
     const shape = geometry(segments, centres, { pickId: [pickId, 1] });
+    const starts = new Float32Array(3 * n), startCentres = new Float32Array(3 * n);
+    for (let d = 0; d < n; d++) {
+      starts.set(segments.subarray(6 * d, 6 * d + 3), 3 * d);
+      startCentres.set(centres.subarray(6 * d, 6 * d + 3), 3 * d);
+    }
     const layer = { lines: new THREE.LineSegments(shape, flat(0x222222)), pick: new THREE.LineSegments(shape, pickMaterial()),
-                    links: [], free: [] };
+                    starts: new THREE.Points(geometry(starts, startCentres), dots(0x222222, 3)), links: [], free: [] };
     for (let dim = 0; dim < 4; dim++) {
       let pairs = 0, free = 0;
       for (let d = 0; d < n; d++) {
@@ -230,6 +235,7 @@
     }
     if (showDarts) {
       scene.add(dartLayer.lines);
+      scene.add(dartLayer.starts);
       pickScene.add(dartLayer.pick);
       for (let dim = 0; dim < 4; dim++) {
         if (!controls["alpha" + dim].checked) continue;
@@ -321,7 +327,7 @@
       highlight.ends = new THREE.Points(geometry(ends, centres), dots(0xff00cc, 4));
       highlight.picked = new THREE.Points(geometry(segmentsOf([dart]), centresOf([dart], 2)), dots(0x000000, 7));
       const tint = flat(0xff00cc, { transparent: true, depthWrite: false, side: THREE.DoubleSide, depthFunc: THREE.LessEqualDepth });
-      tint.uniforms.opacity.value = 0.55;
+      tint.uniforms.opacity.value = 0.3;
       highlight.regions = new THREE.Mesh(regions(darts), tint);
     }
     info.textContent = dart === null ? "" : describe(dart);
