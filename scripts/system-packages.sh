@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests use, when missing: ccache (faster
 # rebuilds), geomview (its sample OFF meshes are test data), chromium (opens the HTML pages in the
-# tests), graphviz (draws rules) and the X and OpenGL libraries that the gmsh wheel links to. Needs root; otherwise it only
-# warns.
+# tests), graphviz (draws rules), libjs-three (the tests check the package's copy of three.js
+# against it) and the X and OpenGL libraries that the gmsh wheel links to. Needs root; otherwise
+# it only warns.
 set -u
 missing=()
-for package in ccache geomview chromium graphviz libglu1-mesa libxcursor1 libxft2 libxinerama1; do
+for package in ccache geomview chromium graphviz libjs-three libglu1-mesa libxcursor1 libxft2 libxinerama1; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

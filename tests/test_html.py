@@ -1,38 +1,37 @@
-"""The HTML page of a model: self-contained, and drawn by a real browser (headless Chromium)."""
+"""The HTML page of a model: self-contained, drawn by a real browser (headless Chromium on
+SwiftShader's WebGL), and picking the darts it shows."""
 
 import os
 import re
-import shutil
-import subprocess
+from pathlib import Path
 
 import numpy as np
 import pytest
 
 import gorvinpy
 import gorvinpy_bin as gorvin
+from browser import Browser, chromium_path
+from gorvinpy import html as page
+from gorvinpy.dart_view import FACE_PULL, VOLUME_PULL
 
 BACKGROUND = (255, 255, 255)
+SIZE = 600
+WEB = Path(gorvinpy.__file__).with_name("web")
 
 
-def chromium():
-    for name in ("chromium", "chromium-browser"):
-        path = shutil.which(name)
-        if path:
-            return path
-    if os.environ.get("CI"):
-        pytest.fail("chromium is missing: scripts/system-packages.sh installs it")
-    pytest.skip("chromium is not installed (apt-get install chromium)")
+@pytest.fixture(scope="module")
+def browser():
+    if chromium_path() is None:
+        if os.environ.get("CI"):
+            pytest.fail("chromium is missing: scripts/system-packages.sh installs it")
+        pytest.skip("chromium is not installed (apt-get install chromium)")
+    with Browser(SIZE, SIZE) as opened:
+        yield opened
 
 
-def screenshot(page, picture):
-    result = subprocess.run(
-        [chromium(), "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
-         "--window-size=600,600", f"--screenshot={picture}", page.as_uri()],
-        capture_output=True, text=True, timeout=120,
-        env={name: value for name, value in os.environ.items() if name != "LD_PRELOAD"},  # not the sanitizer's
-    )
-    assert result.returncode == 0 and picture.is_file(), result.stderr
+def pixels_of(browser, picture):
     image = pytest.importorskip("matplotlib.image")
+    browser.screenshot(picture)
     return (image.imread(picture)[:, :, :3] * 255).round().astype(int)
 
 
@@ -47,23 +46,146 @@ def hexahedral_volumes(grid):
     return gmap
 
 
-def test_page_is_self_contained(tmp_path):
+def square():
+    gmap = gorvin.Modeler3D().make_gmap()
+    gmap.apply(gorvinpy.polygon([(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0)]))
+    return gmap
+
+
+def opened(browser, gmap, folder, **options):
+    gorvinpy.export_html(gmap, folder / "model.html", **options)
+    browser.events.clear()
+    browser.open(folder / "model.html")
+    return folder / "model.html"
+
+
+def test_page_is_self_contained(tmp_path, browser):
     gmap = hexahedral_volumes(2)
-    gorvinpy.export_html(gmap, tmp_path / "grid.html", title="a <grid>")
-    page = (tmp_path / "grid.html").read_text()
-    assert not re.search(r"(src|href)\s*=|https?://|@import|fetch\(|XMLHttpRequest", page)
-    assert "a &lt;grid&gt;" in page and "<grid>" not in page
-    assert page.count("<script") == 2
+    path = opened(browser, gmap, tmp_path, title="a <grid>")
+    text = path.read_text()
+    assert "a &lt;grid&gt;" in text and "<grid>" not in text
+    own = text.replace((WEB / "three.min.js").read_text(), "")  # the library is checked below
+    assert not re.search(r"(src|href)\s*=|https?://|@import|fetch\(|XMLHttpRequest", own)
+    assert browser.requested() == [path.resolve().as_uri()]  # no other request, not even for data: URLs
+    assert browser.errors() == []
+
+
+def test_vendored_library_is_debians(tmp_path):
+    debian = Path("/usr/share/javascript/three/three.min.js")
+    if not debian.is_file():
+        pytest.skip("libjs-three is not installed")
+    assert (WEB / "three.min.js").read_bytes() == debian.read_bytes()
+    assert "MIT" in (WEB / "three.LICENSE").read_text() or "Permission is hereby granted" in (
+        WEB / "three.LICENSE").read_text()
 
 
 @pytest.mark.parametrize("grid, explode", [(1, 0.0), (3, 0.3)])
-def test_chromium_draws_the_model(tmp_path, grid, explode):
-    gmap = hexahedral_volumes(grid)
-    gorvinpy.export_html(gmap, tmp_path / "model.html", explode=explode)
-    pixels = screenshot(tmp_path / "model.html", tmp_path / "model.png")
-    drawn = (np.abs(pixels - BACKGROUND).sum(axis=2) > 30)
-    middle = drawn[150:450, 150:450]
-    assert middle.mean() > 0.4  # the model fills the middle of the view
+def test_chromium_draws_the_faces(tmp_path, browser, grid, explode):
+    opened(browser, hexahedral_volumes(grid), tmp_path, explode=explode, darts=False)
+    pixels = pixels_of(browser, tmp_path / "model.png")
+    drawn = np.abs(pixels - BACKGROUND).sum(axis=2) > 30
+    assert drawn[150:450, 150:450].mean() > 0.4  # the model fills the middle of the view
     assert not drawn[-20:].any() and not drawn[:, -20:].any()  # and leaves the borders free
-    colours = {tuple(c // 16) for c in pixels[drawn]}
+    colours = {tuple(c // 16) for c in pixels[150:450, 150:450][drawn[150:450, 150:450]]}
     assert len(colours) >= (3 if grid == 1 else 10)  # shaded faces; one hue per volume
+    assert browser.errors() == []
+
+
+def screen_point(gmap_points, point, azimuth, elevation):
+    """Where the page draws a point: an orthographic view along (azimuth, elevation) whose framing
+    box's half diagonal fills 0.45 of the shorter side, the box's middle at the centre."""
+    low, high = gmap_points.min(axis=0), gmap_points.max(axis=0)
+    middle, radius = (low + high) / 2, np.linalg.norm(high - low) / 2
+    el, az = np.radians(elevation), np.radians(azimuth)
+    side = np.array([-np.sin(az), np.cos(az), 0.0])
+    up = np.array([-np.sin(el) * np.cos(az), -np.sin(el) * np.sin(az), np.cos(el)])
+    scale = 0.45 * SIZE / radius
+    return SIZE / 2 + (point - middle) @ side * scale, SIZE / 2 - (point - middle) @ up * scale
+
+
+@pytest.mark.parametrize("azimuth, elevation", [(-90, 90), (-60, 25)])
+def test_pick_finds_each_dart_of_the_square_at_its_pixel(tmp_path, browser, azimuth, elevation):
+    gmap = square()
+    opened(browser, gmap, tmp_path)
+    browser.evaluate(f"gorvin.look({azimuth}, {elevation})")
+    corners = np.array([gorvinpy.position(gmap, d) for d in range(8)])
+    partner = [gmap.alpha(d, 0).id for d in range(8)]
+    pixels = pixels_of(browser, tmp_path / "square.png")
+    for dart in range(8):
+        # a third of the way from the dart's corner to its edge's middle, a little inside the face
+        corner, middle = corners[dart], (corners[dart] + corners[partner[dart]]) / 2
+        point = corner + 0.35 * (middle - corner)
+        point += FACE_PULL * (np.array([0.5, 0.5, 0.0]) - point)
+        point += VOLUME_PULL * (np.array([0.5, 0.5, 0.0]) - point)
+        x, y = screen_point(corners, point, azimuth, elevation)
+        near = pixels[int(y) - 3:int(y) + 4, int(x) - 3:int(x) + 4]
+        assert (near.sum(axis=2) < 500).any(), (dart, x, y)  # a dark dart segment is drawn there
+        picked = browser.evaluate(f"gorvin.pick({x}, {y})")
+        assert picked["dart"] == dart
+        assert picked["links"] == [gmap.alpha(dart, dim).id for dim in range(4)]
+        assert f"dart {dart} " in picked["text"] and "position (" in picked["text"]
+    assert browser.evaluate("gorvin.pick(3, 3)") is None  # the corner of the view holds no dart
+
+
+@pytest.mark.parametrize("orbit", [(1, 2, 3), (0, 2, 3), (0, 1, 3), (0, 1, 2), (0, 1, 2, 3)])
+def test_picked_orbit_is_the_kernels(tmp_path, browser, orbit):
+    gmap = hexahedral_volumes(2)
+    opened(browser, gmap, tmp_path)
+    names = ",".join(map(str, orbit))
+    browser.evaluate(f"gorvin.show({{orbit: '{names}'}})")
+    picked = browser.evaluate(f"gorvin.pick({SIZE / 2}, {SIZE / 2})")
+    assert picked is not None
+    assert sorted(picked["orbit"]) == sorted(gorvin.Orbit(list(orbit))(gmap, picked["dart"]))
+
+
+def test_faces_alone_pick_the_darts_share_of_a_face(tmp_path, browser):
+    gmap = square()
+    opened(browser, gmap, tmp_path, darts=False)
+    browser.evaluate("gorvin.look(-90, 90)")
+    corners = np.array([gorvinpy.position(gmap, d) for d in range(8)])
+    # near corner (1, 0, 0), just above the bottom edge: the share of the dart there on that edge
+    x, y = screen_point(corners, np.array([0.8, 0.1, 0.0]), -90, 90)
+    picked = browser.evaluate(f"gorvin.pick({x}, {y})")
+    dart = next(d for d in range(8)
+                if tuple(corners[d]) == (1, 0, 0) and tuple(corners[gmap.alpha(d, 0).id]) == (0, 0, 0))
+    assert picked["dart"] == dart
+
+
+def test_values_of_the_picked_dart_are_shown(tmp_path, browser):
+    gmap = square()
+    gmap.ebd01(3)["label"] = "seven <b>"
+    opened(browser, gmap, tmp_path)
+    browser.evaluate("gorvin.look(-90, 90)")
+    for x, y in ((300, 300), (200, 451)):  # the face's centre, the segment of dart 0
+        dart = browser.evaluate(f"gorvin.pick({x}, {y})")["dart"]
+        info = browser.evaluate("document.getElementById('info').textContent")
+        assert f"<1,2,3> {gmap.ebd123(dart)!r}" in info
+        label = gmap.ebd01(dart)
+        assert (f"<0,1> {label!r}" in info) == bool(label)
+    assert dart == 0
+
+
+def test_large_maps_start_without_the_dart_view_and_say_so(tmp_path, browser, monkeypatch):
+    monkeypatch.setattr(page, "DART_VIEW_CAP", 40)
+    monkeypatch.setattr(page, "VALUE_CAP", 40)
+    gmap = hexahedral_volumes(1)  # 48 darts
+    opened(browser, gmap, tmp_path)
+    state = browser.evaluate("gorvin.state()")
+    assert state["faces"] and not state["darts"]
+    assert "48 darts: above 40 the dart view starts off" in state["note"]
+    picked = browser.evaluate(f"gorvin.pick({SIZE / 2}, {SIZE / 2})")
+    assert "up to 40 darts" in picked["text"]
+    browser.evaluate("gorvin.show({darts: true})")
+    assert browser.evaluate("gorvin.state()")["darts"] and browser.errors() == []
+
+
+def test_slot_values_follow_each_dart():
+    gmap = square()
+    gmap.ebd0(5)["mark"] = 1
+    slots, texts, records = page._slot_values(gmap, np.arange(8))
+    assert slots == ["<0>", "<1,2,3>"]
+    shown = [{slot: texts[code] if code >= 0 else texts[-2 - code] for slot, code in zip(slots, row) if code != -1}
+             for row in records]
+    expected = [{"<1,2,3>": repr(gmap.ebd123(d)), **({"<0>": repr(gmap.ebd0(d))} if gmap.ebd0(d) else {})}
+                for d in range(8)]
+    assert shown == expected

@@ -68,3 +68,48 @@ def test_exploded_view_shrinks_each_volume_and_shows_shared_faces_twice(gmap, tm
     assert len(_exploded(gmap, 0.3)[2]) - 1 == 12  # offsets of the faces drawn
     with pytest.raises(ValueError, match="explode"):
         gorvinpy.render_png(gmap, tmp_path / "x.png", explode=1.0)
+
+
+@pytest.mark.parametrize("dims_shown, expected", [("square", (0, 1, 2)), ("two volumes", (0, 1, 2, 3))])
+def test_dart_picture_draws_segments_links_and_free_marks(gmap, tmp_path, dims_shown, expected):
+    """Every colour of the dart view is drawn, alpha3 only where there are alpha3 links, and a
+    mark of dimension 2 sits on each dart of the lone square (all free along alpha2)."""
+    image = pytest.importorskip("matplotlib.image")
+    import numpy as np
+
+    from gorvinpy.render import _DART_COLOUR, _LINK_COLOURS
+
+    if dims_shown == "square":
+        gmap.apply(gorvinpy.polygon([(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0)]))
+    else:
+        cells = gorvinpy.CellFaces()
+        cells.add_cells("tetra", [[0, 1, 2, 3], [1, 2, 3, 4]])
+        gorvinpy.add_volumes(gmap, np.array([(0, 0, 0), (1, 0, 0), (0, 1, 0), (0, 0, 1), (1, 1, 1.0)]), cells)
+    path = tmp_path / "darts.png"
+    gorvinpy.render_png(gmap, path, darts=True, pixels=500, elevation=90 if dims_shown == "square" else 25)
+    pixels = (image.imread(path)[..., :3] * 255).round().astype(int)
+
+    def count(colour):
+        return int((np.abs(pixels - np.round(np.asarray(colour) * 255)).sum(axis=2) < 40).sum())
+
+    assert count(_DART_COLOUR) + (pixels.max(axis=2) < 120).sum() > 400  # grey segments
+    for dim in range(4):
+        assert (count(_LINK_COLOURS[dim]) > 8) == (dim in expected), dim
+    if dims_shown == "square":
+        blue = np.abs(pixels - np.round(_LINK_COLOURS[2] * 255)).sum(axis=2) < 40
+        assert blobs(set(zip(*np.nonzero(blue)))) == 8  # one free mark per dart
+
+
+def blobs(cells):
+    """The number of 8-connected groups of pixel cells."""
+    count = 0
+    while cells:
+        count += 1
+        stack = [cells.pop()]
+        while stack:
+            y, x = stack.pop()
+            for near in [(y + dy, x + dx) for dy in (-1, 0, 1) for dx in (-1, 0, 1)]:
+                if near in cells:
+                    cells.remove(near)
+                    stack.append(near)
+    return count

@@ -21,6 +21,7 @@ from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
 from .html import export_html
 from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
+from .notebook import show
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
 from .point_rules import (
     cross,
@@ -127,6 +128,7 @@ __all__ = [
     "save",
     "set_position",
     "sew_volumes",
+    "show",
     "subdivide_volumes",
     "tetrahedralize",
     "thicken",

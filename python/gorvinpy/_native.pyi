@@ -28,7 +28,7 @@ def rasterize(
     triangles: Any,
     colours: Any,
     lines: Any,
-    line_colour: Tuple[float, float, float],
+    line_colour: Any,
     line_lift: float,
     size: int,
     samples: int,

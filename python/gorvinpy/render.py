@@ -15,6 +15,7 @@ import numpy as np
 import gorvinpy_bin
 
 from . import _native
+from .dart_view import dart_picture
 from .exchange import to_mesh
 from .meshio import PathLike
 from .positions import positions
@@ -26,6 +27,9 @@ _BACKGROUND = (1.0, 1.0, 1.0)
 _EDGES_UP_TO = 2000  # faces; more make the edges a dark web over the shading
 _SAMPLES = 2  # canvas pixels per image pixel, along each axis
 _MARGIN = 0.05
+_DART_COLOUR = np.array([0.13, 0.13, 0.13])
+_LINK_COLOURS = np.array([[0.84, 0.15, 0.16], [0.17, 0.63, 0.17], [0.12, 0.37, 0.84], [0.88, 0.48, 0.0]])  # alpha0..3
+_MARK = 0.006  # side of a free mark, as a share of the picture
 
 
 def render_png(
@@ -37,11 +41,14 @@ def render_png(
     pixels: int = 800,
     edges: Optional[bool] = None,
     explode: float = 0.0,
+    darts: bool = False,
 ) -> None:
     """Draws the faces of a G-map, seen from the given elevation and azimuth (degrees), into a square PNG.
 
     edges: draw the face edges (default: when there are at most 2,000 faces). explode: from 0 to 1,
-    how far each volume shrinks towards its centre (0: not at all).
+    how far each volume shrinks towards its centre (0: not at all). darts: draw the darts instead,
+    as the HTML page's dart view does (see dart_view): segments, alpha0 .. alpha2 links (and alpha3
+    where there are any) in their colours, a dot on each dart free along a drawn dimension.
     """
     try:
         from matplotlib.backends.backend_agg import FigureCanvasAgg
@@ -51,19 +58,16 @@ def render_png(
     if not 0.0 <= explode < 1.0:
         raise ValueError(f"explode must be at least 0 and below 1, got {explode}")
 
-    coordinates, corners, offsets, frame = _exploded(gmap, explode) if explode else _faces(gmap)
     side, up, towards_viewer = _camera(elevation, azimuth)
     to_view = np.stack([side, up, towards_viewer], axis=1)
-    screen = _screen(coordinates @ to_view, frame @ to_view, pixels * _SAMPLES, bool(title))
-    first, following = _fan(offsets)
-    triangles = np.stack([corners[first], corners[following], corners[following + 1]], axis=1)
-    shade = _shades(coordinates, corners, offsets, side, up, towards_viewer)
-    colours = shade[np.repeat(np.arange(len(offsets) - 1), np.maximum(np.diff(offsets) - 2, 0))]
-    draw_edges = edges if edges is not None else len(offsets) - 1 <= _EDGES_UP_TO
-    lines = _edges(corners, offsets) if draw_edges else np.zeros((0, 2), dtype=np.int64)
+    if darts:
+        scene = _dart_scene(gmap, explode, to_view, pixels * _SAMPLES, bool(title))
+    else:
+        scene = _face_scene(gmap, explode, edges, to_view, pixels * _SAMPLES, bool(title))
+    screen, triangles, colours, lines, line_colours = scene
     depth = np.ptp(screen[:, 2]) if len(screen) else 0.0
     image = _native.rasterize(
-        screen, triangles, colours, lines, _EDGE_COLOUR, 0.01 * depth, pixels, _SAMPLES, _BACKGROUND
+        screen, triangles, colours, lines, line_colours, 0.01 * depth, pixels, _SAMPLES, _BACKGROUND
     )
 
     figure = Figure(figsize=(pixels / 100, pixels / 100), dpi=100)
@@ -77,6 +81,49 @@ def render_png(
 
 
 Faces = Tuple[np.ndarray, np.ndarray, np.ndarray, np.ndarray]
+Scene = Tuple[np.ndarray, np.ndarray, np.ndarray, np.ndarray, np.ndarray]  # screen, triangles, colours, lines, colours
+
+
+def _face_scene(gmap, explode: float, edges: Optional[bool], to_view: np.ndarray, canvas: int, titled: bool) -> Scene:
+    coordinates, corners, offsets, frame = _exploded(gmap, explode) if explode else _faces(gmap)
+    screen = _screen(coordinates @ to_view, frame @ to_view, canvas, titled)
+    first, following = _fan(offsets)
+    triangles = np.stack([corners[first], corners[following], corners[following + 1]], axis=1)
+    shade = _shades(coordinates, corners, offsets, *to_view.T)
+    colours = shade[np.repeat(np.arange(len(offsets) - 1), np.maximum(np.diff(offsets) - 2, 0))]
+    draw_edges = edges if edges is not None else len(offsets) - 1 <= _EDGES_UP_TO
+    lines = _edges(corners, offsets) if draw_edges else np.zeros((0, 2), dtype=np.int64)
+    return screen, triangles, colours, lines, np.array(_EDGE_COLOUR)
+
+
+def _dart_scene(gmap, explode: float, to_view: np.ndarray, canvas: int, titled: bool) -> Scene:
+    """Dart segments, link connectors and free marks (small squares facing the viewer)."""
+    picture = dart_picture(gmap)
+    count = len(picture.darts)
+    shrink = 1.0 - explode
+    centres = picture.volume_centres[picture.volume]
+    dims = [0, 1, 2] + ([3] if (picture.links[:, 3] > np.arange(count)).any() else [])
+    ends = [picture.start, picture.end] + [picture.attach(dim) for dim in dims]
+    places = np.concatenate([centres + shrink * (point - centres) for point in ends])  # (k * count, 3)
+    segments = [np.stack([np.arange(count), count + np.arange(count)], axis=1)]
+    colours = [np.broadcast_to(_DART_COLOUR, (count, 3))]
+    marks = []
+    for k, dim in enumerate(dims):
+        pairs = picture.link_pairs(dim) + (2 + k) * count
+        segments.append(pairs)
+        colours.append(np.broadcast_to(_LINK_COLOURS[dim], (len(pairs), 3)))
+        marks.append((2 + k) * count + np.flatnonzero(picture.free[:, dim]))
+    screen = _screen(places @ to_view, places @ to_view, canvas, titled)
+    marked = np.concatenate(marks) if marks else np.zeros(0, dtype=np.int64)
+    half = _MARK * canvas / 2
+    lift = 0.02 * (np.ptp(screen[:, 2]) if len(screen) else 0.0)
+    square = np.array([(-half, -half, lift), (half, -half, lift), (half, half, lift), (-half, half, lift)])
+    corners = (screen[marked][:, None, :] + square).reshape(-1, 3)
+    first = len(screen) + 4 * np.arange(len(marked))[:, None]
+    triangles = np.concatenate([first + [0, 1, 2], first + [0, 2, 3]])
+    mark_colours = np.concatenate([np.broadcast_to(_LINK_COLOURS[dim], (len(m), 3)) for dim, m in zip(dims, marks)])
+    return (np.concatenate([screen, corners]), triangles, np.concatenate([mark_colours, mark_colours]),
+            np.concatenate(segments), np.concatenate(colours))
 
 
 def _faces(gmap: gorvinpy_bin.GMap3D) -> Faces:

@@ -118,14 +118,19 @@ py::array_t<std::uint8_t> rasterize(const Points& points,
                                     const py::array_t<std::int64_t, kIdArray>& triangles,
                                     const py::array_t<double, kIdArray>& colours,
                                     const py::array_t<std::int64_t, kIdArray>& lines,
-                                    std::array<double, 3> lineColour, double lineLift, int size,
-                                    int samples, std::array<double, 3> background) {
+                                    const py::array_t<double, kIdArray>& lineColours,
+                                    double lineLift, int size, int samples,
+                                    std::array<double, 3> background) {
     checkRows(points, 3, "points");
     checkRows(triangles, 3, "triangles");
     checkRows(colours, 3, "colours");
     checkRows(lines, 2, "lines");
     if (colours.shape(0) != triangles.shape(0))
         throw py::value_error("rasterize: one colour per triangle");
+    const bool oneLineColour = lineColours.ndim() == 1 && lineColours.shape(0) == 3;
+    if (!oneLineColour && (lineColours.ndim() != 2 || lineColours.shape(0) != lines.shape(0) ||
+                           lineColours.shape(1) != 3))
+        throw py::value_error("rasterize: line_colour must have shape (3,) or (lines, 3)");
     if (size < 1 || samples < 1 || size > 1 << 14 || samples > 8)
         throw py::value_error("rasterize: size must be 1 .. 16384 pixels and samples 1 .. 8");
     checkIndices(triangles, points.shape(0));
@@ -138,8 +143,8 @@ py::array_t<std::uint8_t> rasterize(const Points& points,
                         colourOf(colours.data() + 3 * t));
     const std::int64_t* end = lines.data();
     for (py::ssize_t e = 0; e < lines.shape(0); ++e, end += 2)
-        canvas.line(point + 3 * end[0], point + 3 * end[1], colourOf(lineColour.data()), samples,
-                    lineLift);
+        canvas.line(point + 3 * end[0], point + 3 * end[1],
+                    colourOf(lineColours.data() + (oneLineColour ? 0 : 3 * e)), samples, lineLift);
     return canvas.image(samples);
 }
 
@@ -151,7 +156,8 @@ void bindRaster(py::module_& m) {
           py::arg("samples"), py::arg("background"),
           "A size x size RGB image (uint8) of flat-coloured triangles and lines over points given "
           "as (x, y) on a canvas samples times finer (y down) and a depth growing towards the "
-          "viewer; lines show in front of surfaces up to line_lift deeper.");
+          "viewer; lines (one colour, or one per line) show in front of surfaces up to line_lift "
+          "deeper.");
 }
 
 } // namespace gorvin::native
