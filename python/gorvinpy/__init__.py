@@ -19,6 +19,10 @@ from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
 from .html import export_html
 from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
+from .meshio_objects import from_meshio, to_meshio
+from .named_operations import Operation, OperationError, apply_to_parts, known_operations
+from .objects import from_pyvista, from_trimesh, to_pyvista, to_trimesh
+from .parallel import FileTaskError, process_files, read_gmap
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
 from .positions import (
     POSITION,
@@ -40,9 +44,12 @@ __all__ = [
     "CELL_FACES",
     "CellCounts",
     "CellFaces",
+    "FileTaskError",
     "MeshFileError",
     "MeshFormatError",
     "MissingPositionError",
+    "Operation",
+    "OperationError",
     "POSITION",
     "PointRule",
     "PolygonMesh",
@@ -52,6 +59,7 @@ __all__ = [
     "add_mesh",
     "add_volumes",
     "apply",
+    "apply_to_parts",
     "cell_counts",
     "check_gmap",
     "condition_errors",
@@ -64,20 +72,26 @@ __all__ = [
     "extrude",
     "extrude_volume",
     "face_centre",
+    "from_meshio",
+    "from_pyvista",
+    "from_trimesh",
     "import_mesh",
     "insert_vertex",
     "involution_errors",
     "is_gmap",
+    "known_operations",
     "live_darts",
     "load",
     "mesh",
     "polygon",
     "position",
     "position_expression",
+    "process_files",
     "quad_subdivide",
     "read_mesh",
     "read_obj",
     "read_off",
+    "read_gmap",
     "read_volume_mesh",
     "render_png",
     "save",
@@ -85,6 +99,9 @@ __all__ = [
     "sew_volumes",
     "tetrahedralize",
     "to_mesh",
+    "to_meshio",
+    "to_pyvista",
+    "to_trimesh",
     "triangulate",
     "unsew_volumes",
     "volume_cells",
