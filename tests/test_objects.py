@@ -9,10 +9,10 @@ from pathlib import Path
 
 import numpy as np
 import pytest
-from test_public_meshes import MESHES
-from test_volume_meshes import canonical_cells, cell_lists
 
 import gorvinpy
+from test_public_meshes import MESHES
+from test_volume_meshes import canonical_cells, cell_lists
 
 meshio = pytest.importorskip("meshio")
 trimesh = pytest.importorskip("trimesh")

@@ -22,8 +22,8 @@ from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off,
 from .meshio_objects import from_meshio, to_meshio
 from .named_operations import Operation, OperationError, apply_to_parts, known_operations
 from .objects import from_pyvista, from_trimesh, to_pyvista, to_trimesh
-from .parallel import FileTaskError, process_files, read_gmap
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
+from .parallel import FileTaskError, process_files, read_gmap
 from .positions import (
     POSITION,
     MissingPositionError,
