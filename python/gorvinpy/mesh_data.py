@@ -44,14 +44,21 @@ def store_data(
             raise ValueError(f"point data may not be named {POSITION_NAME!r}: the positions hold that name")
         keys.append(str(name))
         columns.append(tuple(_rows(array)))
-    _native.store_items(gmap, np.asarray(darts, dtype=np.int64), slot, tuple(keys), tuple(columns), rows)
+    _native.store_items(gmap, dart_array(darts), slot, tuple(keys), tuple(columns), rows)
+
+
+def dart_array(darts: Any) -> np.ndarray:
+    """Dart ids as an int64 array; a range without a Python loop over it."""
+    if isinstance(darts, range):
+        return np.arange(darts.start, darts.stop, darts.step, dtype=np.int64)
+    return np.asarray(darts, dtype=np.int64)
 
 
 def read_data(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray, slot: int) -> DataArrays:
     """The arrays under each name found in the slot of darts (one row per dart); the positions and
     names whose values are not numbers of one shape are left out."""
     skipped = {POSITION_NAME} if slot == VERTEX_SLOT else set()
-    columns = _native.slot_columns(gmap, np.asarray(darts, dtype=np.int64), slot, skipped)
+    columns = _native.slot_columns(gmap, dart_array(darts), slot, skipped)
     arrays = {}
     for name, values in columns.items():
         array = _numeric(values)

@@ -21,7 +21,7 @@ import gorvinpy_bin
 
 from . import _native
 from .exchange import add_polygon_darts, surface
-from .mesh_data import FACE_SLOT, VERTEX_SLOT, VOLUME_SLOT, common_data, read_data, store_data
+from .mesh_data import FACE_SLOT, VERTEX_SLOT, VOLUME_SLOT, common_data, dart_array, read_data, store_data
 from .polygons import blocks_by_size, fan_triangles, from_blocks
 from .volumes import (
     CELL_FACES,
@@ -50,12 +50,13 @@ def from_meshio(mesh: Any, gmap: Optional[gorvinpy_bin.GMap3D] = None) -> gorvin
     kept = [np.flatnonzero(keep) for keep in _not_on_volumes(surfaces.faces, volumes.cells)]
     corners, offsets = from_blocks([faces[rows] for faces, rows in zip(surfaces.faces, kept)])
     target = gmap if gmap is not None else gorvinpy_bin.Modeler3D().make_gmap()
-    volume_darts_added = np.asarray(add_volume_darts(target, points, block))
+    volume_darts_added = add_volume_darts(target, points, block)
     face_darts, face_vertex = add_polygon_darts(target, points, corners, offsets)
-    darts = np.concatenate([volume_darts_added, np.asarray(face_darts)])
-    store_data(target, darts, np.concatenate([block.vertex, face_vertex]), VERTEX_SLOT, mesh.point_data,
-               len(points), "point")
-    face_of_dart = np.repeat(np.arange(len(offsets) - 1), 2 * np.diff(offsets))
+    if mesh.point_data:
+        darts = np.concatenate([dart_array(volume_darts_added), dart_array(face_darts)])
+        store_data(target, darts, np.concatenate([block.vertex, face_vertex]), VERTEX_SLOT, mesh.point_data,
+                   len(points), "point")
+    face_of_dart = np.repeat(np.arange(len(offsets) - 1), 2 * np.diff(offsets)) if mesh.cell_data else None
     for name, arrays in mesh.cell_data.items():
         if volumes.blocks:
             store_data(target, volume_darts_added, block.cell, VOLUME_SLOT, {name: volumes.rows(arrays)},

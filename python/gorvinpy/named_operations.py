@@ -33,7 +33,7 @@ def known_operations() -> Dict[str, Callable[..., gorvinpy_bin.Rule3D]]:
     """Every function of the gorvinpy namespace annotated to return a Rule3D, by name."""
     import gorvinpy
 
-    found = {}
+    found: Dict[str, Callable[..., gorvinpy_bin.Rule3D]] = {}
     for name in sorted(getattr(gorvinpy, "__all__", dir(gorvinpy))):
         value = getattr(gorvinpy, name, None)
         if inspect.isfunction(value) and _returns_rule(value):

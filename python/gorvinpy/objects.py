@@ -12,7 +12,7 @@ Each takes an optional G-map to add to and returns the G-map; see mesh_data.py f
 
 from __future__ import annotations
 
-from typing import Any, Optional
+from typing import Any, Dict, Optional
 
 import numpy as np
 
@@ -37,11 +37,12 @@ def to_trimesh(gmap: gorvinpy_bin.GMap3D):
     import trimesh
 
     faces = surface(gmap)
+    point_data: Dict[str, Any] = read_data(gmap, faces.point_darts, VERTEX_SLOT)
     triangles, face = fan_triangles(faces.mesh.corners, faces.mesh.offsets)
     face_data = read_data(gmap, faces.face_darts, FACE_SLOT)
     return trimesh.Trimesh(
         vertices=np.array(faces.mesh.coordinates), faces=triangles, process=False, validate=False,
-        vertex_attributes=read_data(gmap, faces.point_darts, VERTEX_SLOT),
+        vertex_attributes=point_data,
         face_attributes={name: values[face] for name, values in face_data.items()},
     )
 

@@ -83,7 +83,7 @@ def tracked(items: Iterable[_T], total: int, description: str, shown: bool) -> I
 
 def _bar(total: int, description: str):
     try:
-        from tqdm import tqdm
+        from tqdm import tqdm  # type: ignore[import-untyped]
     except ImportError:
         return None
     return tqdm(total=total, desc=description, file=sys.stderr, leave=False, dynamic_ncols=True)
