@@ -1,5 +1,6 @@
 import ctypes
 import os
+from pathlib import Path
 
 import pytest
 
@@ -28,3 +29,26 @@ def gmap(modeler):
 def expression_table():
     """The AllExpressions3D table of a right node (from the test-support module built beside gorvinpy_bin)."""
     return pytest.importorskip("gorvin_testing").expression_table
+
+
+GEOMVIEW = Path("/usr/share/geomview/geom")
+# refined_elephant.off from the data archive of Debian's libcgal-demo, unpacked by scripts/mesh-data.sh
+ELEPHANT = Path(__file__).resolve().parents[1] / "build" / "mesh-data" / "refined_elephant.off"
+
+
+@pytest.fixture(scope="session")
+def geomview():
+    """The folder of the sample OFF meshes of Debian's geomview package."""
+    if not GEOMVIEW.is_dir():
+        if os.environ.get("CI"):
+            pytest.fail(f"{GEOMVIEW} is missing: .ci/run installs Debian's geomview package")
+        pytest.skip("Debian's geomview package is not installed (apt-get install geomview)")
+    return GEOMVIEW
+
+
+@pytest.fixture(scope="session")
+def elephant():
+    """refined_elephant.off (88,928 triangles), when scripts/mesh-data.sh has fetched it."""
+    if not ELEPHANT.is_file():
+        pytest.skip(f"{ELEPHANT} is missing: run scripts/mesh-data.sh (needs root for apt-get)")
+    return ELEPHANT

@@ -5,14 +5,10 @@ face count is the sum of (k - 2) and its edge count is ours plus the sum of (k -
 count and the Euler characteristic do not change.
 """
 
-import os
-from pathlib import Path
-
 import pytest
 
 import gorvinpy
 
-GEOMVIEW = Path("/usr/share/geomview/geom")
 # name: (vertices, edges, faces) as polygons; all are closed surfaces, so the Euler characteristic is 2
 MESHES = {
     "tetra.off": (4, 6, 4),
@@ -22,15 +18,6 @@ MESHES = {
     "dodec.off": (20, 30, 12),
     "mushroom.off": (226, 464, 240),
 }
-
-
-@pytest.fixture(scope="module")
-def geomview():
-    if not GEOMVIEW.is_dir():
-        if os.environ.get("CI"):
-            pytest.fail(f"{GEOMVIEW} is missing: .ci/run installs Debian's geomview package")
-        pytest.skip("Debian's geomview package is not installed (apt-get install geomview)")
-    return GEOMVIEW
 
 
 @pytest.mark.parametrize("name", sorted(MESHES))

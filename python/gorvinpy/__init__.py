@@ -21,8 +21,12 @@ from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
 from .html import export_html
 from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
+from .meshio_objects import from_meshio, to_meshio
+from .named_operations import Operation, OperationError, apply_to_parts, known_operations
 from .notebook import show
+from .objects import from_pyvista, from_trimesh, to_pyvista, to_trimesh
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
+from .parallel import FileTaskError, process_files, read_gmap
 from .point_rules import (
     cross,
     dot,
@@ -60,10 +64,13 @@ __all__ = [
     "CELL_FACES",
     "CellCounts",
     "CellFaces",
+    "FileTaskError",
     "Finding",
     "MeshFileError",
     "MeshFormatError",
     "MissingPositionError",
+    "Operation",
+    "OperationError",
     "POSITION",
     "PointRule",
     "PolygonMesh",
@@ -75,6 +82,7 @@ __all__ = [
     "add_mesh",
     "add_volumes",
     "apply",
+    "apply_to_parts",
     "catmull_clark",
     "cell_counts",
     "chamfer_edges",
@@ -99,12 +107,16 @@ __all__ = [
     "face_centre",
     "face_normal",
     "fill_hole",
+    "from_meshio",
+    "from_pyvista",
+    "from_trimesh",
     "import_mesh",
     "insert_edge",
     "insert_vertex",
     "involution_errors",
     "is_free",
     "is_gmap",
+    "known_operations",
     "live_darts",
     "load",
     "loop_subdivide",
@@ -115,7 +127,9 @@ __all__ = [
     "polygon",
     "position",
     "position_expression",
+    "process_files",
     "quad_subdivide",
+    "read_gmap",
     "read_mesh",
     "read_obj",
     "read_off",
@@ -133,6 +147,9 @@ __all__ = [
     "tetrahedralize",
     "thicken",
     "to_mesh",
+    "to_meshio",
+    "to_pyvista",
+    "to_trimesh",
     "triangulate",
     "unsew_volumes",
     "vertex_normal",

@@ -1,6 +1,6 @@
 """Whole-array operations on the G-maps of gorvinpy_bin (the compiled companion module)."""
 
-from typing import Any, List, Optional, Sequence, Tuple
+from typing import Any, Dict, List, Optional, Sequence, Tuple
 
 import numpy as np
 
@@ -38,3 +38,12 @@ def apply_batch(gmap: gorvinpy_bin.GMap3D, rule: gorvinpy_bin.Rule3D, hooks: Seq
 def orbit_means(gmap: gorvinpy_bin.GMap3D, darts: Any, dims: Sequence[int]) -> np.ndarray: ...
 def embedding_records(gmap: gorvinpy_bin.GMap3D) -> Tuple[List[Any], np.ndarray]: ...
 def restore(gmap: gorvinpy_bin.GMap3D, links: Any, live: Any, values: List[Any], records: Any) -> None: ...
+def slot_columns(gmap: gorvinpy_bin.GMap3D, darts: Any, slot: int, skipped: Any) -> Dict[Any, List[Any]]: ...
+def store_items(
+    gmap: gorvinpy_bin.GMap3D,
+    darts: Any,
+    slot: int,
+    keys: Tuple[Any, ...],
+    columns: Tuple[Tuple[Any, ...], ...],
+    rows: Any,
+) -> None: ...

@@ -9,8 +9,9 @@ through the compiled companion module.
 
 from __future__ import annotations
 
+from dataclasses import dataclass
 from pathlib import Path
-from typing import Any, Optional
+from typing import Any, Optional, Tuple
 
 import numpy as np
 
@@ -53,17 +54,45 @@ def add_mesh(gmap: gorvinpy_bin.GMap3D, points: Any, faces: Any) -> range:
 def _add_arrays(
     gmap: gorvinpy_bin.GMap3D, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray
 ) -> range:
+    return add_polygon_darts(gmap, coordinates, corners, offsets)[0]
+
+
+def add_polygon_darts(
+    gmap: gorvinpy_bin.GMap3D, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray
+) -> Tuple[range, np.ndarray]:
+    """Adds the faces (corners, offsets) over the points; returns the new darts and the point of each."""
     vertex, links = _native.polygon_layout(corners, offsets, len(coordinates))
     first = _native.append_darts(gmap, links, coordinates, vertex)
-    return range(first, first + len(vertex))
+    return range(first, first + len(vertex)), np.asarray(vertex, dtype=np.int64)
 
 
 def to_mesh(gmap: gorvinpy_bin.GMap3D) -> PolygonMesh:
     """The vertices (their positions) and faces of a G-map, faces turned consistently per connected part."""
+    return _mesh_and_points(gmap)[0]
+
+
+@dataclass(frozen=True)
+class Surface:
+    """The polygon mesh of a G-map, with a dart of each of its points and of each of its faces."""
+
+    mesh: PolygonMesh
+    point_darts: np.ndarray
+    face_darts: np.ndarray
+
+
+def surface(gmap: gorvinpy_bin.GMap3D) -> Surface:
+    """to_mesh's mesh, and the smallest dart of each point (vertex) and of each face (<0,1,3>)."""
+    mesh, point_darts = _mesh_and_points(gmap)
+    live = _native.live_mask(gmap)
+    faces = np.unique(np.asarray(_native.cell_labels(gmap, [0, 1, 3]))[live])  # in mesh_faces' order
+    return Surface(mesh, np.asarray(point_darts, dtype=np.int64), faces.astype(np.int64))
+
+
+def _mesh_and_points(gmap: gorvinpy_bin.GMap3D):
     representatives, corners, offsets, parts = _native.mesh_faces(gmap)
     coordinates = positions(gmap, representatives)
     inward = _signed_volumes(coordinates, corners, offsets, parts) < 0
-    return PolygonMesh.from_arrays(coordinates, _turned(corners, offsets, inward), offsets)
+    return PolygonMesh.from_arrays(coordinates, _turned(corners, offsets, inward), offsets), representatives
 
 
 def import_mesh(path: PathLike, gmap: Optional[gorvinpy_bin.GMap3D] = None) -> gorvinpy_bin.GMap3D:

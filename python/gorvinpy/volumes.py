@@ -116,6 +116,7 @@ class DartBlock:
 
     links: np.ndarray  # (n, 4) int64
     vertex: np.ndarray  # (n,) int64
+    cell: np.ndarray  # (n,) int64: the cell of each dart, numbered as in its CellFaces
 
 
 def volume_darts(cells: CellFaces, point_count: int) -> DartBlock:
@@ -127,7 +128,7 @@ def volume_darts(cells: CellFaces, point_count: int) -> DartBlock:
     """
     _check_corners(cells, point_count)
     if not cells.faces:
-        return DartBlock(np.zeros((0, 4), np.int64), np.zeros(0, np.int64))
+        return DartBlock(np.zeros((0, 4), np.int64), np.zeros(0, np.int64), np.zeros(0, np.int64))
     parts = [_face_darts(faces, owners) for faces, owners in zip(cells.faces, cells.cells)]
     vertex, other, cell = (np.concatenate([part[i] for part in parts]) for i in range(3))
     links = np.full((len(vertex), 4), FREE, dtype=np.int64)
@@ -142,12 +143,16 @@ def volume_darts(cells: CellFaces, point_count: int) -> DartBlock:
     _sew(links, 3, (same_face, vertex, other), lambda dart: f"face {sorted(set(vertex[face == face[dart]].tolist()))}")
     free = links == FREE
     links[free] = np.broadcast_to(np.arange(len(vertex))[:, None], links.shape)[free]
-    return DartBlock(links, vertex)
+    return DartBlock(links, vertex, cell)
 
 
 def add_volumes(gmap: gorvinpy_bin.GMap3D, points: np.ndarray, cells: CellFaces) -> range:
     """Adds cells as volumes with their corner positions; returns the ids of the new darts."""
-    block = volume_darts(cells, len(points))
+    return add_volume_darts(gmap, points, volume_darts(cells, len(points)))
+
+
+def add_volume_darts(gmap: gorvinpy_bin.GMap3D, points: np.ndarray, block: DartBlock) -> range:
+    """Adds the darts of a block with the positions of their points; returns their ids."""
     first = _native.append_darts(gmap, block.links)
     darts = np.arange(first, first + len(block.vertex))
     _native.set_positions(gmap, darts, np.asarray(points, dtype=np.float64)[block.vertex])
@@ -229,10 +234,13 @@ class GMapTables:
 
 @dataclass
 class VolumeCells:
-    """Cells read back from a G-map: blocks of (type, corners) and the points they index."""
+    """Cells read back from a G-map: blocks of (type, corners) and the points they index, with
+    the smallest dart of each point and of each cell (a volume, or a face for polygon blocks)."""
 
     points: np.ndarray
     blocks: List[Tuple[str, object]]
+    point_darts: np.ndarray
+    cell_darts: List[np.ndarray]
 
 
 def face_cycles(tables: GMapTables, darts: np.ndarray) -> Dict[int, Tuple[np.ndarray, np.ndarray]]:
@@ -266,6 +274,7 @@ def volume_cells(gmap: gorvinpy_bin.GMap3D, polyhedra: bool, where: str = "the f
     number = np.zeros(len(tables.links), dtype=np.int64)
     number[live] = vertex_index
     blocks: List[Tuple[str, object]] = []
+    cell_darts: List[np.ndarray] = []
     closed = ~open_volume
     shape_of = _shape_names(tables, volume_ids, volume_of_dart, closed)
     for name, shape in _SHAPES.items():
@@ -273,6 +282,7 @@ def volume_cells(gmap: gorvinpy_bin.GMap3D, polyhedra: bool, where: str = "the f
         if len(chosen):
             corners = _corners(tables, gmap, chosen, shape)
             blocks.append((name, number[corners]))
+            cell_darts.append(chosen)
     others = volume_ids[closed & (shape_of == "")]
     if len(others) and not polyhedra:
         raise VolumeCellError(
@@ -281,10 +291,12 @@ def volume_cells(gmap: gorvinpy_bin.GMap3D, polyhedra: bool, where: str = "the f
         )
     if len(others):
         blocks.append(("polyhedron", _polyhedra(tables, live[np.isin(tables.volume[live], others)], number)))
+        cell_darts.append(others)
     open_darts = live[open_volume[volume_of_dart]]
-    for k, (cycles, _) in sorted(face_cycles(tables, open_darts).items()):
+    for k, (cycles, first) in sorted(face_cycles(tables, open_darts).items()):
         blocks.append((polygon_type(k), number[cycles]))
-    return VolumeCells(points, blocks)
+        cell_darts.append(first)
+    return VolumeCells(points, blocks, vertex_ids, cell_darts)
 
 
 def polygon_type(corners: int) -> str:

@@ -51,4 +51,5 @@ PYBIND11_MODULE(_native, m) {
     gorvin::native::bindObjWriter(m);
     gorvin::native::bindRaster(m);
     gorvin::native::bindStorage(m);
+    gorvin::native::bindSlotItems(m);
 }

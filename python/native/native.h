@@ -137,5 +137,6 @@ void bindMeshText(py::module_& m);
 void bindObjWriter(py::module_& m);
 void bindRaster(py::module_& m);
 void bindStorage(py::module_& m);
+void bindSlotItems(py::module_& m);
 
 } // namespace gorvin::native

@@ -1,0 +1,5 @@
+"""`python -m gorvinpy`: the command line of cli.py."""
+
+from .cli import run
+
+run()
