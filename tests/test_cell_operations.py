@@ -440,3 +440,13 @@ def test_dart_links_reads_the_given_darts_and_checks_their_ids():
     for bad in (48, -1):
         with pytest.raises(IndexError, match=f"dart {bad} is not a slot"):
             _native.dart_links(gmap, [0, bad])
+
+
+@pytest.mark.parametrize("operation", [gorvinpy.insert_edge, gorvinpy.remove_edge, gorvinpy.remove_vertex])
+@pytest.mark.parametrize("hooks", [[], [0, 1, 2]])
+def test_a_wrong_number_of_hooks_is_the_engines_error(operation, hooks):
+    gmap = cube_gmap()
+    before = state(gmap)
+    with pytest.raises(RuntimeError, match="unknown exception"):
+        gorvinpy.apply(gmap, operation(), hooks)
+    assert state(gmap) == before

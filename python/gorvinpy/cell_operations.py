@@ -242,6 +242,8 @@ def _boundary_walk(gmap: gorvinpy_bin.GMap3D, dart: int):
 
 
 def _corners_of_one_face(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
+    if len(hooks) != 2:
+        return  # the engine refuses a wrong number of hooks
     first, second = (_live(gmap, dart) for dart in hooks)
     face = _orbit(gmap, first, _FACE)
     if second not in face:
@@ -260,6 +262,8 @@ def _corners_of_one_face(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> Non
 
 
 def _interior_edge(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
+    if len(hooks) != 1:
+        return  # the engine refuses a wrong number of hooks
     dart = _live(gmap, hooks[0])
     edge = _orbit(gmap, dart, _EDGE)
     links = _native.dart_links(gmap, edge)
@@ -272,6 +276,8 @@ def _interior_edge(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
 
 
 def _vertex_of_two_edges(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
+    if len(hooks) != 1:
+        return  # the engine refuses a wrong number of hooks
     dart = _live(gmap, hooks[0])
     vertex = _orbit(gmap, dart, _VERTEX)
     links = _native.dart_links(gmap, vertex)
