@@ -103,7 +103,8 @@ def remove_face() -> gorvinpy_bin.Rule3D:
 
 def contract_edge(gmap: gorvinpy_bin.GMap3D, dart: int) -> gorvinpy_bin.Rule3D:
     """The rule that contracts the edge of `dart` in `gmap` to one vertex at the edge's middle
-    (apply it at [dart]). Raises RuleInputError for a loop edge or an edge with a free end."""
+    (apply it at [dart]). Raises RuleInputError for a loop edge, an edge with a free end, and an
+    edge whose ends would stay two vertices (an interior edge between two boundary vertices)."""
     dart = _live(gmap, dart)
     edge = _orbit(gmap, dart, _EDGE)
     links = _native.dart_links(gmap, edge)
@@ -148,8 +149,7 @@ def fill_hole(gmap: gorvinpy_bin.GMap3D, dart: int) -> gorvinpy_bin.Rule3D:
 
 class _Place:
     """Darts around a hook as the left nodes of a one-row rule: the hook is "n0", the others "d<id>",
-    reached from the hook by `steps` (dim, from, to) between darts, or by a breadth-first walk over
-    their links. The rule refuses any other hook and any change of these darts' links."""
+    reached from the hook by `steps` (dim, from, to) between darts, or by a walk over their links. The rule refuses any other hook and any change of these darts' links."""
 
     def __init__(self, gmap: gorvinpy_bin.GMap3D, hook: int, darts: np.ndarray, steps=None) -> None:
         self.hook = hook
