@@ -149,7 +149,8 @@ def fill_hole(gmap: gorvinpy_bin.GMap3D, dart: int) -> gorvinpy_bin.Rule3D:
 
 class _Place:
     """Darts around a hook as the left nodes of a one-row rule: the hook is "n0", the others "d<id>",
-    reached from the hook by `steps` (dim, from, to) between darts, or by a walk over their links. The rule refuses any other hook and any change of these darts' links."""
+    reached from the hook by `steps` (dim, from, to) between darts, or by a walk over their links.
+    The rule refuses any other hook and any change of these darts' links."""
 
     def __init__(self, gmap: gorvinpy_bin.GMap3D, hook: int, darts: np.ndarray, steps=None) -> None:
         self.hook = hook
