@@ -6,9 +6,11 @@ venv:
 example: venv
 	.venv/bin/python examples/main.py
 
-# The tests also use two Debian packages, installed when missing (as root): ccache and geomview.
+# The tests also use two Debian packages, installed when missing (as root): ccache and geomview,
+# and refined_elephant.off from the data of a third, libcgal-demo (scripts/mesh-data.sh).
 test:
 	bash scripts/system-packages.sh
+	bash scripts/mesh-data.sh
 	bash scripts/venv.sh
 	bash scripts/test-support.sh
 	.venv/bin/ctest --test-dir build/test-support --output-on-failure
@@ -16,6 +18,7 @@ test:
 
 test-sanitized:
 	bash scripts/system-packages.sh
+	bash scripts/mesh-data.sh
 	bash scripts/venv.sh
 	bash scripts/test-sanitized.sh
 

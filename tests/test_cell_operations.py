@@ -393,27 +393,44 @@ def test_faces_of_volumes_stay_sewn():
     assert gorvinpy.check_gmap(gmap) == [] and gorvinpy.cell_counts(gmap).faces == faces
 
 
-CHAINS = [
-    [lambda g: (gorvinpy.insert_edge(), corner_pair(g, 0))],
-    [lambda g: (gorvinpy.remove_edge(), [0])],
-    [lambda g: (gorvinpy.contract_edge(g, 7), [7])],
-    [lambda g: (gorvinpy.insert_vertex(), [3]), lambda g: (gorvinpy.remove_vertex(), [len(g) - 1])],
-    [lambda g: (gorvinpy.remove_face(), [5]), lambda g: (gorvinpy.fill_hole(g, boundary_dart(g)), [boundary_dart(g)])],
-]
+# Geomview's sample OFF meshes of three dimensions: closed surfaces, open ones and sets of loose faces.
+GEOMVIEW_OFF = sorted({*GEOMVIEW_MESHES, "abstr.off", "br2.off", "cam.off", "cone.off", "dodec2.off",
+                       "facecube.off", "hdodec.off", "tref.off", "unitcube.off", "vertcube.off"})
+CHAINS = {
+    "insert_edge": [lambda g, d: (gorvinpy.insert_edge(), corner_pair(g, d))],
+    "remove_edge": [lambda g, d: (gorvinpy.remove_edge(), [d])],
+    "contract_edge": [lambda g, d: (gorvinpy.contract_edge(g, d), [d])],
+    "remove_vertex": [lambda g, d: (gorvinpy.insert_vertex(), [d]),
+                      lambda g, d: (gorvinpy.remove_vertex(), [len(g) - 1])],
+    "remove_face, fill_hole": [lambda g, d: (gorvinpy.remove_face(), [d]),
+                               lambda g, d: (gorvinpy.fill_hole(g, d), [d])],
+}
 
 
-@pytest.mark.parametrize("name", sorted(GEOMVIEW_MESHES))
-@pytest.mark.parametrize("chain", CHAINS, ids=["insert_edge", "remove_edge", "contract_edge", "remove_vertex",
-                                               "remove_face, fill_hole"])
+def apply_somewhere(gmap, make):
+    """Applies make(gmap, dart) at the first live dart whose place fits; False when none does."""
+    for dart in np.flatnonzero(_native.live_mask(gmap)).tolist():
+        try:
+            rule, hooks = make(gmap, dart)
+            gorvinpy.apply(gmap, rule, hooks)
+            return True
+        except gorvinpy.RuleInputError:
+            continue
+    return False
+
+
+@pytest.mark.parametrize("name", GEOMVIEW_OFF)
+@pytest.mark.parametrize("chain", CHAINS.values(), ids=list(CHAINS))
 def test_every_operation_keeps_public_meshes_sound(name, chain):
     if not GEOMVIEW.is_dir():
         pytest.skip("Debian's geomview package is not installed")
     gmap = gorvinpy.import_mesh(GEOMVIEW / name)
+    euler = gorvinpy.euler_characteristic(gmap)
     for make in chain:
-        rule, hooks = make(gmap)
-        gorvinpy.apply(gmap, rule, hooks)
-        assert gorvinpy.check_gmap(gmap) == [], rule.name
-    assert gorvinpy.euler_characteristic(gmap) == 2
+        if not apply_somewhere(gmap, make):
+            pytest.skip(f"no place of {name} fits")
+        assert gorvinpy.check_gmap(gmap) == []
+    assert gorvinpy.euler_characteristic(gmap) == euler
 
 
 @pytest.mark.parametrize("name, expected", [
@@ -440,3 +457,13 @@ def test_dart_links_reads_the_given_darts_and_checks_their_ids():
     for bad in (48, -1):
         with pytest.raises(IndexError, match=f"dart {bad} is not a slot"):
             _native.dart_links(gmap, [0, bad])
+
+
+@pytest.mark.parametrize("operation", [gorvinpy.insert_edge, gorvinpy.remove_edge, gorvinpy.remove_vertex])
+@pytest.mark.parametrize("hooks", [[], [0, 1, 2]])
+def test_a_wrong_number_of_hooks_is_the_engines_error(operation, hooks):
+    gmap = cube_gmap()
+    before = state(gmap)
+    with pytest.raises(RuntimeError, match="unknown exception"):
+        gorvinpy.apply(gmap, operation(), hooks)
+    assert state(gmap) == before

@@ -103,7 +103,8 @@ def remove_face() -> gorvinpy_bin.Rule3D:
 
 def contract_edge(gmap: gorvinpy_bin.GMap3D, dart: int) -> gorvinpy_bin.Rule3D:
     """The rule that contracts the edge of `dart` in `gmap` to one vertex at the edge's middle
-    (apply it at [dart]). Raises RuleInputError for a loop edge or an edge with a free end."""
+    (apply it at [dart]). Raises RuleInputError for a loop edge, an edge with a free end, and an
+    edge whose ends would stay two vertices (an interior edge between two boundary vertices)."""
     dart = _live(gmap, dart)
     edge = _orbit(gmap, dart, _EDGE)
     links = _native.dart_links(gmap, edge)
@@ -148,8 +149,8 @@ def fill_hole(gmap: gorvinpy_bin.GMap3D, dart: int) -> gorvinpy_bin.Rule3D:
 
 class _Place:
     """Darts around a hook as the left nodes of a one-row rule: the hook is "n0", the others "d<id>",
-    reached from the hook by `steps` (dim, from, to) between darts, or by a breadth-first walk over
-    their links. The rule refuses any other hook and any change of these darts' links."""
+    reached from the hook by `steps` (dim, from, to) between darts, or by a walk over their links.
+    The rule refuses any other hook and any change of these darts' links."""
 
     def __init__(self, gmap: gorvinpy_bin.GMap3D, hook: int, darts: np.ndarray, steps=None) -> None:
         self.hook = hook
@@ -242,6 +243,8 @@ def _boundary_walk(gmap: gorvinpy_bin.GMap3D, dart: int):
 
 
 def _corners_of_one_face(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
+    if len(hooks) != 2:
+        return  # the engine refuses a wrong number of hooks
     first, second = (_live(gmap, dart) for dart in hooks)
     face = _orbit(gmap, first, _FACE)
     if second not in face:
@@ -260,6 +263,8 @@ def _corners_of_one_face(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> Non
 
 
 def _interior_edge(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
+    if len(hooks) != 1:
+        return  # the engine refuses a wrong number of hooks
     dart = _live(gmap, hooks[0])
     edge = _orbit(gmap, dart, _EDGE)
     links = _native.dart_links(gmap, edge)
@@ -272,6 +277,8 @@ def _interior_edge(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
 
 
 def _vertex_of_two_edges(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
+    if len(hooks) != 1:
+        return  # the engine refuses a wrong number of hooks
     dart = _live(gmap, hooks[0])
     vertex = _orbit(gmap, dart, _VERTEX)
     links = _native.dart_links(gmap, vertex)
