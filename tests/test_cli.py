@@ -172,3 +172,12 @@ def test_progress_bar_only_when_asked(capfd, monkeypatch, cube, flag, environmen
         monkeypatch.setenv(name, value)
     assert cli.main(["info", *flag, str(cube)]) == 0
     assert ("info cube.off" in capfd.readouterr().err) == shown
+
+
+@pytest.mark.parametrize("terminal, long_work, shown", [(True, True, True), (True, False, False), (False, True, False)])
+def test_by_default_bars_show_for_long_work_on_a_terminal(monkeypatch, terminal, long_work, shown):
+    from gorvinpy import progress
+
+    monkeypatch.delenv(progress.ENVIRONMENT, raising=False)
+    monkeypatch.setattr(sys.stderr, "isatty", lambda: terminal)
+    assert progress.wanted(None, long_work) == shown
