@@ -34,3 +34,9 @@ bench-batch:
 bench-meshes: venv
 	bash scripts/mesh-data.sh
 	.venv/bin/python bench/mesh_files.py $(BENCH_ARGS)
+
+# trimesh, meshio and PyVista objects in and out, beside trimesh's load of the same files (apt-get, root).
+.PHONY: bench-objects
+bench-objects: venv
+	bash scripts/mesh-data.sh
+	.venv/bin/python bench/mesh_objects.py $(BENCH_ARGS)

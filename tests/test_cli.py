@@ -24,9 +24,9 @@ def cube(geomview):
 
 
 @pytest.fixture
-def faulty(tmp_path):
+def faulty(tmp_path, geomview):
     """A saved G-map whose dart 0 links to dart 1 along alpha0 while dart 1 stays free."""
-    gmap = gorvinpy.import_mesh(Path("/usr/share/geomview/geom/tetra.off"))
+    gmap = gorvinpy.import_mesh(geomview / "tetra.off")
     path = tmp_path / "faulty.npz"
     gorvinpy.save(gmap, path)
     members = dict(np.load(path))
@@ -172,3 +172,22 @@ def test_progress_bar_only_when_asked(capfd, monkeypatch, cube, flag, environmen
         monkeypatch.setenv(name, value)
     assert cli.main(["info", *flag, str(cube)]) == 0
     assert ("info cube.off" in capfd.readouterr().err) == shown
+
+
+@pytest.mark.parametrize("terminal, long_work, shown", [(True, True, True), (True, False, False), (False, True, False)])
+def test_by_default_bars_show_for_long_work_on_a_terminal(monkeypatch, terminal, long_work, shown):
+    from gorvinpy import progress
+
+    monkeypatch.delenv(progress.ENVIRONMENT, raising=False)
+    monkeypatch.setattr(sys.stderr, "isatty", lambda: terminal)
+    assert progress.wanted(None, long_work) == shown
+
+
+def test_deleted_darts_are_not_counted(capsys, tmp_path, geomview):
+    gmap = gorvinpy.import_mesh(geomview / "tetra.off")
+    gorvinpy.import_mesh(geomview / "tetra.off", gmap)
+    for dart in range(24, 48):  # the second tetrahedron, deleted whole
+        gmap.get(dart).delete()
+    gorvinpy.save(gmap, tmp_path / "half.npz")
+    code, out, _ = run(capsys, "info", "--json", tmp_path / "half.npz")
+    assert code == 0 and json.loads(out)["darts"] == 24 and json.loads(out)["connected parts"] == 1

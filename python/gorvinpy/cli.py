@@ -14,8 +14,11 @@ import webbrowser
 from pathlib import Path
 from typing import Callable, List, Optional, Sequence
 
+import numpy as np
+
 import gorvinpy_bin
 
+from . import _native
 from .checks import cell_counts, check_gmap
 from .exchange import export_mesh
 from .html import export_html
@@ -74,7 +77,7 @@ def _info(arguments: argparse.Namespace) -> int:
         faults = check_gmap(gmap)
     summary = {
         "file": path,
-        "darts": len(gmap),
+        "darts": _darts(gmap),
         "vertices": counts.vertices,
         "edges": counts.edges,
         "faces": counts.faces,
@@ -102,9 +105,9 @@ def _check(arguments: argparse.Namespace) -> int:
         stages.step("checking")
         faults = check_gmap(gmap)
     if not faults:
-        print(f"{path}: a sound G-map of {len(gmap)} darts")
+        print(f"{path}: a sound G-map of {_darts(gmap)} darts")
         return EXIT_OK
-    print(f"{path}: {len(faults)} fault{'s' if len(faults) > 1 else ''} in {len(gmap)} darts")
+    print(f"{path}: {len(faults)} fault{'s' if len(faults) > 1 else ''} in {_darts(gmap)} darts")
     _print_faults(faults)
     return EXIT_FAULTS
 
@@ -113,7 +116,7 @@ def _convert(arguments: argparse.Namespace) -> int:
     with _stages(arguments, arguments.input, 2, "convert") as stages:
         gmap = _read(arguments.input, stages)
         _write(gmap, arguments.output, stages)
-    print(f"{arguments.output}: {len(gmap)} darts written")
+    print(f"{arguments.output}: {_darts(gmap)} darts written")
     return EXIT_OK
 
 
@@ -125,7 +128,7 @@ def _apply(arguments: argparse.Namespace) -> int:
         raise CommandError(f"{error} (see gorvin apply --help)", EXIT_USAGE) from None
     with _stages(arguments, arguments.input, 4, "apply") as stages:
         gmap = _read(arguments.input, stages)
-        before, had_faults = len(gmap), bool(check_gmap(gmap))
+        before, had_faults = _darts(gmap), bool(check_gmap(gmap))
         stages.step(f"applying {operation}")
         try:
             parts = apply_to_parts(gmap, rule, progress=arguments.progress)
@@ -140,7 +143,7 @@ def _apply(arguments: argparse.Namespace) -> int:
                                f"{len(faults)} faults ({faults[0]}); {arguments.output} not written", EXIT_OPERATION)
         _write(gmap, arguments.output, stages)
     print(f"{arguments.output}: {operation} applied to {parts} connected part{'s' if parts != 1 else ''}, "
-          f"{before} darts before, {len(gmap)} after")
+          f"{before} darts before, {_darts(gmap)} after")
     return EXIT_OK
 
 
@@ -158,6 +161,11 @@ def _view(arguments: argparse.Namespace) -> int:
     if not arguments.no_open and not webbrowser.open(page.resolve().as_uri()):
         print(f"gorvin: no browser found; open {page} yourself", file=sys.stderr)
     return EXIT_OK
+
+
+def _darts(gmap: gorvinpy_bin.GMap3D) -> int:
+    """The number of live darts (deleted slots left out)."""
+    return int(np.count_nonzero(_native.live_mask(gmap)))
 
 
 def _read(path: str, stages: Stages) -> gorvinpy_bin.GMap3D:

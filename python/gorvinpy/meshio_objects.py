@@ -56,7 +56,7 @@ def from_meshio(mesh: Any, gmap: Optional[gorvinpy_bin.GMap3D] = None) -> gorvin
         darts = np.concatenate([dart_array(volume_darts_added), dart_array(face_darts)])
         store_data(target, darts, np.concatenate([block.vertex, face_vertex]), VERTEX_SLOT, mesh.point_data,
                    len(points), "point")
-    face_of_dart = np.repeat(np.arange(len(offsets) - 1), 2 * np.diff(offsets)) if mesh.cell_data else None
+    face_of_dart = np.repeat(np.arange(len(offsets) - 1), 2 * np.diff(offsets) if mesh.cell_data else 0)
     for name, arrays in mesh.cell_data.items():
         if volumes.blocks:
             store_data(target, volume_darts_added, block.cell, VOLUME_SLOT, {name: volumes.rows(arrays)},

@@ -50,20 +50,16 @@ class Stages:
                 self._bar.update()
             self._bar.set_postfix_str(stage)
 
-    def close(self) -> None:
-        if self._bar is not None:
-            self._bar.set_postfix_str("done")
-            self._bar.update(self._bar.total - self._bar.n)
-            self._bar.close()
-
     def __enter__(self) -> "Stages":
         return self
 
-    def __exit__(self, *error: Any) -> None:
-        if self._bar is not None and error[0] is not None:
+    def __exit__(self, failure: Any, *details: Any) -> None:
+        """Fills the bar when the work ended well, and takes it off the terminal in any case."""
+        if self._bar is not None:
+            if failure is None:
+                self._bar.update(self._bar.total - self._bar.n)
             self._bar.close()
             self._bar = None
-        self.close()
 
 
 def tracked(items: Iterable[_T], total: int, description: str, shown: bool) -> Iterator[_T]:
