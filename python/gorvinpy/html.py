@@ -20,7 +20,7 @@ import html
 import json
 import re
 from pathlib import Path
-from typing import Optional
+from typing import List, Optional
 
 import numpy as np
 
@@ -102,7 +102,8 @@ def _array_element(name: str, dtype: str, values: np.ndarray) -> str:
 
 def _fan_triangles(tables: GMapTables, picture: DartPicture):
     """Fan triangles of every face of every volume, as rows of picture.points, and each one's volume."""
-    triangles, volumes = [np.zeros((0, 3), dtype=np.int64)], [np.zeros(0, dtype=np.int64)]
+    triangles: List[np.ndarray] = [np.zeros((0, 3), dtype=np.int64)]
+    volumes: List[np.ndarray] = [np.zeros(0, dtype=np.int64)]
     position = np.zeros(len(tables.links), dtype=np.int64)
     position[picture.darts] = np.arange(len(picture.darts))
     for k, (cycles, first) in face_cycles(tables, tables.live).items():
