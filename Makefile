@@ -1,4 +1,4 @@
-.PHONY: example test test-sanitized venv bench bench-batch bench-meshes
+.PHONY: example test test-sanitized venv bench bench-batch bench-meshes bench-html
 
 venv:
 	bash scripts/venv.sh
@@ -40,3 +40,8 @@ bench-meshes: venv
 bench-objects: venv
 	bash scripts/mesh-data.sh
 	.venv/bin/python bench/mesh_objects.py $(BENCH_ARGS)
+
+# The HTML page of about a million darts in headless Chromium (needs Debian's chromium).
+bench-html: venv
+	bash scripts/system-packages.sh
+	.venv/bin/python bench/html_view.py $(BENCH_ARGS)

@@ -189,3 +189,18 @@ def test_slot_values_follow_each_dart():
     expected = [{"<1,2,3>": repr(gmap.ebd123(d)), **({"<0>": repr(gmap.ebd0(d))} if gmap.ebd0(d) else {})}
                 for d in range(8)]
     assert shown == expected
+
+
+def test_links_to_deleted_darts_and_open_faces(tmp_path, browser):
+    """A dart deleted without unlinking (its partners still name it) and a face left open: the page
+    draws the closed faces and every dart, and names the link that leads nowhere."""
+    gmap = gorvin.Modeler3D().make_gmap()
+    gmap.apply(gorvinpy.cube())
+    gmap[3].delete()
+    opened(browser, gmap, tmp_path)
+    assert browser.evaluate("gorvin.darts") == 47 and browser.errors() == []
+    picture = gorvinpy.dart_view.dart_picture(gmap)
+    orphan = int(np.flatnonzero((picture.links == -1).any(axis=1))[0])
+    assert picture.darts[orphan] in (2, 4)  # a partner of the deleted dart
+    triangles = page._fan_triangles(gorvinpy.volumes.GMapTables.of(gmap), picture)[0]
+    assert len(triangles) == 2 * 5  # five square faces still closed

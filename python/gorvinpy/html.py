@@ -20,14 +20,14 @@ import html
 import json
 import re
 from pathlib import Path
-from typing import Optional
+from typing import List, Optional
 
 import numpy as np
 
 import gorvinpy_bin
 
 from . import _native
-from .dart_view import ATTACH, DartPicture, dart_picture
+from .dart_view import ATTACH, NO_DART, DartPicture, dart_picture
 from .meshio import PathLike
 from .volumes import GMapTables, face_cycles
 
@@ -101,11 +101,18 @@ def _array_element(name: str, dtype: str, values: np.ndarray) -> str:
 
 
 def _fan_triangles(tables: GMapTables, picture: DartPicture):
-    """Fan triangles of every face of every volume, as rows of picture.points, and each one's volume."""
-    triangles, volumes = [np.zeros((0, 3), dtype=np.int64)], [np.zeros(0, dtype=np.int64)]
+    """Fan triangles of every closed face of every volume, as rows of picture.points, and each one's
+    volume. A face is closed when each of its darts has live partners along alpha0 and alpha1; the
+    others show in the dart view only."""
+    triangles: List[np.ndarray] = [np.zeros((0, 3), dtype=np.int64)]
+    volumes: List[np.ndarray] = [np.zeros(0, dtype=np.int64)]
     position = np.zeros(len(tables.links), dtype=np.int64)
     position[picture.darts] = np.arange(len(picture.darts))
-    for k, (cycles, first) in face_cycles(tables, tables.live).items():
+    partners = picture.links[:, :2]
+    open_dart = ((partners == NO_DART) | (partners == np.arange(len(partners))[:, None])).any(axis=1)
+    open_face = np.zeros(len(picture.face_centres), dtype=bool)
+    open_face[picture.face[open_dart]] = True
+    for k, (cycles, first) in face_cycles(tables, picture.darts[~open_face[picture.face]]).items():
         corners = np.searchsorted(picture.vertex_ids, cycles)
         for j in range(1, k - 1):
             triangles.append(corners[:, [0, j, j + 1]])

@@ -33,8 +33,10 @@ def show(gmap: gorvinpy_bin.GMap3D, title: str = "G-map", explode: Optional[floa
     try:
         from IPython import get_ipython
         from IPython.display import display
+
+        running = get_ipython() is not None
     except ImportError:
-        get_ipython = None
-    if get_ipython is None or get_ipython() is None:
+        running = False
+    if not running:
         raise RuntimeError("show displays in a notebook; outside one, write the page with export_html")
     display(PageView(page_html(gmap, title, explode, darts), height))
