@@ -96,6 +96,19 @@ def test_broken_links_read_as_free_and_walks_end(seed, one_sided_writes, gmap):
     assert_matches_reference(gmap, alpha, live)
 
 
+@pytest.mark.parametrize("seed", range(8))
+@pytest.mark.parametrize("cut", [0, 1, 2])
+def test_surfaces_cut_open_along_one_dimension_match_the_sweeps(seed, cut, gmap):
+    """Faces and vertices that are paths, not cycles: both ends of some links made free."""
+    rng = random.Random(200 + seed)
+    alpha, live = scattered(rng, random_surface(rng, rng.randint(1, 20)), holes=2)
+    for i in rng.sample(range(len(alpha)), len(alpha) // 5):
+        j = alpha[i][cut]
+        alpha[i][cut], alpha[j][cut] = i, j
+    load(gmap, alpha, live)
+    assert_matches_reference(gmap, alpha, live)
+
+
 def test_empty_gmap(gmap):
     assert gmap.extractGeometryCompacted3D() == ([], [])
     assert gmap.extractFaces3D() == gmap.extractFaces2D() == []

@@ -7,8 +7,8 @@
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/labelling.h"
 #include "gorvin/core/neighbour.h"
+#include "gorvin/core/prefault.h"
 #include "gorvin/core/types.h"
-#include "gorvin/core/union_find.h"
 
 #include <array>
 #include <numeric>
@@ -56,23 +56,36 @@ inline void numberCells(const DartTable& darts, Cells& cells) {
     }
 }
 
-// Links that are involutions: union-find with each tree hung from its smallest id, so a parent
-// is always below its child. Gives up, returning false, at a link that its target does not
-// return, since cells are then what the links reach rather than what they join.
+// Links that are involutions: each cell is the component of its smallest live dart, met first in
+// increasing order and numbered then; its darts are reached by a depth-first walk that numbers
+// them as it meets them. Gives up, returning false, at a link that its target does not return,
+// since cells are then what the links reach rather than what they join.
 template <std::size_t K>
 bool joinCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& cells) {
-    std::vector<DartID>& parent = cells.cellOf;
-    parent.resize(darts.size());
-    std::iota(parent.begin(), parent.end(), DartID{0});
-    for (DartID i = 0; i < darts.size(); ++i) {
-        if (!darts[i].exists()) continue;
-        for (Dim d : dims) {
-            const DartID j = liveNeighbour(darts, i, d);
-            if (liveNeighbour(darts, j, d) != i) return false;
-            if (j > i) uniteUnderSmallest(parent, i, j);
+    std::vector<DartID>& cellOf = cells.cellOf;
+    cellOf.reserve(darts.size());
+    prefaultPages(cellOf.data(), darts.size() * sizeof(DartID));
+    cellOf.assign(darts.size(), kNoPosition);
+    cells.representatives.clear();
+    std::vector<DartID> pending;
+    for (DartID seed = 0; seed < darts.size(); ++seed) {
+        if (cellOf[seed] != kNoPosition || !darts[seed].exists()) continue;
+        const auto cell = static_cast<DartID>(cells.representatives.size());
+        cells.representatives.push_back(seed);
+        cellOf[seed] = cell;
+        pending.assign(1, seed);
+        while (!pending.empty()) {
+            const DartID x = pending.back();
+            pending.pop_back();
+            for (Dim d : dims) {
+                const DartID y = liveNeighbour(darts, x, d);
+                if (liveNeighbour(darts, y, d) != x) return false;
+                if (cellOf[y] != kNoPosition) continue;
+                cellOf[y] = cell;
+                pending.push_back(y);
+            }
         }
     }
-    numberCells(darts, cells);
     return true;
 }
 
@@ -147,10 +160,95 @@ template <class Policy> FaceList extractFaces2D(const IGMap<Policy>& gmap) {
     return detail::faceWalks(gmap.darts(), std::array<Dim, 2>{0, 1});
 }
 
+namespace detail {
+
+// Surfaces, where alpha3 is free at every live dart and the links over 0, 1, 2 are involutions:
+// a vertex is then the <1,2> orbit of its darts and a face the <0,1> orbit, each a path or a
+// cycle alternating its two dimensions, so both are walked without a labelling. Gives the same
+// geometry as the cells do, or returns false (the output unspecified) at the first link that
+// breaks those conditions.
+class SurfaceGeometry {
+  public:
+    explicit SurfaceGeometry(const DartTable& darts) : darts_(darts) {}
+
+    bool extract(CompactedGeometry& out) {
+        return numberVertices(out.vertices) && walkFaces(out.faces);
+    }
+
+  private:
+    // Numbers the <1,2> orbits by increasing smallest dart, the number of each dart in vertexOf_.
+    bool numberVertices(std::vector<DartID>& representatives) {
+        vertexOf_.reserve(darts_.size());
+        prefaultPages(vertexOf_.data(), darts_.size() * sizeof(DartID));
+        vertexOf_.assign(darts_.size(), kNoPosition);
+        for (DartID seed = 0; seed < darts_.size(); ++seed) {
+            if (vertexOf_[seed] != kNoPosition || !darts_[seed].exists()) continue;
+            const auto vertex = static_cast<DartID>(representatives.size());
+            representatives.push_back(seed);
+            vertexOf_[seed] = vertex;
+            const Walked first = walkFrom(seed, 1, vertex);
+            if (first == Walked::broken) return false;
+            if (first == Walked::toEnd && walkFrom(seed, 2, vertex) == Walked::broken) return false;
+        }
+        return true;
+    }
+
+    enum class Walked { toEnd, aroundCycle, broken };
+
+    // Walks from seed alternating dimensions 1 and 2, starting with `dim`, numbering each dart met.
+    Walked walkFrom(DartID seed, Dim dim, DartID vertex) {
+        DartID x = seed;
+        for (;;) {
+            if (liveNeighbour(darts_, x, 3) != x) return Walked::broken;
+            const DartID y = liveNeighbour(darts_, x, dim);
+            if (liveNeighbour(darts_, y, dim) != x) return Walked::broken;
+            if (y == x) return Walked::toEnd;
+            if (y == seed) return Walked::aroundCycle;
+            if (vertexOf_[y] != kNoPosition) return Walked::broken;
+            vertexOf_[y] = vertex;
+            x = y;
+            dim = 3 - dim;
+        }
+    }
+
+    // The faces by increasing smallest dart, each walked as walkFaces does; a bit per dart marks
+    // the walked darts and their alpha0 neighbours, which cover the <0,1> orbit. With alpha0 and
+    // alpha1 involutions the step is a permutation, so each walk returns to its start; a walk
+    // longer than the table would mean otherwise, and gives up.
+    bool walkFaces(FaceList& faces) {
+        std::vector<std::uint64_t> met((darts_.size() + 63) / 64, 0);
+        const auto mark = [&](DartID x) { met[x / 64] |= std::uint64_t{1} << (x % 64); };
+        std::vector<DartID> walk;
+        std::size_t steps = 0;
+        for (DartID start = 0; start < darts_.size(); ++start) {
+            if ((met[start / 64] >> (start % 64) & 1) != 0 || !darts_[start].exists()) continue;
+            walk.clear();
+            DartID d = start;
+            do {
+                const DartID side = liveNeighbour(darts_, d, 0);
+                if (liveNeighbour(darts_, side, 0) != d || ++steps > darts_.size()) return false;
+                mark(d);
+                mark(side);
+                walk.push_back(vertexOf_[d]);
+                d = liveNeighbour(darts_, side, 1);
+            } while (d != start);
+            faces.emplace_back(walk.begin(), walk.end());
+        }
+        return true;
+    }
+
+    const DartTable& darts_;
+    std::vector<DartID> vertexOf_;
+};
+
+} // namespace detail
+
 // Vertices (components over 1, 2, 3) numbered by increasing representative, and the faces of the
 // 3-map with each corner given by the number of its vertex.
 template <class Policy> CompactedGeometry extractGeometryCompacted3D(const IGMap<Policy>& gmap) {
     const DartTable& darts = gmap.darts();
+    CompactedGeometry surface;
+    if (detail::SurfaceGeometry(darts).extract(surface)) return surface;
     Cells vertices = cells(darts, std::array<Dim, 3>{1, 2, 3});
     const Cells faces = cells(darts, std::array<Dim, 3>{0, 1, 3});
     FaceList corners =
