@@ -21,6 +21,18 @@ from .html import export_html
 from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
 from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
 from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
+from .point_rules import (
+    cross,
+    dot,
+    face_normal,
+    is_free,
+    mean,
+    normalized,
+    orbit_size,
+    vertex_normal,
+    weight,
+    where,
+)
 from .positions import (
     POSITION,
     MissingPositionError,
@@ -35,6 +47,7 @@ from .preconditions import RuleInputError
 from .render import render_png
 from .shape_operations import chamfer_edges, chamfer_vertices
 from .storage import StorageError, load, save
+from .subdivision import catmull_clark, doo_sabin, dual, loop_subdivide
 from .volume_operations import extrude_volume, sew_volumes, subdivide_volumes, tetrahedralize, thicken, unsew_volumes
 from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
 
@@ -56,12 +69,17 @@ __all__ = [
     "add_mesh",
     "add_volumes",
     "apply",
+    "catmull_clark",
     "cell_counts",
     "chamfer_edges",
     "chamfer_vertices",
     "check_gmap",
     "condition_errors",
+    "cross",
     "cube",
+    "doo_sabin",
+    "dot",
+    "dual",
     "edge_midpoint",
     "euler_characteristic",
     "export_html",
@@ -70,13 +88,19 @@ __all__ = [
     "extrude",
     "extrude_volume",
     "face_centre",
+    "face_normal",
     "import_mesh",
     "insert_vertex",
     "involution_errors",
+    "is_free",
     "is_gmap",
     "live_darts",
     "load",
+    "loop_subdivide",
+    "mean",
     "mesh",
+    "normalized",
+    "orbit_size",
     "polygon",
     "position",
     "position_expression",
@@ -96,8 +120,11 @@ __all__ = [
     "to_mesh",
     "triangulate",
     "unsew_volumes",
+    "vertex_normal",
     "volume_cells",
     "volume_centre",
+    "weight",
+    "where",
     "write_obj",
     "write_ply",
     "write_volume_mesh",

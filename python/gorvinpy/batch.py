@@ -63,7 +63,8 @@ class Expression:
     def __init__(self, rule: PointRule, node: int = 0) -> None:
         self.rule = rule
         self.node = node
-        self.batch_program = rule.program(node)
+        if rule.affine:  # the rest of the language runs per row for now
+            self.batch_program = rule.program(node)
 
     def __call__(self, context: gorvinpy_bin.Context3D) -> Any:
         pattern = context.leftpattern

@@ -28,7 +28,7 @@ from .positions import Constant, as_point, edge_midpoint, face_centre, position
 
 _EDGE = (0, 2, 3)
 _FACE = (0, 1)
-_CONNECTED_PART = (0, 1, 2, 3)
+CONNECTED_PART = (0, 1, 2, 3)
 
 
 def insert_vertex() -> gorvinpy_bin.Rule3D:
@@ -37,7 +37,7 @@ def insert_vertex() -> gorvinpy_bin.Rule3D:
     return rule("insert_vertex", _EDGE, nodes, [(0, HOOK, "middle")], {"middle": edge_midpoint})
 
 
-def triangulate(orbit: Sequence[int] = _CONNECTED_PART) -> gorvinpy_bin.Rule3D:
+def triangulate(orbit: Sequence[int] = CONNECTED_PART) -> gorvinpy_bin.Rule3D:
     """Barycentric triangulation of every face in the hook dart's orbit (must hold 0, 1 and 3)."""
     _require(orbit, {0, 1, 3}, "triangulate")
     nodes = {HOOK: {0: 0, 2: 2, 3: 3}, "corner": {1: 2, 3: 3}, "centre": {0: 1, 1: 2, 3: 3}}
@@ -67,12 +67,20 @@ def extrude(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
     return rule("extrude", _FACE, nodes, links, positions)
 
 
+# One quadrangle per corner: the corner (the kept dart), its edge's middle, the spoke to the centre.
+QUAD_NODES = {
+    HOOK: {1: 1, 2: 2, 3: 3},
+    "edge_middle": {2: 2, 3: 3},
+    "spoke": {0: 2, 3: 3},
+    "centre": {0: 2, 1: 1, 3: 3},
+}
+QUAD_LINKS = [(0, HOOK, "edge_middle"), (1, "edge_middle", "spoke"), (0, "spoke", "centre")]
+
+
 def quad_subdivide() -> gorvinpy_bin.Rule3D:
     """Cuts every face of the hook dart's connected part into one quadrangle per corner."""
-    nodes = {HOOK: {1: 1, 2: 2, 3: 3}, "edge_middle": {2: 2, 3: 3}, "spoke": {0: 2, 3: 3}, "centre": {0: 2, 1: 1, 3: 3}}
-    links = [(0, HOOK, "edge_middle"), (1, "edge_middle", "spoke"), (0, "spoke", "centre")]
     positions = {"edge_middle": edge_midpoint, "spoke": edge_midpoint, "centre": face_centre}
-    return rule("quad_subdivide", _CONNECTED_PART, nodes, links, positions)
+    return rule("quad_subdivide", CONNECTED_PART, QUAD_NODES, QUAD_LINKS, positions)
 
 
 def mesh(points: Sequence[Sequence[float]], faces: Sequence[Sequence[int]], name: str = "mesh") -> gorvinpy_bin.Rule3D:

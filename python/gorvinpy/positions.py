@@ -15,6 +15,7 @@ orbit's darts in ascending id order, starting from 0.0, and divides by their num
 
 from __future__ import annotations
 
+import numbers
 import re
 from typing import Any, Callable, Iterable, Optional, Sequence, Tuple
 
@@ -104,7 +105,10 @@ def orbit_mean(gmap: gorvinpy_bin.GMap3D, dart: int, orbit: Sequence[int]) -> Po
 
 class PointRule:
     """A point computed from the positions around a dart: sum of weight * orbit mean, plus an
-    optional offset. Subclasses keep simpler forms (the stored position itself, a constant)."""
+    optional offset. Subclasses keep simpler forms (the stored position itself, a constant); the
+    rest of the language (`at`, `mean`, `where`, normals, ...) is in gorvinpy.point_rules."""
+
+    affine = True
 
     def __init__(self, terms: Sequence[Term], shift: Optional[Sequence[float]] = None) -> None:
         if not terms and shift is None:
@@ -140,7 +144,23 @@ class PointRule:
         """This rule read at the dart of left node `node` rather than the evaluated node."""
         return PointRule([(w, orbit, node if n is None else n) for w, orbit, n in self.terms], self.shift)
 
+    def at(self, *dims: int) -> "PointRule":
+        """This rule at the dart reached by following alpha_dims[0], then alpha_dims[1], ..."""
+        from .point_rules import at
+
+        return at(self, *dims)
+
+    def __truediv__(self, divisor: object) -> "PointRule":
+        from .point_rules import as_scalar, quotient
+
+        return quotient(self, as_scalar(divisor))
+
+    def __neg__(self) -> "PointRule":
+        return (-1.0) * self
+
     def __add__(self, other: object) -> "PointRule":
+        if isinstance(other, PointRule) and not other.affine:
+            return NotImplemented
         if isinstance(other, PointRule):
             shift = other.shift if self.shift is None else self.shift
             if self.shift is not None and other.shift is not None:
@@ -152,6 +172,8 @@ class PointRule:
     __radd__ = __add__
 
     def __mul__(self, factor: float) -> "PointRule":
+        if not isinstance(factor, numbers.Real):
+            return NotImplemented
         factor = float(factor)
         shift = None if self.shift is None else tuple(factor * x for x in self.shift)
         return PointRule([(factor * w, orbit, node) for w, orbit, node in self.terms], shift)
@@ -159,6 +181,8 @@ class PointRule:
     __rmul__ = __mul__
 
     def __sub__(self, other: object) -> "PointRule":
+        if isinstance(other, PointRule) and not other.affine:
+            return NotImplemented
         if isinstance(other, PointRule):
             return self + (-1.0) * other
         return self + tuple(-float(x) for x in other)  # type: ignore[attr-defined]
