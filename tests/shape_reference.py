@@ -94,27 +94,25 @@ def cells_of(gmap, orbit):
 def assert_same_cells(gmap, orbit, expected, tolerance=1e-9):
     """Each cell of the G-map is one expected cell: every dart's point within tolerance of one of
     the expected cell's points, and each expected cell met once."""
-    names = {}
-    for cell in expected:
-        for point in cell:
-            names.setdefault(_key(point), len(names))
-    reference = np.empty((len(names), 3))
-    for cell in expected:
-        for point in cell:
-            reference[names[_key(point)]] = point
-    found = Counter()
-    for cell in cells_of(gmap, orbit):
-        ids = [names.get(_key(point), -1) for point in cell]
-        assert -1 not in ids, f"a point of a cell is no expected point: {cell[ids.index(-1)]}"
-        assert np.abs(reference[ids] - cell).max() <= tolerance
-        found[frozenset(ids)] += 1
-    assert found == Counter(frozenset(names[_key(point)] for point in cell) for cell in expected)
+    reference = np.array([point for cell in expected for point in cell], dtype=float)
+    keys, first, names = np.unique(_keys(reference), axis=0, return_index=True, return_inverse=True)
+    names = names.reshape(-1)
+    sizes = [len(cell) for cell in expected]
+    wanted = Counter(frozenset(chunk.tolist()) for chunk in np.split(names, np.cumsum(sizes)[:-1]))
+    cells = cells_of(gmap, orbit)
+    found = np.concatenate(cells)
+    index = {tuple(key): i for i, key in enumerate(keys.tolist())}
+    ids = np.array([index.get(tuple(key), -1) for key in _keys(found).tolist()])
+    assert (ids >= 0).all(), f"a point of a cell is no expected point: {found[np.argmin(ids)]}"
+    assert np.abs(reference[first][ids] - found).max() <= tolerance
+    chunks = np.split(ids, np.cumsum([len(cell) for cell in cells])[:-1])
+    assert Counter(frozenset(chunk.tolist()) for chunk in chunks) == wanted
 
 
-def _key(point):
-    """A grid cell of 1e-6 holding the point; the grid is shifted by an irrational fraction of a
+def _keys(points):
+    """Grid cells of 1e-6 holding the points; the grid is shifted by an irrational fraction of a
     cell so that points of short decimals and their middles do not fall on its borders."""
-    return tuple(np.floor(np.asarray(point, dtype=float) * 1e6 + 0.36787944117).astype(np.int64).tolist())
+    return np.floor(np.asarray(points, dtype=float) * 1e6 + 0.36787944117).astype(np.int64)
 
 
 def counts(gmap):

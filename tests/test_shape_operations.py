@@ -18,25 +18,13 @@ from shape_reference import (
     directed_edges,
     thickened,
 )
+from test_subdivision import grid
 
 GEOMVIEW = Path("/usr/share/geomview/geom")
 ELEPHANT = Path(__file__).resolve().parents[1] / "build" / "mesh-data" / "refined_elephant.off"
 
 CUBE_POINTS = [(x, y, z) for z in (0.0, 1.0) for y in (0.0, 1.0) for x in (0.0, 1.0)]
 CUBE_FACES = [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
-
-
-def grid(k, triangles=False, seed=0):
-    """A k x k patch of jittered points, cut into quads or into triangles: a surface with a boundary."""
-    rng = random.Random(seed)
-    points = [(i + rng.uniform(-0.2, 0.2), j + rng.uniform(-0.2, 0.2), rng.uniform(-0.3, 0.3))
-              for j in range(k + 1) for i in range(k + 1)]
-    faces = []
-    for j in range(k):
-        for i in range(k):
-            a, b, c, d = j * (k + 1) + i, j * (k + 1) + i + 1, (j + 1) * (k + 1) + i + 1, (j + 1) * (k + 1) + i
-            faces += [[a, b, c], [a, c, d]] if triangles else [[a, b, c, d]]
-    return points, faces
 
 
 def closed_triangles():
@@ -97,9 +85,12 @@ CHAMFERS = {
 }
 
 
-@pytest.mark.parametrize("name", sorted(CLOSED))
+# The elephant (533,568 darts) once, the small meshes at two fractions.
+SIZES = [(name, t) for name in sorted(CLOSED) if name != "refined_elephant.off" for t in (0.12, 0.4)]
+
+
+@pytest.mark.parametrize("name, t", SIZES + [("refined_elephant.off", 0.3)])
 @pytest.mark.parametrize("chamfer", sorted(CHAMFERS))
-@pytest.mark.parametrize("t", [0.12, 0.4])
 def test_chamfers_cut_every_corner_or_edge_of_a_closed_surface(name, chamfer, t):
     operation, construction, after = CHAMFERS[chamfer]
     points, faces = CLOSED[name]()

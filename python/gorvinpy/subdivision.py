@@ -33,6 +33,16 @@ from .point_rules import is_free, mean, weight, where
 from .positions import edge_midpoint, face_centre, position
 from .preconditions import RuleInputError
 
+# Every face shrunk to one corner per corner, with a face for every edge and every vertex between
+# them (the topology of Doo-Sabin and of chamfer_edges): per dart, its corner of the shrunk face,
+# of the edge's face and of the vertex's face.
+CORNER_FACE_NODES = {
+    HOOK: {0: 0, 1: 1, 3: 3},
+    "edge_side": {0: 0, 3: 3},
+    "edge_end": {2: 0, 3: 3},
+    "vertex_face": {2: 0, 1: 1, 3: 3},
+}
+CORNER_FACE_LINKS = [(2, HOOK, "edge_side"), (1, "edge_side", "edge_end"), (2, "edge_end", "vertex_face")]
 _VERTEX = (1, 2)
 _EDGE = (0, 2)
 _FACE = (0, 1)
@@ -95,18 +105,15 @@ def loop_subdivide() -> gorvinpy_bin.Rule3D:
 def doo_sabin() -> gorvinpy_bin.Rule3D:
     """Doo-Sabin subdivision of the hook dart's connected part, a closed surface."""
     corner = mean(0.25 * position + 0.25 * face_centre + 0.5 * edge_midpoint, (1,))
-    nodes = {HOOK: {0: 0, 1: 1, 3: 3}, "edge_side": {0: 0, 3: 3}, "edge_end": {2: 0, 3: 3},
-             "vertex_face": {2: 0, 1: 1, 3: 3}}
-    links = [(2, HOOK, "edge_side"), (1, "edge_side", "edge_end"), (2, "edge_end", "vertex_face")]
-    positions = {name: corner for name in nodes}
-    return rule("doo_sabin", CONNECTED_PART, nodes, links, positions,
-                precondition=_closed_surface("doo_sabin"))
+    positions = {name: corner for name in CORNER_FACE_NODES}
+    return rule("doo_sabin", CONNECTED_PART, CORNER_FACE_NODES, CORNER_FACE_LINKS, positions,
+                precondition=closed_surface("doo_sabin"))
 
 
 def dual() -> gorvinpy_bin.Rule3D:
     """The dual of the hook dart's connected part, a closed surface: faces become vertices."""
     return rule("dual", CONNECTED_PART, {HOOK: {0: 2, 1: 1, 2: 0, 3: 3}}, positions={HOOK: face_centre},
-                precondition=_closed_surface("dual"))
+                precondition=closed_surface("dual"))
 
 
 def part_darts(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> np.ndarray:
@@ -141,7 +148,7 @@ def _closed_faces(operation: str, corners: int = 0):
     return check
 
 
-def _closed_surface(operation: str):
+def closed_surface(operation: str):
     """The part is a closed surface: no dart free along alpha0, alpha1 or alpha2."""
     faces = _closed_faces(operation)
 

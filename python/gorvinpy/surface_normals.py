@@ -6,7 +6,9 @@ darts on the side of the part's smallest dart each stand for their edge run from
 the other end (alpha0): the face's direction. A face's normal is Newell's formula over those
 directed edges, made unit; a vertex normal is the unit mean of the normals of its faces, every dart
 of the vertex counted. The sums run over the part's darts in ascending id order, so the normals of
-a dart are the same floats whichever darts of the part ask.
+a dart are the same floats whichever darts of the part ask. (The point rules' `vertex_normal`
+turns with each dart's own orientation, so the darts of one vertex see opposite normals; a shell
+needs one normal per vertex.)
 """
 
 from __future__ import annotations
@@ -17,14 +19,6 @@ import gorvinpy_bin
 
 from . import _native
 from .preconditions import RuleInputError
-
-_CONNECTED_PART = [0, 1, 2, 3]
-_FEW = 16
-
-
-def part_darts(gmap: gorvinpy_bin.GMap3D, dart: int) -> np.ndarray:
-    """The darts of the connected part of a dart, in ascending id order."""
-    return np.sort(np.fromiter(gorvinpy_bin.Orbit(_CONNECTED_PART)(gmap, int(dart)), dtype=np.int64))
 
 
 def sides(links: np.ndarray, darts: np.ndarray) -> np.ndarray:
@@ -71,14 +65,6 @@ def vertex_normals(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray) -> np.ndarray:
     np.add.at(sums, vertex, normals[face])
     means = sums / np.bincount(vertex)[:, None]
     return (means / np.linalg.norm(means, axis=1, keepdims=True))[vertex]
-
-
-def neighbours(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray, dim: int) -> np.ndarray:
-    """The alpha_dim neighbour of each dart; a few darts are looked up one by one rather than
-    copying the whole link table."""
-    if len(darts) <= _FEW:
-        return np.array([gmap.alpha(int(dart), dim).id for dart in darts], dtype=np.int64)
-    return _native.links(gmap)[darts, dim].astype(np.int64)
 
 
 def _cells(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray, orbit: list) -> np.ndarray:

@@ -28,12 +28,13 @@ import gorvinpy_bin
 from . import _native
 from .batch import BatchExpression, Rows
 from .builder import HOOK, rule
+from .operations import CONNECTED_PART
 from .positions import as_point, edge_midpoint, face_centre, position, volume_centre
 from .preconditions import RuleInputError
-from .surface_normals import part_darts, sides, vertex_normals
+from .subdivision import part_darts
+from .surface_normals import sides, vertex_normals
 
 _FACE = (0, 1)
-_CONNECTED_PART = (0, 1, 2, 3)
 
 
 def extrude_volume(vector: Sequence[float]) -> gorvinpy_bin.Rule3D:
@@ -112,7 +113,7 @@ def tetrahedralize() -> gorvinpy_bin.Rule3D:
         (2, "Q_v_vC", "R_v_vC"),
         (2, "Q_C_vC", "R_C_vC"),
     ]
-    return rule("tetrahedralize", _CONNECTED_PART, nodes, links, positions)
+    return rule("tetrahedralize", CONNECTED_PART, nodes, links, positions)
 
 
 def sew_volumes() -> gorvinpy_bin.Rule3D:
@@ -163,7 +164,7 @@ def subdivide_volumes() -> gorvinpy_bin.Rule3D:
         (1, "inner_face_centre", "inner_face_spoke"),
         (0, "inner_face_spoke", "inner_volume_centre"),
     ]
-    return rule("subdivide_volumes", _CONNECTED_PART, nodes, links, positions)
+    return rule("subdivide_volumes", CONNECTED_PART, nodes, links, positions)
 
 
 def thicken(d: float = 0.1) -> gorvinpy_bin.Rule3D:
@@ -178,7 +179,8 @@ def thicken(d: float = 0.1) -> gorvinpy_bin.Rule3D:
         "wall_head": {0: 0, 2: 3},
         "roof": {0: 0, 1: 1},
     }
-    return rule("thicken", _CONNECTED_PART, nodes, _prism_links(HOOK), _prism_positions(raised), precondition=_surface)
+    positions = _prism_positions(raised)
+    return rule("thicken", CONNECTED_PART, nodes, _prism_links(HOOK), positions, precondition=_surface)
 
 
 def _raised(d: float) -> BatchExpression:
@@ -186,7 +188,7 @@ def _raised(d: float) -> BatchExpression:
 
     def raised(rows: Rows) -> np.ndarray:
         hooks = rows.darts(0)
-        darts = part_darts(rows.gmap, hooks[0])
+        darts = part_darts(rows.gmap, [int(hooks[0])])
         normals = vertex_normals(rows.gmap, darts)
         return rows.positions(0) + d * normals[np.searchsorted(darts, hooks)]
 
@@ -194,7 +196,9 @@ def _raised(d: float) -> BatchExpression:
 
 
 def _surface(gmap: gorvinpy_bin.GMap3D, hooks) -> None:
-    darts = part_darts(gmap, hooks[0])
+    darts = part_darts(gmap, hooks)
+    if not len(darts):
+        return  # the application names the missing hook dart
     links = _native.links(gmap)
     sewn = darts[links[darts, 3] != darts]
     if len(sewn):
