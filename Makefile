@@ -1,4 +1,4 @@
-.PHONY: example test test-sanitized venv bench bench-batch bench-meshes bench-html
+.PHONY: example test test-sanitized venv bench bench-batch bench-meshes bench-html bench-schemes
 
 venv:
 	bash scripts/venv.sh
@@ -31,6 +31,11 @@ bench-batch:
 	bash scripts/bench-batch.sh $(BENCH_ARGS)
 
 # Whole mesh files through gorvinpy against trimesh; fetches the public mesh (apt-get, root).
+bench-schemes:
+	bash scripts/mesh-data.sh
+	bash scripts/venv.sh
+	cd bench && ../.venv/bin/python subdivision_schemes.py $(BENCH_ARGS)
+
 bench-meshes: venv
 	bash scripts/mesh-data.sh
 	.venv/bin/python bench/mesh_files.py $(BENCH_ARGS)

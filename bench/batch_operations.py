@@ -13,7 +13,6 @@ import gc
 import os
 import sys
 import time
-from dataclasses import replace
 from unittest import mock
 
 os.environ.setdefault("OPENBLAS_NUM_THREADS", "1")  # no idle BLAS threads in the CPU times
@@ -51,14 +50,15 @@ def _with_mesh(mesh):
     return gmap
 
 
-def without_expressions(operation):
-    """The library rule of `operation` (nodes, orbits, links) with no expression."""
-    library_rule = operations._rule
+def without_expressions(operation, module=operations):
+    """The rule `operation` of `module` (nodes, orbits, links) with no expression and no
+    precondition: what the engine alone does on the same rows."""
+    library_rule = module.rule
 
-    def plain(name, hook_orbit, nodes, links):
-        return library_rule(name, hook_orbit, [replace(node, position=None) for node in nodes], links)
+    def plain(name, hook_orbit, nodes, links=(), *values, **options):
+        return library_rule(name, hook_orbit, nodes, links)
 
-    with mock.patch.object(operations, "_rule", plain):
+    with mock.patch.object(module, "rule", plain):
         return operation()
 
 

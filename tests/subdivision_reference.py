@@ -154,8 +154,11 @@ def dual(points, faces):
     return out.result()
 
 
+_STEP = 1e-6
+
+
 def _key(point):
-    return tuple(round(x, 6) + 0.0 for x in point)
+    return tuple(int(round(x / _STEP)) for x in point)
 
 
 def _canonical(cycle):
@@ -164,14 +167,25 @@ def _canonical(cycle):
     return min(tuple(t) for t in turns)
 
 
+def _nearby(key):
+    for dx in (0, -1, 1):
+        for dy in (0, -1, 1):
+            for dz in (0, -1, 1):
+                yield (key[0] + dx, key[1] + dy, key[2] + dz)
+
+
 def assert_same_mesh(points, faces, expected_points, expected_faces, tolerance=1e-9):
     """The meshes have the same faces over points within `tolerance` of each other."""
-    got = {_key(p): p for p in points}
-    want = {_key(p): p for p in expected_points}
-    assert len(got) == len(points) and len(want) == len(expected_points), "points too close to tell apart"
-    assert got.keys() == want.keys()
-    worst = max(max(abs(a - b) for a, b in zip(got[k], want[k])) for k in want)
-    assert worst <= tolerance
-    got_faces = sorted(_canonical([_key(points[v]) for v in face]) for face in faces)
-    want_faces = sorted(_canonical([_key(expected_points[v]) for v in face]) for face in expected_faces)
-    assert got_faces == want_faces
+    assert len(points) == len(expected_points)
+    by_key = defaultdict(list)
+    for j, p in enumerate(expected_points):
+        by_key[_key(p)].append(j)
+    match = []
+    for p in points:
+        near = [j for key in _nearby(_key(p)) for j in by_key.get(key, ())
+                if max(abs(a - b) for a, b in zip(p, expected_points[j])) <= tolerance]
+        assert len(near) == 1, f"{p}: {len(near)} expected points within {tolerance}"
+        match.append(near[0])
+    assert len(set(match)) == len(match)
+    got_faces = sorted(_canonical([match[v] for v in face]) for face in faces)
+    assert got_faces == sorted(_canonical(list(face)) for face in expected_faces)

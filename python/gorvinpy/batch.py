@@ -26,6 +26,7 @@ import numpy as np
 import gorvinpy_bin
 
 from . import _native
+from .point_rules import compile_ops
 from .positions import POSITION_NAME, PointRule
 from .preconditions import check_input
 
@@ -63,8 +64,11 @@ class Expression:
     def __init__(self, rule: PointRule, node: int = 0) -> None:
         self.rule = rule
         self.node = node
-        if rule.affine:  # the rest of the language runs per row for now
-            self.batch_program = rule.program(node)
+        if rule.affine:
+            self.batch_program: Any = rule.program(node)
+        else:
+            ops = compile_ops(rule, node)
+            self.batch_program = _native.PointProgram(ops, f"ops:{node}:{ops!r}", node)
 
     def __call__(self, context: gorvinpy_bin.Context3D) -> Any:
         pattern = context.leftpattern

@@ -146,10 +146,11 @@ class Derived(Term, PointRule):
         def fixed(node: Optional[int]) -> int:
             raise TypeError(f"{self!r} reads fixed left nodes: evaluate it inside a rule")
 
-        return self.evaluate(gmap, dart, fixed)
+        return as_point(self.evaluate(gmap, dart, fixed))
 
     def value(self, gmap: gorvinpy_bin.GMap3D, dart_of: DartOf) -> Point:
-        return self.evaluate(gmap, dart_of(None), dart_of)
+        """The point as a tuple of floats, as the native evaluation stores it."""
+        return as_point(self.evaluate(gmap, dart_of(None), dart_of))
 
     def program(self, node: int) -> tuple:
         ops = Ops()

@@ -6,7 +6,8 @@
 // The darts of a created node store nothing of their own for a slot with one expression: they are
 // deferred to one pattern per distinct value (each reads as its own dict, made on first read), so
 // that a rule creating millions of darts makes dicts only for the darts that Python reads.
-#include "native.h"
+#include "batch_columns.h"
+#include "point_program.h"
 #include "python_rules.h"
 
 #include "gorvin/core/dart_map.h"
@@ -32,20 +33,6 @@ namespace {
 using python::Context;
 using python::Expression3D;
 using python::Rule;
-using Point = std::array<double, 3>;
-
-// A tuple of floats, untracked by the garbage collector (see tupleOf).
-py::object untrackedIfFloats(py::object value) {
-    PyObject* tuple = value.ptr();
-    if (!PyTuple_CheckExact(tuple) || !PyObject_GC_IsTracked(tuple)) return value;
-    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(tuple); ++i)
-        if (!PyFloat_CheckExact(PyTuple_GET_ITEM(tuple, i))) return value;
-    PyObject_GC_UnTrack(tuple);
-    return value;
-}
-
-// One distinct value of a column (see PatternItem).
-using Item = PatternItem;
 
 Pattern patternFor(const Item& item, const py::str& key, unsigned slot) {
     return item.blockRow ? pointRowPattern(key, item.item, item.index, slot)
@@ -61,36 +48,6 @@ bool isPattern(const Item& item, const GMap::Embeddings& table, const py::str& k
            known.slot == slot;
 }
 
-// The values of one expression for every row: row r has distinct[of[r]]. Points computed here
-// are rows of one block, made when the column is complete (finish).
-struct Column {
-    std::vector<Item> distinct;
-    std::vector<std::uint32_t> of;
-
-    py::object at(std::size_t r) const { return distinct[of[r]].object(); }
-    std::uint32_t add(Item item) {
-        distinct.push_back(std::move(item));
-        return static_cast<std::uint32_t>(distinct.size() - 1);
-    }
-    std::uint32_t add(py::object value) { return add(Item{std::move(value)}); }
-    std::uint32_t add(const Point& point) {
-        const auto row = static_cast<std::uint32_t>(points_.size() / 3);
-        points_.insert(points_.end(), point.begin(), point.end());
-        return add(Item{py::object(), row, true, kAbsent});
-    }
-    Column&& finish() && {
-        if (!points_.empty()) {
-            const py::object block = pointBlock(std::move(points_));
-            for (Item& item : distinct)
-                if (item.blockRow && !item.item) item.item = block;
-        }
-        return std::move(*this);
-    }
-
-  private:
-    std::vector<double> points_;
-};
-
 // A column whose rows have their own values.
 Column ownValues(std::vector<py::object> values) {
     Column column;
@@ -99,101 +56,6 @@ Column ownValues(std::vector<py::object> values) {
         column.of[r] = column.add(std::move(values[r]));
     return column;
 }
-
-// Distinct values of a column by a key below a bound: rows with the same key share one value. Its
-// cost follows the keys used, not the bound.
-class SharedBy {
-  public:
-    explicit SharedBy(std::size_t keys) : keys_(keys), local_(keys) {}
-
-    // The value of a row with this key; a key at or past the bound is a value of its own.
-    template <class Make> std::uint32_t operator()(Column& column, std::size_t key, Make&& make) {
-        if (key >= keys_) return column.add(make());
-        std::uint32_t local = local_.get(static_cast<DartID>(key));
-        if (local == kAbsent) {
-            local = column.add(make());
-            local_.set(static_cast<DartID>(key), local);
-        }
-        return local;
-    }
-
-  private:
-    std::size_t keys_;
-    DartMap local_;
-};
-
-// Positions of darts as one program reads them. A dart deferred to a position pattern reads the
-// pattern, looked at once per pattern; the others read their stored value.
-class PositionReader {
-  public:
-    explicit PositionReader(GMap& gmap)
-        : gmap_(gmap), patternCount_(gmap.embeddings().patternCount()), knownOf_(patternCount_) {}
-
-    // The pattern that gives the dart's position, or kAbsent.
-    std::uint32_t pattern(DartID x) {
-        const std::uint32_t p = gmap_.embeddings().deferred(x, kVertexSlot);
-        if (p >= patternCount_) return kAbsent; // none, or added since
-        return known(p, x).state == State::item ? p : kAbsent;
-    }
-
-    // The dart's position as a column value.
-    Item item(DartID x) {
-        const std::uint32_t p = pattern(x);
-        return p == kAbsent ? Item{untrackedIfFloats(storedPosition(gmap_, x))} : known(p, x).item;
-    }
-
-    Point point(DartID x) {
-        Point out;
-        const std::uint32_t p = pattern(x);
-        if (p == kAbsent) {
-            readPoint(storedPosition(gmap_, x), x, out.data());
-            return out;
-        }
-        Known& known = this->known(p, x);
-        if (!known.pointRead) {
-            if (known.item.blockRow)
-                std::copy_n(known.item.point(), 3, known.point.begin());
-            else
-                readPoint(known.item.item, x, known.point.data());
-            known.pointRead = true;
-        }
-        return known.point;
-    }
-
-  private:
-    enum class State : unsigned char { item, none };
-    struct Known {
-        State state = State::none;
-        bool pointRead = false;
-        Item item;
-        Point point{};
-    };
-
-    // What pattern p (p < patternCount_) gives, learnt from it once through dart x.
-    Known& known(std::uint32_t p, DartID x) {
-        std::uint32_t k = knownOf_.get(p);
-        if (k == kAbsent) {
-            k = static_cast<std::uint32_t>(known_.size());
-            known_.emplace_back();
-            learn(x, known_.back());
-            knownOf_.set(p, k);
-        }
-        return known_[k];
-    }
-
-    void learn(DartID x, Known& known) {
-        auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
-        if (!deferred || !deferred->item) return;
-        if (!deferred->blockRow) deferred->item = untrackedIfFloats(std::move(deferred->item));
-        known.item = std::move(*deferred);
-        known.state = State::item;
-    }
-
-    GMap& gmap_;
-    std::size_t patternCount_;
-    DartMap knownOf_; // pattern -> its place in known_
-    std::vector<Known> known_;
-};
 
 // The cell of each row in the orbit `dims` of its dart of left node 0, numbered from 0 in order of
 // first row, found through the rows' neighbours: for a rule with one left node whose orbit holds
@@ -592,14 +454,13 @@ class Evaluation {
                 if (const auto& group = rule_->rightnodes()[q].exprs[s])
                     groups.push_back({q, s, group->exprs});
 
-        // The group whose values a created node's darts are deferred to: the vertex slot's, or
-        // else the first, with one expression. A dart is deferred in one slot at most.
+        // The group whose values a node's darts are deferred to, created and kept alike: the
+        // vertex slot's, or else the first, with one expression. A dart is deferred in one slot
+        // at most.
         std::vector<const Group*> deferredGroup(matched.plan.rightSize, nullptr);
         for (const Group& group : groups) {
             const Group*& chosen = deferredGroup[group.node];
-            if (group.exprs.size() == 1 && matched.plan.source[group.node] == kNoLink &&
-                (!chosen || group.slot == kVertexSlot))
-                chosen = &group;
+            if (group.exprs.size() == 1 && (!chosen || group.slot == kVertexSlot)) chosen = &group;
         }
         BatchValues values(&matched.right);
         for (const Group& group : groups) {
@@ -625,6 +486,14 @@ class Evaluation {
         const RowTable& table = rows.matched.rows;
         if (py::hasattr(expr.fct, "batch_program")) {
             const py::object form = expr.fct.attr("batch_program");
+            if (py::isinstance<PointProgram>(form)) {
+                const auto& program = form.cast<const PointProgram&>();
+                auto [known, added] = programs_.try_emplace(program.key());
+                if (!positions_) positions_.emplace(*gmap_);
+                if (added)
+                    known->second = pointProgramValues(*gmap_, program, rows.matched, *positions_);
+                return known->second;
+            }
             auto [known, added] = programs_.try_emplace(py::repr(form).cast<std::string>());
             if (!positions_) positions_.emplace(*gmap_);
             if (added)

@@ -44,6 +44,7 @@ PYBIND11_MODULE(_native, m) {
     gorvin::native::bindBulk(m);
     gorvin::native::bindPositions(m);
     gorvin::native::bindBatch(m);
+    gorvin::native::bindPointPrograms(m);
     gorvin::native::bindPolygonLayout(m);
     gorvin::native::bindMeshFaces(m);
     gorvin::native::bindChecks(m);

@@ -130,6 +130,7 @@ std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, c
 void bindBulk(py::module_& m);
 void bindPositions(py::module_& m);
 void bindBatch(py::module_& m);
+void bindPointPrograms(py::module_& m);
 void bindPolygonLayout(py::module_& m);
 void bindMeshFaces(py::module_& m);
 void bindChecks(py::module_& m);

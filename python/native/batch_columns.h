@@ -1,0 +1,157 @@
+// The values an application computes, one column per expression, and the position reads they
+// start from: shared by the batch evaluation (batch.cpp) and point programs (point_program.cpp).
+#pragma once
+
+#include "native.h"
+
+#include "gorvin/core/dart_map.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace gorvin::native {
+
+using Point = std::array<double, 3>;
+
+// A tuple of floats, untracked by the garbage collector (see tupleOf).
+inline py::object untrackedIfFloats(py::object value) {
+    PyObject* tuple = value.ptr();
+    if (!PyTuple_CheckExact(tuple) || !PyObject_GC_IsTracked(tuple)) return value;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(tuple); ++i)
+        if (!PyFloat_CheckExact(PyTuple_GET_ITEM(tuple, i))) return value;
+    PyObject_GC_UnTrack(tuple);
+    return value;
+}
+
+// One distinct value of a column (see PatternItem).
+using Item = PatternItem;
+
+// The values of one expression for every row: row r has distinct[of[r]]. Points computed here
+// are rows of one block, made when the column is complete (finish).
+struct Column {
+    std::vector<Item> distinct;
+    std::vector<std::uint32_t> of;
+
+    py::object at(std::size_t r) const { return distinct[of[r]].object(); }
+    std::uint32_t add(Item item) {
+        distinct.push_back(std::move(item));
+        return static_cast<std::uint32_t>(distinct.size() - 1);
+    }
+    std::uint32_t add(py::object value) { return add(Item{std::move(value)}); }
+    std::uint32_t add(const Point& point) {
+        const auto row = static_cast<std::uint32_t>(points_.size() / 3);
+        points_.insert(points_.end(), point.begin(), point.end());
+        return add(Item{py::object(), row, true, kAbsent});
+    }
+    Column&& finish() && {
+        if (!points_.empty()) {
+            const py::object block = pointBlock(std::move(points_));
+            for (Item& item : distinct)
+                if (item.blockRow && !item.item) item.item = block;
+        }
+        return std::move(*this);
+    }
+
+  private:
+    std::vector<double> points_;
+};
+
+// Distinct values of a column by a key below a bound: rows with the same key share one value. Its
+// cost follows the keys used, not the bound.
+class SharedBy {
+  public:
+    explicit SharedBy(std::size_t keys) : keys_(keys), local_(keys) {}
+
+    // The value of a row with this key; a key at or past the bound is a value of its own.
+    template <class Make> std::uint32_t operator()(Column& column, std::size_t key, Make&& make) {
+        if (key >= keys_) return column.add(make());
+        std::uint32_t local = local_.get(static_cast<DartID>(key));
+        if (local == kAbsent) {
+            local = column.add(make());
+            local_.set(static_cast<DartID>(key), local);
+        }
+        return local;
+    }
+
+  private:
+    std::size_t keys_;
+    DartMap local_;
+};
+
+// Positions of darts as one program reads them. A dart deferred to a position pattern reads the
+// pattern, looked at once per pattern; the others read their stored value.
+class PositionReader {
+  public:
+    explicit PositionReader(GMap& gmap)
+        : gmap_(gmap), patternCount_(gmap.embeddings().patternCount()), knownOf_(patternCount_) {}
+
+    // The pattern that gives the dart's position, or kAbsent.
+    std::uint32_t pattern(DartID x) {
+        const std::uint32_t p = gmap_.embeddings().deferred(x, kVertexSlot);
+        if (p >= patternCount_) return kAbsent; // none, or added since
+        return known(p, x).state == State::item ? p : kAbsent;
+    }
+
+    // The dart's position as a column value.
+    Item item(DartID x) {
+        const std::uint32_t p = pattern(x);
+        return p == kAbsent ? Item{untrackedIfFloats(storedPosition(gmap_, x))} : known(p, x).item;
+    }
+
+    Point point(DartID x) {
+        Point out;
+        const std::uint32_t p = pattern(x);
+        if (p == kAbsent) {
+            readPoint(storedPosition(gmap_, x), x, out.data());
+            return out;
+        }
+        Known& known = this->known(p, x);
+        if (!known.pointRead) {
+            if (known.item.blockRow)
+                std::copy_n(known.item.point(), 3, known.point.begin());
+            else
+                readPoint(known.item.item, x, known.point.data());
+            known.pointRead = true;
+        }
+        return known.point;
+    }
+
+  private:
+    enum class State : unsigned char { item, none };
+    struct Known {
+        State state = State::none;
+        bool pointRead = false;
+        Item item;
+        Point point{};
+    };
+
+    // What pattern p (p < patternCount_) gives, learnt from it once through dart x.
+    Known& known(std::uint32_t p, DartID x) {
+        std::uint32_t k = knownOf_.get(p);
+        if (k == kAbsent) {
+            k = static_cast<std::uint32_t>(known_.size());
+            known_.emplace_back();
+            learn(x, known_.back());
+            knownOf_.set(p, k);
+        }
+        return known_[k];
+    }
+
+    void learn(DartID x, Known& known) {
+        auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
+        if (!deferred || !deferred->item) return;
+        if (!deferred->blockRow) deferred->item = untrackedIfFloats(std::move(deferred->item));
+        known.item = std::move(*deferred);
+        known.state = State::item;
+    }
+
+    GMap& gmap_;
+    std::size_t patternCount_;
+    DartMap knownOf_; // pattern -> its place in known_
+    std::vector<Known> known_;
+};
+
+} // namespace gorvin::native

@@ -1,0 +1,573 @@
+// Point programs run for all rows of an application, with the floating-point operations of the
+// per-row Python evaluation (gorvinpy.point_rules) in the same order. Values that belong to a
+// cell (orbit means and sizes, weights, freeness, normals) are computed once per cell and read by
+// every dart of it; a weight's Python function is called once per distinct orbit size.
+#include "point_program.h"
+
+#include "gorvin/core/neighbour.h"
+#include "gorvin/core/orbit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace gorvin::native {
+
+namespace {
+
+using Kind = PointProgram::Kind;
+using Op = PointProgram::Op;
+
+const std::map<std::string, Kind>& kindsByName() {
+    static const std::map<std::string, Kind> kinds{{"position", Kind::position},
+                                                   {"constant", Kind::constant},
+                                                   {"number", Kind::number},
+                                                   {"orbit_mean", Kind::orbitMean},
+                                                   {"of", Kind::of},
+                                                   {"at", Kind::at},
+                                                   {"mean", Kind::mean},
+                                                   {"orbit_size", Kind::orbitSize},
+                                                   {"weight", Kind::weight},
+                                                   {"add", Kind::add},
+                                                   {"sub", Kind::sub},
+                                                   {"cross", Kind::cross},
+                                                   {"scale", Kind::scale},
+                                                   {"quotient", Kind::quotient},
+                                                   {"normalized", Kind::normalized},
+                                                   {"where", Kind::where},
+                                                   {"sadd", Kind::scalarAdd},
+                                                   {"ssub", Kind::scalarSub},
+                                                   {"smul", Kind::scalarMul},
+                                                   {"sdiv", Kind::scalarDiv},
+                                                   {"swhere", Kind::scalarWhere},
+                                                   {"dot", Kind::dot},
+                                                   {"is_free", Kind::isFree},
+                                                   {"face_normal", Kind::faceNormal},
+                                                   {"vertex_normal", Kind::vertexNormal}};
+    return kinds;
+}
+
+std::vector<int> checkedDims(const py::handle& value) {
+    auto dims = value.cast<std::vector<int>>();
+    for (int d : dims)
+        if (d < 0 || d > 3) throw py::value_error("point program: dimension " + std::to_string(d));
+    return dims;
+}
+
+std::vector<int> common(std::vector<int> a, const std::vector<int>& b) {
+    a.erase(std::remove_if(a.begin(), a.end(),
+                           [&](int d) { return std::find(b.begin(), b.end(), d) == b.end(); }),
+            a.end());
+    return a;
+}
+
+const std::vector<int> kAllDims{0, 1, 2, 3};
+const std::vector<int> kVertexDims{1, 2, 3};
+const std::vector<int> kFaceDims{0, 1};
+const std::vector<int> kVertexTurn{1, 2};
+
+} // namespace
+
+PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t node)
+    : key_(std::move(key)), node_(node) {
+    nodesRead_ = node + 1;
+    for (const auto& entry : ops) {
+        const auto items = entry.cast<py::tuple>();
+        const auto name = items[0].cast<std::string>();
+        const auto kind = kindsByName().find(name);
+        if (kind == kindsByName().end())
+            throw py::value_error("point program: unknown op '" + name + "'");
+        Op op{kind->second};
+        const auto operand = [&](std::size_t i) {
+            const auto index = items[i].cast<std::uint32_t>();
+            if (index >= ops_.size())
+                throw py::value_error("point program: op " + std::to_string(ops_.size()) +
+                                      " reads op " + std::to_string(index));
+            return index;
+        };
+        // operands, then what the op's value is expected to stay the same over
+        std::vector<std::uint32_t> reads;
+        switch (op.kind) {
+        case Kind::position:
+            op.shared = kVertexDims;
+            break;
+        case Kind::constant:
+            op.constant = items[1].cast<Point>();
+            op.shared = kAllDims;
+            break;
+        case Kind::number:
+            op.number = items[1].cast<double>();
+            op.shared = kAllDims;
+            break;
+        case Kind::orbitMean:
+            op.dims = checkedDims(items[1]);
+            op.shared = op.dims.empty() ? kVertexDims : op.dims;
+            break;
+        case Kind::of:
+            op.node = items[1].cast<std::uint32_t>();
+            nodesRead_ = std::max(nodesRead_, op.node + 1);
+            op.a = operand(2);
+            op.rowFree = false;
+            break;
+        case Kind::at:
+            op.dims = checkedDims(items[1]);
+            reads = {op.a = operand(2)};
+            break;
+        case Kind::mean:
+            op.dims = checkedDims(items[1]);
+            op.free = items[2].cast<int>();
+            op.linked = items[3].cast<int>();
+            reads = {op.a = operand(4)};
+            op.shared = op.dims;
+            break;
+        case Kind::orbitSize:
+            op.dims = checkedDims(items[1]);
+            op.free = items[2].cast<int>();
+            op.linked = items[3].cast<int>();
+            op.shared = op.dims;
+            break;
+        case Kind::weight:
+            op.function = items[1];
+            op.dims = checkedDims(items[2]);
+            op.shared = op.dims;
+            break;
+        case Kind::isFree:
+            op.dim = checkedDims(py::make_tuple(items[1]))[0];
+            op.dims = checkedDims(items[2]);
+            if (op.dims.empty()) // a G-map keeps freeness along d over the dims two apart from d
+                for (int d : kAllDims)
+                    if (std::abs(d - op.dim) >= 2) op.shared.push_back(d);
+            if (!op.dims.empty()) op.shared = op.dims;
+            break;
+        case Kind::faceNormal:
+        case Kind::vertexNormal:
+            break;
+        case Kind::normalized:
+            reads = {op.a = operand(1)};
+            break;
+        case Kind::where:
+        case Kind::scalarWhere:
+            op.c = operand(1);
+            reads = {op.c, op.a = operand(2), op.b = operand(3)};
+            break;
+        default:
+            reads = {op.a = operand(1), op.b = operand(2)};
+            break;
+        }
+        if (!reads.empty() && op.kind != Kind::mean) {
+            op.shared = kAllDims;
+            for (std::uint32_t r : reads)
+                op.shared = common(op.shared, ops_[r].shared);
+        }
+        if (op.kind == Kind::at) op.shared.clear();
+        for (std::uint32_t r : reads)
+            op.rowFree = op.rowFree && ops_[r].rowFree;
+        ops_.push_back(std::move(op));
+    }
+    if (ops_.empty()) throw py::value_error("point program: no op");
+}
+
+namespace {
+
+// Cells of one orbit, numbered in order of first use; each knows its dart count.
+class Numbering {
+  public:
+    Numbering(const GMap& gmap, std::vector<int> dims, std::size_t universe)
+        : gmap_(gmap), dims_(std::move(dims)), cellOf_(universe) {}
+
+    std::uint32_t cell(DartID x) {
+        std::uint32_t c = cellOf_.get(x);
+        if (c != kAbsent) return c;
+        c = static_cast<std::uint32_t>(sizes_.size());
+        const std::vector<DartID> members = darts(x);
+        for (DartID d : members)
+            cellOf_.set(d, c);
+        if (members.empty()) cellOf_.set(x, c); // a dart that names no slot
+        sizes_.push_back(members.size());
+        return c;
+    }
+    std::size_t size(std::uint32_t cell) const { return sizes_[cell]; }
+    // The darts of x's cell, ascending.
+    std::vector<DartID> darts(DartID x) const { return orbitDarts(gmap_, dims_, x); }
+
+  private:
+    const GMap& gmap_;
+    std::vector<int> dims_;
+    DartMap cellOf_;
+    std::vector<std::size_t> sizes_;
+};
+
+// The cells of an orbit of two dimensions split by orientation: class 2c + p holds the darts of
+// cell c an even (p = 0) or odd (p = 1) number of steps from the cell's first dart.
+class Orientations {
+  public:
+    Orientations(const GMap& gmap, Dim d0, Dim d1, std::size_t universe)
+        : gmap_(gmap), dims_{d0, d1}, classOf_(universe) {}
+
+    std::uint32_t orientation(DartID x) {
+        std::uint32_t k = classOf_.get(x);
+        if (k != kAbsent) return k;
+        const auto base = static_cast<std::uint32_t>(members_.size());
+        members_.emplace_back();
+        members_.emplace_back();
+        std::vector<DartID> stack{x};
+        classOf_.set(x, base);
+        while (!stack.empty()) {
+            const DartID d = stack.back();
+            stack.pop_back();
+            const std::uint32_t own = classOf_.get(d);
+            members_[own].push_back(d);
+            for (Dim dim : dims_) {
+                const DartID n = liveNeighbour(gmap_.darts(), d, dim);
+                if (classOf_.get(n) == kAbsent) {
+                    classOf_.set(n, own ^ 1u);
+                    stack.push_back(n);
+                }
+            }
+        }
+        std::sort(members_[base].begin(), members_[base].end());
+        std::sort(members_[base + 1].begin(), members_[base + 1].end());
+        return base;
+    }
+    const std::vector<DartID>& members(std::uint32_t k) const { return members_[k]; }
+    std::size_t count() const { return members_.size(); }
+
+  private:
+    const GMap& gmap_;
+    std::array<Dim, 2> dims_;
+    DartMap classOf_;
+    std::vector<std::vector<DartID>> members_;
+};
+
+Point normalizedPoint(const Point& p) {
+    const double length = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+    if (length == 0.0) return {0.0, 0.0, 0.0};
+    return {p[0] / length, p[1] / length, p[2] / length};
+}
+
+// ZeroDivisionError as Python raises it for a float division by zero.
+void checkDivisor(double divisor) {
+    if (divisor != 0.0) return;
+    PyErr_SetString(PyExc_ZeroDivisionError, "float division by zero");
+    throw py::error_already_set();
+}
+
+bool sameBits(const Point& a, const Point& b) {
+    return std::memcmp(&a, &b, sizeof(Point)) == 0;
+}
+
+std::string dimsText(const std::vector<int>& dims) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < dims.size(); ++i)
+        out += (i ? ", " : "") + std::to_string(dims[i]);
+    return out + "]";
+}
+
+// One run of a program over the rows of an application.
+class Run {
+  public:
+    Run(GMap& gmap, const PointProgram& program, const RowTable& rows, PositionReader& positions,
+        std::size_t universe)
+        : gmap_(gmap), program_(program), rows_(rows), positions_(positions), universe_(universe),
+          cached_(program.ops().size()) {}
+
+    Point value(std::uint32_t index, DartID x, std::size_t r) {
+        const Op& op = program_.ops()[index];
+        switch (op.kind) {
+        case Kind::position:
+            return positions_.point(x);
+        case Kind::constant:
+            return op.constant;
+        case Kind::number:
+            return {op.number, 0.0, 0.0};
+        case Kind::orbitMean:
+            if (op.dims.empty()) return positions_.point(x);
+            return perCell(index, x, r);
+        case Kind::of:
+            return value(op.a, rows_.leftDart(r, op.node), r);
+        case Kind::at: {
+            for (int d : op.dims)
+                x = liveNeighbour(gmap_.darts(), x, static_cast<Dim>(d));
+            return value(op.a, x, r);
+        }
+        case Kind::mean:
+        case Kind::orbitSize:
+        case Kind::weight:
+            return perCell(index, x, r);
+        case Kind::isFree:
+            if (op.dims.empty()) return {freeAlong(x, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
+            return perCell(index, x, r);
+        case Kind::add:
+        case Kind::sub:
+        case Kind::cross: {
+            const Point p = value(op.a, x, r), q = value(op.b, x, r);
+            if (op.kind == Kind::add) return {p[0] + q[0], p[1] + q[1], p[2] + q[2]};
+            if (op.kind == Kind::sub) return {p[0] - q[0], p[1] - q[1], p[2] - q[2]};
+            return {p[1] * q[2] - p[2] * q[1], p[2] * q[0] - p[0] * q[2],
+                    p[0] * q[1] - p[1] * q[0]};
+        }
+        case Kind::scale: {
+            const double k = value(op.a, x, r)[0];
+            const Point p = value(op.b, x, r);
+            return {k * p[0], k * p[1], k * p[2]};
+        }
+        case Kind::quotient: {
+            const Point p = value(op.a, x, r);
+            const double k = value(op.b, x, r)[0];
+            checkDivisor(k);
+            return {p[0] / k, p[1] / k, p[2] / k};
+        }
+        case Kind::normalized:
+            return normalizedPoint(value(op.a, x, r));
+        case Kind::where:
+        case Kind::scalarWhere:
+            return value(value(op.c, x, r)[0] != 0.0 ? op.a : op.b, x, r);
+        case Kind::scalarAdd:
+        case Kind::scalarSub:
+        case Kind::scalarMul:
+        case Kind::scalarDiv: {
+            const double a = value(op.a, x, r)[0], b = value(op.b, x, r)[0];
+            if (op.kind == Kind::scalarDiv) checkDivisor(b);
+            const double out = op.kind == Kind::scalarAdd   ? a + b
+                               : op.kind == Kind::scalarSub ? a - b
+                               : op.kind == Kind::scalarMul ? a * b
+                                                            : a / b;
+            return {out, 0.0, 0.0};
+        }
+        case Kind::dot: {
+            const Point p = value(op.a, x, r), q = value(op.b, x, r);
+            return {p[0] * q[0] + p[1] * q[1] + p[2] * q[2], 0.0, 0.0};
+        }
+        case Kind::faceNormal:
+            return faceNormal(x);
+        case Kind::vertexNormal:
+            return vertexNormal(x);
+        }
+        throw std::logic_error("point program: unknown op");
+    }
+
+    Numbering& numbering(const std::vector<int>& dims) {
+        auto found = numberings_.find(dims);
+        if (found == numberings_.end())
+            found = numberings_.emplace(dims, Numbering(gmap_, dims, universe_)).first;
+        return found->second;
+    }
+
+  private:
+    struct Cached {
+        std::vector<Point> values;
+        std::vector<bool> known;
+    };
+
+    bool freeAlong(DartID x, int dim) const {
+        return liveNeighbour(gmap_.darts(), x, static_cast<Dim>(dim)) == x;
+    }
+
+    // A value of x's cell: computed once per cell when the op reads no fixed left node.
+    Point perCell(std::uint32_t index, DartID x, std::size_t r) {
+        const Op& op = program_.ops()[index];
+        if (!op.rowFree) return ofCell(op, x, r, numbering(op.dims).darts(x));
+        Numbering& cells = numbering(op.dims);
+        const std::uint32_t c = cells.cell(x);
+        Cached& cached = cached_[index];
+        if (c >= cached.known.size()) {
+            cached.known.resize(c + 1, false);
+            cached.values.resize(c + 1);
+        }
+        if (!cached.known[c]) {
+            cached.values[c] = op.kind == Kind::weight ||
+                                       (op.kind == Kind::orbitSize && op.free < 0 && op.linked < 0)
+                                   ? ofSize(op, cells.size(c))
+                                   : ofCell(op, x, r, cells.darts(x));
+            cached.known[c] = true;
+        }
+        return cached.values[c];
+    }
+
+    Point ofSize(const Op& op, std::size_t size) {
+        if (op.kind == Kind::orbitSize) return {static_cast<double>(size), 0.0, 0.0};
+        auto found = weights_.find({&op, size});
+        if (found == weights_.end()) {
+            const double w = py::float_(op.function(size)).cast<double>();
+            found = weights_.emplace(std::make_pair(&op, size), w).first;
+        }
+        return {found->second, 0.0, 0.0};
+    }
+
+    // The op's value over the darts of x's cell (ascending).
+    Point ofCell(const Op& op, DartID x, std::size_t r, std::vector<DartID> darts) {
+        if (op.free >= 0 || op.linked >= 0)
+            darts.erase(std::remove_if(darts.begin(), darts.end(),
+                                       [&](DartID d) {
+                                           return (op.free >= 0 && !freeAlong(d, op.free)) ||
+                                                  (op.linked >= 0 && freeAlong(d, op.linked));
+                                       }),
+                        darts.end());
+        switch (op.kind) {
+        case Kind::orbitSize:
+            return {static_cast<double>(darts.size()), 0.0, 0.0};
+        case Kind::weight:
+            return ofSize(op, darts.size());
+        case Kind::isFree:
+            return {std::any_of(darts.begin(), darts.end(),
+                                [&](DartID d) { return freeAlong(d, op.dim); })
+                        ? 1.0
+                        : 0.0,
+                    0.0, 0.0};
+        default:
+            break;
+        }
+        if (darts.empty())
+            throw py::value_error("mean over no dart of the orbit " + dimsText(op.dims) +
+                                  " of dart " + std::to_string(x));
+        Point sum{0.0, 0.0, 0.0};
+        for (DartID d : darts) {
+            const Point p = op.kind == Kind::orbitMean ? positions_.point(d) : value(op.a, d, r);
+            for (int axis = 0; axis < 3; ++axis)
+                sum[axis] += p[axis];
+        }
+        const auto count = static_cast<double>(darts.size());
+        return {sum[0] / count, sum[1] / count, sum[2] / count};
+    }
+
+    // The corners of the face walked from `start`: alpha0 then alpha1 each step, up to a free
+    // link or back at start.
+    std::vector<DartID> faceCorners(DartID start) const {
+        std::vector<DartID> corners{start};
+        DartID d = start;
+        while (corners.size() <= gmap_.size()) {
+            const DartID end = liveNeighbour(gmap_.darts(), d, 0);
+            const DartID next = liveNeighbour(gmap_.darts(), end, 1);
+            if (end == d || next == end || next == start) break;
+            corners.push_back(next);
+            d = next;
+        }
+        return corners;
+    }
+
+    Orientations& orientations(std::optional<Orientations>& slot, Dim d0, Dim d1) {
+        if (!slot) slot.emplace(gmap_, d0, d1, universe_);
+        return *slot;
+    }
+
+    static Point* known(std::vector<Point>& values, std::vector<bool>& flags, std::size_t k) {
+        if (k >= flags.size()) {
+            flags.resize(k + 2, false);
+            values.resize(k + 2);
+        }
+        return flags[k] ? &values[k] : nullptr;
+    }
+
+    Point faceNormal(DartID x) {
+        Orientations& faces = orientations(faces_, 0, 1);
+        const std::uint32_t k = faces.orientation(x);
+        if (const Point* p = known(faceNormals_, faceKnown_, k)) return *p;
+        std::vector<Point> corners;
+        for (DartID d : faceCorners(faces.members(k).front()))
+            corners.push_back(positions_.point(d));
+        Point n{0.0, 0.0, 0.0};
+        for (std::size_t i = 0; i < corners.size(); ++i) {
+            const Point& p = corners[i];
+            const Point& q = corners[(i + 1) % corners.size()];
+            n[0] += (p[1] - q[1]) * (p[2] + q[2]);
+            n[1] += (p[2] - q[2]) * (p[0] + q[0]);
+            n[2] += (p[0] - q[0]) * (p[1] + q[1]);
+        }
+        faceKnown_[k] = true;
+        return faceNormals_[k] = normalizedPoint(n);
+    }
+
+    Point vertexNormal(DartID x) {
+        Orientations& vertices = orientations(vertices_, 1, 2);
+        const std::uint32_t k = vertices.orientation(x);
+        if (const Point* p = known(vertexNormals_, vertexKnown_, k)) return *p;
+        Point sum{0.0, 0.0, 0.0};
+        const std::vector<DartID> darts = vertices.members(k); // a copy: faceNormal may add classes
+        for (DartID d : darts) {
+            const Point n = faceNormal(d);
+            for (int axis = 0; axis < 3; ++axis)
+                sum[axis] += n[axis];
+        }
+        const auto count = static_cast<double>(darts.size());
+        vertexKnown_[k] = true;
+        return vertexNormals_[k] =
+                   normalizedPoint({sum[0] / count, sum[1] / count, sum[2] / count});
+    }
+
+    GMap& gmap_;
+    const PointProgram& program_;
+    const RowTable& rows_;
+    PositionReader& positions_;
+    std::size_t universe_;
+    std::vector<Cached> cached_;
+    std::map<std::vector<int>, Numbering> numberings_;
+    std::map<std::pair<const Op*, std::size_t>, double> weights_;
+    std::optional<Orientations> faces_, vertices_;
+    std::vector<Point> faceNormals_, vertexNormals_;
+    std::vector<bool> faceKnown_, vertexKnown_;
+};
+
+} // namespace
+
+Column pointProgramValues(GMap& gmap, const PointProgram& program, const MatchedRows& matched,
+                          PositionReader& positions) {
+    const RowTable& rows = matched.rows;
+    if (program.leftNodesRead() > rows.leftSize)
+        throw py::value_error("point program: reads left node " +
+                              std::to_string(program.leftNodesRead() - 1) + " of a rule with " +
+                              std::to_string(rows.leftSize) + " left nodes");
+    const std::size_t universe = gmap.size() - rows.count * matched.plan.created.size();
+    Run run(gmap, program, rows, positions, universe);
+    const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
+    const std::vector<int>& shared = program.ops()[root].shared;
+    Numbering* cells = shared.empty() ? nullptr : &run.numbering(shared);
+    std::vector<std::uint32_t> firstOfCell;
+    std::vector<Point> pointOfCell;
+    Column out;
+    out.of.resize(rows.count);
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        const DartID x = rows.leftDart(r, program.node());
+        const Point p = run.value(root, x, r);
+        if (!cells) {
+            out.of[r] = out.add(p);
+            continue;
+        }
+        const std::uint32_t c = cells->cell(x);
+        if (c >= firstOfCell.size()) {
+            firstOfCell.resize(c + 1, kAbsent);
+            pointOfCell.resize(c + 1);
+        }
+        if (firstOfCell[c] != kAbsent && sameBits(pointOfCell[c], p)) {
+            out.of[r] = firstOfCell[c];
+        } else {
+            out.of[r] = out.add(p);
+            if (firstOfCell[c] == kAbsent) {
+                firstOfCell[c] = out.of[r];
+                pointOfCell[c] = p;
+            }
+        }
+    }
+    return std::move(out).finish();
+}
+
+void bindPointPrograms(py::module_& m) {
+    py::class_<PointProgram>(m, "PointProgram",
+                             "A point rule compiled for the batch evaluation: flat ops, read at "
+                             "the dart of left node `node`.")
+        .def(py::init<const py::list&, std::string, std::uint32_t>(), py::arg("ops"),
+             py::arg("key"), py::arg("node"))
+        .def_property_readonly("key", &PointProgram::key)
+        .def_property_readonly("node", &PointProgram::node)
+        .def("__len__", [](const PointProgram& p) { return p.ops().size(); })
+        .def("__repr__", [](const PointProgram& p) {
+            return "PointProgram(" + std::to_string(p.ops().size()) + " ops, node " +
+                   std::to_string(p.node()) + ")";
+        });
+}
+
+} // namespace gorvin::native

@@ -1,0 +1,62 @@
+"""The point-rule language: native evaluation (gorvinpy.apply) stores the floats the per-row
+evaluation (gmap.apply) stores, for rules using every kind of term, and fails alike."""
+
+import pytest
+
+import gorvinpy
+import gorvinpy_bin as gorvin
+from gorvinpy import cross, dot, face_normal, is_free, mean, normalized, orbit_size, vertex_normal, weight, where
+from gorvinpy.positions import edge_midpoint, face_centre, position
+from test_batch import both_ways, built, random_mesh
+
+RULES = {
+    "at": position.at(0, 1, 0),
+    "mean of derived": mean(position.at(0), (1, 2)),
+    "free and linked": where(is_free(2, (1, 2)), mean(position.at(0), (1, 2), free=2),
+                             mean(face_centre, (1, 2), linked=2)),
+    "weights": weight(lambda n: 1 / n, (1, 2)) * position + (orbit_size((0, 1)) - 2) * edge_midpoint / 3,
+    "scalar where": where(is_free(2), 1.5, orbit_size((0,))) * face_centre,
+    "normals": face_normal + 0.5 * vertex_normal,
+    "products": normalized(cross(position - face_centre, edge_midpoint)) * dot(position, face_centre),
+    "negation": -position + (1, 2, 3),
+}
+
+def apply_rule(point_rule):
+    rule = gorvin.Rule3D("p")
+    rule.make_leftnode("n0", [0, 1, 2, 3], True)
+    rule.make_rightnode("n0", [0, 1, 2, 3])
+    rule.make_rightnode("extra", [-1, -1, -1, -1], [gorvinpy.position_expression(point_rule)])
+    rule.compile()
+    return rule
+
+@pytest.mark.parametrize("seed", range(3))
+@pytest.mark.parametrize("name", sorted(RULES))
+def test_native_and_per_row_store_the_same_floats(name, seed):
+    points, faces = random_mesh(seed, 3)
+    per_row, batch = both_ways(lambda: built(points, faces), apply_rule(RULES[name]), [0])
+    assert not isinstance(batch, Exception) and batch == per_row
+
+def test_a_weight_is_called_once_per_orbit_size_natively():
+    sizes = []
+    rule = apply_rule(weight(lambda n: sizes.append(n) or 1.0, (1, 2)) * position)
+    gmap = built(*random_mesh(0, 3))
+    gorvinpy.apply(gmap, rule, [0])
+    assert sorted(sizes) == sorted(set(sizes)) and len(sizes) >= 2
+
+def test_a_mean_over_no_dart_fails_alike_and_names_the_dart(capfd):
+    rule = apply_rule(mean(position, (0,), linked=3))
+    per_row, batch = both_ways(lambda: built(*random_mesh(1, 2)), rule, [0])
+    assert per_row is batch is ValueError
+    gmap = built(*random_mesh(1, 2))
+    with pytest.raises(ValueError, match=r"mean over no dart of the orbit \[0\] of dart 0"):
+        gorvinpy.apply(gmap, rule, [0])
+    capfd.readouterr()
+
+
+def test_wrong_terms_are_refused_when_written():
+    with pytest.raises(ValueError, match="dimensions are 0..3"):
+        position.at(4)
+    with pytest.raises(TypeError, match="where needs a condition"):
+        where(position, position, position)
+    with pytest.raises(TypeError, match="a function of the orbit size"):
+        weight(2.0, (1, 2))
