@@ -130,13 +130,16 @@ def _first_fault(darts: np.ndarray, bad: np.ndarray, operation: str, what: str) 
 
 
 def _closed_faces(operation: str, corners: int = 0):
-    """Every face of the part is a closed polygon (of `corners` corners when given)."""
+    """The part is a surface (free along alpha3) whose faces are closed polygons (of `corners`
+    corners when given)."""
 
     def check(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
         darts = part_darts(gmap, hooks)
         links = _native.links(gmap)[darts]
         _first_fault(darts, links[:, 0] == darts, operation, "is free along alpha0: its face is open")
         _first_fault(darts, links[:, 1] == darts, operation, "is free along alpha1: its face is open")
+        _first_fault(darts, links[:, 3] != darts, operation,
+                     "is sewn along alpha3: the part is a volume mesh, not a surface")
         if corners:
             faces = _native.cell_labels(gmap, list(_FACE))[darts]
             _, index, counts = np.unique(faces, return_inverse=True, return_counts=True)

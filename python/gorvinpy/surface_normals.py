@@ -59,12 +59,18 @@ def vertex_normals(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray) -> np.ndarray:
     face = _cells(gmap, darts, [0, 1])
     normals = np.zeros((face.max() + 1, 3))
     np.add.at(normals, face[forward], newell[forward])
-    normals /= np.linalg.norm(normals, axis=1, keepdims=True)
+    normals = _unit(normals)
     vertex = _cells(gmap, darts, [1, 2, 3])
     sums = np.zeros((vertex.max() + 1, 3))
     np.add.at(sums, vertex, normals[face])
     means = sums / np.bincount(vertex)[:, None]
-    return (means / np.linalg.norm(means, axis=1, keepdims=True))[vertex]
+    return _unit(means)[vertex]
+
+
+def _unit(vectors: np.ndarray) -> np.ndarray:
+    """Each row scaled to length 1; a zero row (a degenerate face or vertex) stays zero."""
+    lengths = np.linalg.norm(vectors, axis=1, keepdims=True)
+    return np.divide(vectors, lengths, out=np.zeros_like(vectors), where=lengths > 0)
 
 
 def _cells(gmap: gorvinpy_bin.GMap3D, darts: np.ndarray, orbit: list) -> np.ndarray:
