@@ -18,7 +18,7 @@ the broken condition, and carries its witness: the small G-map and hook darts on
 from __future__ import annotations
 
 from dataclasses import dataclass, field
-from typing import Dict, FrozenSet, Iterable, List, Optional, Tuple
+from typing import Any, Dict, FrozenSet, Iterable, List, Sequence, Tuple
 
 import numpy as np
 
@@ -69,8 +69,8 @@ class Finding:
     dimensions: Tuple[int, ...]
     condition: str
     witness: Witness
-    left_nodes: Tuple[str, ...] = ()  # deleted left nodes around the fault
-    rule: Optional[gorvinpy_bin.Rule3D] = field(default=None, repr=False, compare=False)
+    left_nodes: Tuple[str, ...]  # deleted left nodes around the fault
+    rule: gorvinpy_bin.Rule3D = field(repr=False, compare=False)
 
     def __str__(self) -> str:
         hooks = ", ".join(map(str, self.witness.hooks))
@@ -154,10 +154,11 @@ def _trace(rule: gorvinpy_bin.Rule3D, witness: Witness) -> _Trace:
         traced.make_rightnode(
             node.name, list(node.orbit), [gorvinpy_bin.Expr3DEbdDart("trace", _recorder(trace, shape, node.name))]
         )
-    for side, nodes, link in (
+    sides: List[Tuple[Sequence[Any], Sequence[Any], Any]] = [
         (shape.left, traced.leftnodes, traced.linkLeftNodes),
         (shape.right, traced.rightnodes, traced.linkRightNodes),
-    ):
+    ]
+    for side, nodes, link in sides:
         for a, node in enumerate(side):
             for dim, b in enumerate(node.links):
                 if b is not None and b >= a:
