@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests use, when missing: ccache (faster
 # rebuilds), geomview (its sample OFF meshes are test data), chromium (opens the HTML pages in the
-# tests), graphviz (draws rules) and the X and OpenGL libraries that the gmsh wheel links to. Needs root; otherwise it only
-# warns.
+# tests), graphviz (lays out the pictures of rules) and the X and OpenGL libraries that the gmsh
+# wheel links to. Needs root; otherwise it only warns.
 set -u
 missing=()
 for package in ccache geomview chromium graphviz libglu1-mesa libxcursor1 libxft2 libxinerama1; do
