@@ -81,49 +81,65 @@ def mutated(base, node, dim, label):
     return gorvinpy.rule(f"{base}: {node} {dim}->{label}", orbit, {**nodes, node: labels}, links, positions)
 
 
-# (base rule, node, hook dimension, new label, dimensions of the broken condition at that node)
+# Conditions broken, as the findings word them (see gorvinpy.rule_conditions).
+CONDITIONS = {
+    "sources": "sources: the last link replaces the others",  # two links of one dimension at one node
+    "alike": "so they must treat alpha",  # nodes joined by an explicit link differ in another dimension
+    "apart": "labels two apart must come from hook dimensions two apart",
+    "missing": "has no position expression",
+    "spread": "darts of one vertex get different positions",
+}
+
+# (base rule, node, hook dimension, new label, dimensions of the broken condition at that node, condition)
 LABELS = [
-    ("split", "mid", 2, None, (0, 2)),  # mid free along 2 while n0 keeps its alpha2: explicit 0-link joins them
-    ("split", "mid", 3, None, (0, 3)),
-    ("split", "mid", 2, 3, (0, 2)),
-    ("split", "mid", 3, 2, (0, 3)),
-    ("split", "mid", 0, 2, (0, 2)),
-    ("split", "mid", 0, 3, (0, 3)),
-    ("triangulate", "centre", 3, None, (0, 3)),
-    ("triangulate", "centre", 2, 2, (0, 2)),
-    ("triangulate", "centre", 2, 3, (0, 3)),
-    ("triangulate", "centre", 2, 1, (1, 3)),
-    ("triangulate", "centre", 3, 1, (0, 3)),
-    ("triangulate", "centre", 3, 2, (0, 2)),
-    ("triangulate", "corner", 3, None, (1, 3)),
-    ("triangulate", "corner", 1, None, (0, 2)),
-    ("triangulate", "corner", 1, 3, (1, 3)),
-    ("quad", "n0", 0, 0, (0, 2)),
-    ("quad", "n0", 0, 3, (0, 3)),
-    ("quad", "n0", 1, 0, (0, 2)),
-    ("quad", "n0", 1, 3, (1, 3)),
-    ("quad", "n0", 2, 1, (1, 3)),
-    ("quad", "n0", 2, 3, (0, 3)),
-    ("quad", "n0", 3, 2, (0, 2)),
-    ("quad", "edge_middle", 2, None, (0, 2)),
-    ("quad", "edge_middle", 3, None, (0, 3)),
-    ("quad", "edge_middle", 2, 0, (0, 3)),
-    ("quad", "edge_middle", 0, 2, (0, 2)),
-    ("quad", "edge_middle", 1, 3, (1, 3)),
-    ("quad", "spoke", 0, None, (0, 2)),
-    ("quad", "spoke", 3, None, (1, 3)),
-    ("quad", "spoke", 2, 1, (1, 3)),
-    ("quad", "spoke", 3, 1, (0, 3)),
-    ("quad", "spoke", 1, 2, (0, 2)),
-    ("quad", "centre", 0, None, (0, 2)),
-    ("quad", "centre", 3, None, (0, 3)),
-    ("quad", "centre", 2, 0, (0, 3)),
-    ("quad", "centre", 2, 1, (1, 3)),
-    ("quad", "centre", 1, 3, (0, 3)),
+    (
+        "split",
+        "mid",
+        2,
+        None,
+        (0, 2),
+        "alike",
+    ),  # mid free along 2 while n0 keeps its alpha2: explicit 0-link joins them
+    ("split", "mid", 3, None, (0, 3), "alike"),
+    ("split", "mid", 2, 3, (0, 2), "alike"),
+    ("split", "mid", 3, 2, (0, 3), "alike"),
+    ("split", "mid", 0, 2, (0, 2), "sources"),
+    ("split", "mid", 0, 3, (0, 3), "sources"),
+    ("triangulate", "centre", 3, None, (0, 3), "alike"),
+    ("triangulate", "centre", 2, 2, (0, 2), "sources"),
+    ("triangulate", "centre", 2, 3, (0, 3), "sources"),
+    ("triangulate", "centre", 2, 1, (1, 3), "sources"),
+    ("triangulate", "centre", 3, 1, (0, 3), "alike"),
+    ("triangulate", "centre", 3, 2, (0, 2), "sources"),
+    ("triangulate", "corner", 3, None, (1, 3), "alike"),
+    ("triangulate", "corner", 1, None, (0, 2), "alike"),
+    ("triangulate", "corner", 1, 3, (1, 3), "sources"),
+    ("quad", "n0", 0, 0, (0, 2), "sources"),
+    ("quad", "n0", 0, 3, (0, 3), "alike"),
+    ("quad", "n0", 1, 0, (0, 2), "sources"),
+    ("quad", "n0", 1, 3, (1, 3), "sources"),
+    ("quad", "n0", 2, 1, (1, 3), "sources"),
+    ("quad", "n0", 2, 3, (0, 3), "alike"),
+    ("quad", "n0", 3, 2, (0, 2), "alike"),
+    ("quad", "edge_middle", 2, None, (0, 2), "alike"),
+    ("quad", "edge_middle", 3, None, (0, 3), "alike"),
+    ("quad", "edge_middle", 2, 0, (0, 3), "sources"),
+    ("quad", "edge_middle", 0, 2, (0, 2), "sources"),
+    ("quad", "edge_middle", 1, 3, (1, 3), "sources"),
+    ("quad", "spoke", 0, None, (0, 2), "alike"),
+    ("quad", "spoke", 3, None, (1, 3), "alike"),
+    ("quad", "spoke", 2, 1, (1, 3), "sources"),
+    ("quad", "spoke", 3, 1, (0, 3), "alike"),
+    ("quad", "spoke", 1, 2, (0, 2), "alike"),
+    ("quad", "centre", 0, None, (0, 2), "alike"),
+    ("quad", "centre", 3, None, (0, 3), "alike"),
+    ("quad", "centre", 2, 0, (0, 3), "sources"),
+    ("quad", "centre", 2, 1, (1, 3), "sources"),
+    ("quad", "centre", 1, 3, (0, 3), "sources"),
 ]
 
 
-def assert_reported(rule, kind, node, dimensions):
+def assert_reported(rule, kind, node, dimensions, condition):
     findings = gorvinpy.check_rule(rule)
     matching = [f for f in findings if f.kind == kind and f.dimensions == dimensions and node in f.nodes]
     assert matching, [str(f) for f in findings]
@@ -131,11 +147,12 @@ def assert_reported(rule, kind, node, dimensions):
         assert finding.reproduces(), str(finding)
     text = matching[0].condition
     assert repr(node) in text and (not dimensions or f"alpha{dimensions[0]} alpha{dimensions[1]}" in text)
+    assert CONDITIONS[condition] in text
 
 
-@pytest.mark.parametrize("base, node, dim, label, dimensions", LABELS)
-def test_wrong_orbit_labels_are_reported_at_their_node(base, node, dim, label, dimensions):
-    assert_reported(mutated(base, node, dim, label), "link", node, dimensions)
+@pytest.mark.parametrize("base, node, dim, label, dimensions, condition", LABELS)
+def test_wrong_orbit_labels_are_reported_at_their_node(base, node, dim, label, dimensions, condition):
+    assert_reported(mutated(base, node, dim, label), "link", node, dimensions, condition)
 
 
 def test_corpus_size():
@@ -147,21 +164,21 @@ def positions_changed(base, positions):
     return gorvinpy.rule(f"{base} with other positions", orbit, nodes, links, positions)
 
 
-# (rule, kind, node, dimensions): missing links, links of the wrong dimension, positions
+# (rule, kind, node, dimensions, condition): positions missing or differing within one vertex
 OTHERS = [
-    (positions_changed("split", {}), "position", "mid", ()),
-    (positions_changed("split", {"mid": P}), "position", "mid", ()),
-    (positions_changed("split", {"mid": F}), "position", "mid", ()),
-    (positions_changed("triangulate", {"corner": P}), "position", "centre", ()),
-    (positions_changed("triangulate", {"corner": F, "centre": F}), "position", "corner", ()),
-    (positions_changed("triangulate", {"corner": P, "centre": P}), "position", "centre", ()),
-    (positions_changed("quad", {"edge_middle": E, "spoke": P, "centre": F}), "position", "spoke", ()),
+    (positions_changed("split", {}), "position", "mid", (), "missing"),
+    (positions_changed("split", {"mid": P}), "position", "mid", (), "spread"),
+    (positions_changed("split", {"mid": F}), "position", "mid", (), "spread"),
+    (positions_changed("triangulate", {"corner": P}), "position", "centre", (), "missing"),
+    (positions_changed("triangulate", {"corner": F, "centre": F}), "position", "corner", (), "spread"),
+    (positions_changed("triangulate", {"corner": P, "centre": P}), "position", "centre", (), "spread"),
+    (positions_changed("quad", {"edge_middle": E, "spoke": P, "centre": F}), "position", "spoke", (), "spread"),
 ]
 
 
-@pytest.mark.parametrize("rule, kind, node, dimensions", OTHERS, ids=[r.name for r, *_ in OTHERS])
-def test_broken_links_and_positions_are_reported(rule, kind, node, dimensions):
-    assert_reported(rule, kind, node, dimensions)
+@pytest.mark.parametrize("rule, kind, node, dimensions, condition", OTHERS, ids=[r.name for r, *_ in OTHERS])
+def test_broken_positions_are_reported(rule, kind, node, dimensions, condition):
+    assert_reported(rule, kind, node, dimensions, condition)
 
 
 def test_deleted_node_is_named():

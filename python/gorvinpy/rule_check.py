@@ -17,9 +17,8 @@ the broken condition, and carries its witness: the small G-map and hook darts on
 
 from __future__ import annotations
 
-import copy
 from dataclasses import dataclass, field
-from typing import Dict, FrozenSet, Iterable, List, Optional, Tuple
+from typing import Any, Dict, FrozenSet, Iterable, List, Sequence, Tuple
 
 import numpy as np
 
@@ -39,15 +38,23 @@ _SAME_POINT = 1e-9
 
 @dataclass(frozen=True)
 class Witness:
-    """A small G-map (left unchanged) and the hook darts at which the rule produces the fault."""
+    """A small G-map and the hook darts at which the rule produces the fault."""
 
-    map_name: str
-    gmap: gorvinpy_bin.GMap3D = field(repr=False, compare=False)
+    source: WitnessMap = field(repr=False, compare=False)
     hooks: Tuple[int, ...]
+
+    @property
+    def map_name(self) -> str:
+        return self.source.name
+
+    @property
+    def gmap(self) -> gorvinpy_bin.GMap3D:
+        """A new copy of the G-map, before any application."""
+        return self.source.fresh()
 
     def apply(self, rule: gorvinpy_bin.Rule3D) -> gorvinpy_bin.GMap3D:
         """A copy of the G-map with the rule applied at the hooks by `gorvinpy.apply`."""
-        result = copy.deepcopy(self.gmap)
+        result = self.source.fresh()
         apply(result, rule, list(self.hooks))
         return result
 
@@ -62,8 +69,8 @@ class Finding:
     dimensions: Tuple[int, ...]
     condition: str
     witness: Witness
-    left_nodes: Tuple[str, ...] = ()  # deleted left nodes around the fault
-    rule: Optional[gorvinpy_bin.Rule3D] = field(default=None, repr=False, compare=False)
+    left_nodes: Tuple[str, ...]  # deleted left nodes around the fault
+    rule: gorvinpy_bin.Rule3D = field(repr=False, compare=False)
 
     def __str__(self) -> str:
         hooks = ", ".join(map(str, self.witness.hooks))
@@ -71,10 +78,9 @@ class Finding:
 
     def reproduces(self) -> bool:
         """True when applying the rule to the witness gives this fault again."""
-        before = copy.deepcopy(self.witness.gmap)
         result = self.witness.apply(self.rule)
         trace = _trace(self.rule, self.witness)
-        return any(key == self._key() for key, _ in _faults(rule_shape(self.rule), before, result, trace))
+        return self._key() in _faults(rule_shape(self.rule), self.witness.source.gmap, result, trace)
 
     def _key(self):
         return (self.kind, self.dimensions, frozenset(self.nodes), frozenset(self.left_nodes))
@@ -94,9 +100,9 @@ def check_rule(rule: gorvinpy_bin.Rule3D) -> List[Finding]:
             faults = _faults_fast(witness_map.gmap, result)
             if not faults:
                 continue
-            witness = Witness(witness_map.name, witness_map.gmap, tuple(hooks))
+            witness = Witness(witness_map, tuple(hooks))
             trace = _trace(rule, witness)
-            for key, condition in _faults(shape, witness_map.gmap, result, trace):
+            for key, condition in _faults(shape, witness_map.gmap, result, trace, found).items():
                 if key not in found:
                     kind, dims, nodes, left_nodes = key
                     found[key] = Finding(
@@ -148,17 +154,17 @@ def _trace(rule: gorvinpy_bin.Rule3D, witness: Witness) -> _Trace:
         traced.make_rightnode(
             node.name, list(node.orbit), [gorvinpy_bin.Expr3DEbdDart("trace", _recorder(trace, shape, node.name))]
         )
-    for side, nodes, link in (
+    sides: List[Tuple[Sequence[Any], Sequence[Any], Any]] = [
         (shape.left, traced.leftnodes, traced.linkLeftNodes),
         (shape.right, traced.rightnodes, traced.linkRightNodes),
-    ):
+    ]
+    for side, nodes, link in sides:
         for a, node in enumerate(side):
             for dim, b in enumerate(node.links):
                 if b is not None and b >= a:
                     link(dim, nodes[a], nodes[b]) if b != a else link(dim, nodes[a])
     traced.compile()
-    gmap = copy.deepcopy(witness.gmap)
-    gmap.apply(traced, list(witness.hooks))
+    witness.gmap.apply(traced, list(witness.hooks))
     return trace
 
 
@@ -172,23 +178,28 @@ def _recorder(trace: _Trace, shape: RuleShape, name: str):
     return record
 
 
-def _faults(shape: RuleShape, before: gorvinpy_bin.GMap3D, result: gorvinpy_bin.GMap3D, trace: _Trace):
-    """(key, condition) for every fault of the result."""
-    out = []
+def _faults(
+    shape: RuleShape, before: gorvinpy_bin.GMap3D, result: gorvinpy_bin.GMap3D, trace: _Trace, known=()
+) -> Dict[tuple, str]:
+    """Every fault of the result as key -> condition (worded once per key, none for the keys known)."""
+    out: Dict[tuple, str] = {}
     involutions, conditions = _native.link_faults(result)
     links = _native.links(result)
     old = _native.links(before)
     live = _native.live_mask(result)
     for dart, dim, _, _ in involutions.tolist():  # never made by the engine's link steps; named all the same
         nodes = _nodes_around(shape, trace, [dart], (dim,), old, live)
-        out.append(((LINK, (dim, dim), *nodes), f"alpha{dim} is no involution around {_names(nodes[0])}"))
+        key = (LINK, (dim, dim), *nodes)
+        if key not in out and key not in known:
+            out[key] = f"alpha{dim} is no involution around {_names(nodes[0])}"
     for dart, pair, _ in conditions.tolist():
         i, j = CONDITION_PAIRS[pair]
-        walk = _walk(links, dart, i, j)
-        nodes = _nodes_around(shape, trace, walk, (i, j), old, live)
-        out.append(((LINK, (i, j), *nodes), _link_condition(shape, i, j, *nodes)))
+        nodes = _nodes_around(shape, trace, _walk(links, dart, i, j), (i, j), old, live)
+        key = (LINK, (i, j), *nodes)
+        if key not in out and key not in known:
+            out[key] = _link_condition(shape, i, j, *nodes)
     for kind_nodes, condition in _position_faults(before, result, trace):
-        out.append(((POSITION, (), frozenset(kind_nodes), frozenset()), condition))
+        out.setdefault((POSITION, (), frozenset(kind_nodes), frozenset()), condition)
     return out
 
 
@@ -250,31 +261,31 @@ def _position_problems(
     result whose old darts all carry positions. Vertices that only join old darts keep the G-map's
     geometry, the rule gives them no point."""
     base = len(before)
-    live = np.flatnonzero(_native.live_mask(result)).tolist()
+    live = np.flatnonzero(_native.live_mask(result))
+    created = live[live >= base]
     try:
-        _native.positions(result, [d for d in live if d >= base])
-        missing = []
+        _native.positions(result, created)
+        missing: List[int] = []
     except KeyError:
-        missing = [d for d in live if d >= base and POSITION_NAME not in result.ebd123(d)]
-    absent = set(missing)
-    placed = [d for d in live if d not in absent]
-    labels = gorvinpy_bin.Islet([1, 2, 3])(result)
+        missing = [int(d) for d in created if POSITION_NAME not in result.ebd123(int(d))]
+    placed = np.setdiff1d(live, np.asarray(missing, dtype=live.dtype))
+    if not len(placed):
+        return missing, []
     points = _native.positions(result, placed)
-    by_vertex: Dict[int, List[int]] = {}
-    for row, dart in enumerate(placed):
-        by_vertex.setdefault(int(labels[dart]), []).append(row)
-    kept = [d for d in placed if d < base]  # placed ascends: these are its first rows
-    changed = (_native.positions(before, kept) != points[: len(kept)]).any(axis=1)
-    moved = {d for d, differs in zip(kept, changed.tolist()) if differs} | {d for d in placed if d >= base}
-    spread = []
-    for rows in by_vertex.values():
-        block = points[rows]
-        if (
-            len(rows) > 1
-            and any(placed[row] in moved for row in rows)
-            and np.abs(block - block[0]).max() > _SAME_POINT * (1 + np.abs(block).max())
-        ):
-            spread.append({placed[row]: tuple(np.round(points[row], 4).tolist()) for row in rows})
+    kept = int(np.searchsorted(placed, base))  # placed ascends: its first rows are old darts
+    moved = np.ones(len(placed), dtype=bool)
+    moved[:kept] = (_native.positions(before, placed[:kept]) != points[:kept]).any(axis=1)
+    labels = np.asarray(gorvinpy_bin.Islet([1, 2, 3])(result), dtype=np.int64)[placed]
+    order = np.argsort(labels, kind="stable")
+    starts = np.flatnonzero(np.r_[True, labels[order][1:] != labels[order][:-1]])
+    ends = np.r_[starts[1:], len(order)]
+    first = np.repeat(points[order][starts], ends - starts, axis=0)
+    far = np.abs(points[order] - first).max(axis=1) > _SAME_POINT * (1 + np.abs(points[order]).max(axis=1))
+    bad = np.logical_or.reduceat(far, starts) & np.logical_or.reduceat(moved[order], starts)
+    spread = [
+        {int(placed[row]): tuple(np.round(points[row], 4).tolist()) for row in order[starts[g] : ends[g]]}
+        for g in np.flatnonzero(bad)
+    ]
     return missing, spread
 
 

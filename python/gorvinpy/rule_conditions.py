@@ -21,22 +21,22 @@ rule_check).
 
 from __future__ import annotations
 
-from typing import List, Optional, Tuple
+from typing import List, Tuple
 
 from .rule_shape import RuleShape, label_positions
 
-Source = Tuple[str, Optional[int]]  # ("link", node) / ("label", position) / ("kept", None) / ("free", None)
+Source = Tuple[str, int]  # ("link", node) / ("label", position) / ("kept", -1) / ("free", -1)
 
 
 def sources(shape: RuleShape, index: int, dim: int) -> List[Source]:
     node = shape.right[index]
     found: List[Source] = []
-    if node.links[dim] is not None:
-        target = node.links[dim]
-        found.append(("free", None) if target == index else ("link", target))
+    target = node.links[dim]
+    if target is not None:
+        found.append(("free", -1) if target == index else ("link", target))
     found.extend(("label", position) for position in label_positions(node, dim, len(shape.hook_orbit)))
     if not found:
-        found.append(("kept", None) if shape.kept[index] else ("free", None))
+        found.append(("kept", -1) if shape.kept[index] else ("free", -1))
     return found
 
 
@@ -105,8 +105,8 @@ def describe_sources(shape: RuleShape, index: int, dim: int) -> str:
     return " and ".join(phrases[kind](value) for kind, value in sources(shape, index, dim))
 
 
-def _kinds(found: List[Source]) -> Tuple[Tuple[str, Optional[int]], ...]:
-    return tuple((kind, value if kind == "label" else None) for kind, value in found)
+def _kinds(found: List[Source]) -> Tuple[Source, ...]:
+    return tuple((kind, value if kind == "label" else -1) for kind, value in found)
 
 
 def _said(found: List[Source]) -> str:

@@ -22,7 +22,7 @@ _FILL = {"kept": "white", "created": "palegreen", "deleted": "mistyrose"}
 
 def draw_rule(rule: gorvinpy_bin.Rule3D, path: Union[str, Path]) -> Tuple[Path, Path]:
     """Writes `path` with suffix .svg and .png; returns both paths."""
-    import graphviz
+    import graphviz  # type: ignore[import-untyped]
 
     shape = rule_shape(rule)
     left_names = {node.name for node in shape.left}

@@ -94,6 +94,7 @@ _RING = [(np.cos(k * np.pi / 2), np.sin(k * np.pi / 2), z) for z in (0, 1) for k
 _CUBE = [(x, y, z) for z in (0, 1) for y in (0, 1) for x in (0, 1)]
 _CUBE_FACES = [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
 _TWO_CUBES = [(x, y, z) for z in (0, 1) for y in (0, 1) for x in (0, 1, 2)]
+_THREE_CUBES = [(x, y, z) for z in (0, 1) for y in (0, 1) for x in (0, 1, 2, 3)]
 
 BUILDERS: Dict[str, Callable[[], gorvinpy_bin.GMap3D]] = {
     "a single dart": lambda: _darts([], 1),
@@ -114,6 +115,11 @@ BUILDERS: Dict[str, Callable[[], gorvinpy_bin.GMap3D]] = {
     ),
     "two cubes sewn along a face": lambda: _volumes(
         _TWO_CUBES, "hexahedron", [[0, 1, 4, 3, 6, 7, 10, 9], [1, 2, 5, 4, 7, 8, 11, 10]]
+    ),
+    "three cubes sewn in a row": lambda: _volumes(
+        _THREE_CUBES,
+        "hexahedron",
+        [[i, i + 1, i + 5, i + 4, i + 8, i + 9, i + 13, i + 12] for i in range(3)],
     ),
 }
 
