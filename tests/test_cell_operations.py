@@ -4,39 +4,26 @@ G-map through gorvinpy.apply and gmap.apply; wrong places refused before any cha
 
 import os
 import random
-from pathlib import Path
 
 import numpy as np
 import pytest
 
 import gorvinpy
 import gorvinpy_bin as gorvin
+import sample_surfaces as surfaces
 import surface_model as model
 from gorvinpy import _native
+from sample_surfaces import GEOMVIEW
 from test_batch import both_ways, built, random_mesh, state
 from test_public_meshes import MESHES as GEOMVIEW_MESHES
 
-ELEPHANT = Path(__file__).resolve().parent.parent / "build" / "mesh-data" / "refined_elephant.off"
-GEOMVIEW = Path("/usr/share/geomview/geom")
-
 
 def cube():
-    points = [(x, y, z) for z in (0.0, 1.0) for y in (0.0, 1.0) for x in (0.0, 1.0)]
-    return points, [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
+    return surfaces.cube()
 
 
 def grid(k=4, j=3, triangles=False):
-    """A k x j patch with a boundary, jittered so that no two points coincide in any coordinate."""
-    rng = random.Random(k * 10 + j)
-    points = [(x + rng.uniform(-0.2, 0.2), y + rng.uniform(-0.2, 0.2), rng.uniform(-0.3, 0.3))
-              for y in range(j + 1) for x in range(k + 1)]
-    faces = []
-    for y in range(j):
-        for x in range(k):
-            a, b = y * (k + 1) + x, y * (k + 1) + x + 1
-            c, d = b + k + 1, a + k + 1
-            faces += [[a, b, c], [a, c, d]] if triangles else [[a, b, c, d]]
-    return points, faces
+    return surfaces.grid(k, j, triangles, seed=k * 10 + j)
 
 
 def closed_triangles():
@@ -46,12 +33,9 @@ def closed_triangles():
 
 @pytest.fixture(scope="module")
 def elephant():
-    if not ELEPHANT.is_file():
-        if os.environ.get("CI"):
-            pytest.fail(f"{ELEPHANT} is missing: run scripts/mesh-data.sh")
-        pytest.skip("refined_elephant.off is missing (scripts/mesh-data.sh)")
-    mesh = gorvinpy.read_off(ELEPHANT)
-    return mesh.points, mesh.faces
+    if not surfaces.ELEPHANT.is_file() and os.environ.get("CI"):
+        pytest.fail(f"{surfaces.ELEPHANT} is missing: run scripts/mesh-data.sh")
+    return surfaces.elephant_surface()
 
 
 SURFACES = {

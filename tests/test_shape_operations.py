@@ -2,7 +2,6 @@
 against the plain constructions of shape_reference, links sound, refusals before any change."""
 
 import random
-from pathlib import Path
 
 import numpy as np
 import pytest
@@ -10,6 +9,7 @@ import pytest
 import gorvinpy
 import gorvinpy_bin as gorvin
 from gorvinpy import _native
+from sample_surfaces import CUBE_FACES, ELEPHANT, GEOMVIEW, grid
 from shape_reference import (
     assert_same_cells,
     chamfered_edges,
@@ -18,13 +18,8 @@ from shape_reference import (
     directed_edges,
     thickened,
 )
-from test_subdivision import grid
-
-GEOMVIEW = Path("/usr/share/geomview/geom")
-ELEPHANT = Path(__file__).resolve().parents[1] / "build" / "mesh-data" / "refined_elephant.off"
 
 CUBE_POINTS = [(x, y, z) for z in (0.0, 1.0) for y in (0.0, 1.0) for x in (0.0, 1.0)]
-CUBE_FACES = [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
 
 
 def closed_triangles():

@@ -2,13 +2,15 @@
 formulas (tests/subdivision_reference.py), cell counts, valid G-maps, and the refusals."""
 
 import random
-from pathlib import Path
 
 import pytest
 
 import gorvinpy
 import gorvinpy_bin as gorvin
+import sample_surfaces as surfaces
 import subdivision_reference as reference
+from sample_surfaces import elephant_surface as elephant
+from sample_surfaces import grid
 from test_batch import both_ways, built, random_mesh
 
 SCHEMES = {
@@ -17,28 +19,11 @@ SCHEMES = {
     "doo_sabin": (gorvinpy.doo_sabin, reference.doo_sabin),
     "dual": (gorvinpy.dual, reference.dual),
 }
-ELEPHANT = Path(__file__).resolve().parent.parent / "build" / "mesh-data" / "refined_elephant.off"
-GEOMVIEW = Path("/usr/share/geomview/geom")
+GEOMVIEW = surfaces.GEOMVIEW
 
 
 def cube():
-    points = [(x, y, z) for z in (-1.0, 1.0) for y in (-1.0, 1.0) for x in (-1.0, 1.0)]
-    faces = [[0, 2, 3, 1], [4, 5, 7, 6], [0, 1, 5, 4], [2, 6, 7, 3], [0, 4, 6, 2], [1, 3, 7, 5]]
-    return points, faces
-
-
-def grid(k=4, triangles=False, seed=0):
-    """A jittered k x k patch of quads (or of triangles), its border a boundary."""
-    rng = random.Random(seed)
-    points = [(i + rng.uniform(-0.2, 0.2), j + rng.uniform(-0.2, 0.2), rng.uniform(-0.3, 0.3))
-              for j in range(k + 1) for i in range(k + 1)]
-    faces = []
-    for j in range(k):
-        for i in range(k):
-            a, b = j * (k + 1) + i, j * (k + 1) + i + 1
-            c, d = b + k + 1, a + k + 1
-            faces += [[a, b, c], [a, c, d]] if triangles else [[a, b, c, d]]
-    return points, faces
+    return surfaces.cube(-1.0, 1.0)
 
 
 def octahedron(seed=0):
@@ -48,13 +33,6 @@ def octahedron(seed=0):
     points = [tuple(x + rng.uniform(-0.1, 0.1) for x in axis) for axis in axes]
     faces = [[0, 2, 4], [2, 1, 4], [1, 3, 4], [3, 0, 4], [2, 0, 5], [1, 2, 5], [3, 1, 5], [0, 3, 5]]
     return points, faces
-
-
-def elephant():
-    if not ELEPHANT.is_file():
-        pytest.skip("refined_elephant.off is missing: run scripts/mesh-data.sh")
-    mesh = gorvinpy.read_off(ELEPHANT)
-    return mesh.points, mesh.faces
 
 
 MESHES = {"cube": cube, "quad grid": grid, "closed triangles": octahedron,
