@@ -57,7 +57,7 @@
   const view = { azimuth: -60, elevation: 25, zoom: 1 };
 
   // Shaders: every point is moved towards the centre of its volume by the explode slider.
-  const uniforms = { shrink: { value: 1 } };
+  const uniforms = { shrink: { value: 1 }, ratio: { value: FULL_RATIO } };
   const PLACE = "attribute vec3 centre;\nuniform float shrink;\n" +
     "vec4 place() { return projectionMatrix * modelViewMatrix * vec4(centre + (position - centre) * shrink, 1.0); }\n";
   function material(vertexMain, fragmentMain, extra, options) {
@@ -73,9 +73,9 @@
       { colour: { value: new THREE.Color(colour) }, opacity: { value: 1 } }, options);
   }
   function dots(colour, size) {
-    return material("uniform float size;\nvoid main() { gl_Position = place(); gl_PointSize = size; }",
+    return material("uniform float size;\nuniform float ratio;\nvoid main() { gl_Position = place(); gl_PointSize = size * ratio; }",
       "uniform vec3 colour;\nvoid main() { gl_FragColor = vec4(colour, 1.0); }",
-      { colour: { value: new THREE.Color(colour) }, size: { value: size * renderer.getPixelRatio() } });
+      { colour: { value: new THREE.Color(colour) }, size: { value: size } });
   }
   const PICK_VERTEX = "attribute float pickId;\nvarying float id;\nvoid main() { id = pickId; gl_Position = place(); }";
   const PICK_FRAGMENT = "varying float id;\nvoid main() {\n  float k = floor(id + 0.5);\n" +
@@ -225,6 +225,7 @@
     camera.lookAt(middle[0], middle[1], middle[2]);
     camera.updateProjectionMatrix();
     uniforms.shrink.value = 1 - Number(controls.explode.value);
+    uniforms.ratio.value = renderer.getPixelRatio();
     faces.mesh.geometry.setDrawRange(0, uniforms.shrink.value === 1 ? 3 * model.outerTriangles : Infinity);
   }
 
@@ -262,13 +263,16 @@
   function draw() {
     frame();
     renderer.render(scene, camera);
+    if (renderer.getPixelRatio() !== FULL_RATIO) restLater();
   }
   function finished() { gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4)); }
   let settling = null;
   function moving() {
+    if (renderer.getPixelRatio() !== MOTION_RATIO) renderer.setPixelRatio(MOTION_RATIO);
+  }
+  function restLater() {  // SETTLE_MS after the last frame drawn in motion
     clearTimeout(settling);
     settling = setTimeout(settle, SETTLE_MS);
-    if (renderer.getPixelRatio() !== MOTION_RATIO) renderer.setPixelRatio(MOTION_RATIO);
   }
   function settle() {
     clearTimeout(settling);
@@ -475,7 +479,7 @@
     turn: (degrees) => {
       const start = performance.now();
       view.azimuth += degrees;
-      moving(); draw(); finished();
+      moving(); draw(); finished(); restLater();
       return performance.now() - start;
     },
     refine: () => {
