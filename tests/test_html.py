@@ -204,3 +204,63 @@ def test_links_to_deleted_darts_and_open_faces(tmp_path, browser):
     assert picture.darts[orphan] in (2, 4)  # a partner of the deleted dart
     triangles = page._fan_triangles(gorvinpy.volumes.GMapTables.of(gmap), picture)[0]
     assert len(triangles) == 2 * 5  # five square faces still closed
+
+
+def volume_gmap(mirrored):
+    from test_volume_meshes import mixed_mesh
+
+    mesh = mixed_mesh(3)
+    points = mesh.points * ([-1.0, 1.0, 1.0] if mirrored else 1.0)  # a mirror turns every cell inside out
+    cells = gorvinpy.CellFaces()
+    for block in mesh.cells:
+        cells.add_cells(block.type, block.data)
+    gmap = gorvin.Modeler3D().make_gmap()
+    gorvinpy.add_volumes(gmap, points, cells)
+    return gmap
+
+
+@pytest.mark.parametrize("mirrored", [False, True])
+def test_faces_of_closed_volumes_turn_outwards(mirrored):
+    from gorvinpy.dart_view import dart_picture
+    from gorvinpy.volumes import GMapTables
+
+    gmap = volume_gmap(mirrored)  # 23 hexahedra, 6 wedges, 6 pyramids: convex cells
+    tables = GMapTables.of(gmap)
+    picture = dart_picture(gmap, tables)
+    triangles, volumes, inner, closed = page._fan_triangles(tables, picture)
+    assert closed.all()
+    a, b, c = (picture.points[triangles[:, j]] for j in range(3))
+    normal = np.cross(b - a, c - a)
+    centre = np.zeros((volumes.max() + 1, 3))
+    np.add.at(centre, volumes, (a + b + c) / 3)
+    centre /= np.bincount(volumes)[:, None]  # inside a convex cell
+    assert (np.einsum("ij,ij->i", normal, (a + b + c) / 3 - centre[volumes]) > 0).all()
+    middle = (a + b + c) / 3  # faces sewn along alpha3 lie inside the block, the others on its box
+    low, high = picture.points.min(axis=0), picture.points.max(axis=0)
+    on_box = (np.isclose(middle, low) | np.isclose(middle, high)).any(axis=1)
+    assert (on_box == ~inner).all()
+
+
+def test_open_surfaces_are_drawn_from_both_sides():
+    from gorvinpy.dart_view import dart_picture
+    from gorvinpy.volumes import GMapTables
+
+    tables = GMapTables.of(square())
+    _, _, inner, closed = page._fan_triangles(tables, dart_picture(square(), tables))
+    assert not closed.any() and not inner.any()
+
+
+def test_large_maps_move_at_half_resolution_and_redraw_in_full_once_still(tmp_path, browser, monkeypatch):
+    monkeypatch.setattr(page, "DART_VIEW_CAP", 40)
+    opened(browser, hexahedral_volumes(2), tmp_path, explode=0.0)
+    browser.evaluate("gorvin.look(-30, 25)")
+    still = pixels_of(browser, tmp_path / "still.png")
+    browser.evaluate("gorvin.look(-60, 25)")
+    browser.evaluate("gorvin.turn(30)")
+    assert browser.evaluate("gorvin.ratio()") == 0.5
+    browser.evaluate("new Promise(done => setTimeout(done, 500))")
+    assert browser.evaluate("gorvin.ratio()") == 1
+    assert (pixels_of(browser, tmp_path / "rested.png") == still).all()
+    _, refined, again = browser.evaluate("[gorvin.turn(1), gorvin.refine(), gorvin.refine()]")  # one task
+    assert refined > 0 and again == 0
+    assert browser.errors() == []

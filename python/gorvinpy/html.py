@@ -29,6 +29,7 @@ import gorvinpy_bin
 from . import _native
 from .dart_view import ATTACH, NO_DART, DartPicture, dart_picture
 from .meshio import PathLike
+from .volume_winding import dart_sides, turn_outwards
 from .volumes import GMapTables, face_cycles
 
 DART_VIEW_CAP = 200_000  # darts: above, the dart view starts off
@@ -44,7 +45,10 @@ def page_html(gmap: gorvinpy_bin.GMap3D, title: str = "G-map", explode: Optional
     (default: up to DART_VIEW_CAP darts)."""
     tables = GMapTables.of(gmap)
     picture = dart_picture(gmap, tables)
-    corner_point, corner_volume, triangles = _shading_corners(*_fan_triangles(tables, picture))
+    triangles, volumes, inner, closed = _fan_triangles(tables, picture)
+    group = 2 * inner + ~closed  # outer faces of closed volumes, outer faces of others, inner ones alike
+    order = np.argsort(group, kind="stable")
+    corner_point, corner_volume, triangles = _shading_corners(triangles[order], volumes[order])
     count = len(picture.darts)
     if explode is None:
         explode = 0.15 if len(picture.volume_centres) > 1 else 0.0
@@ -55,6 +59,8 @@ def page_html(gmap: gorvinpy_bin.GMap3D, title: str = "G-map", explode: Optional
         "showDarts": bool(count <= DART_VIEW_CAP if darts is None else darts),
         "explode": min(max(float(explode), 0.0), 0.8),
         "hasAlpha3": bool((picture.links[:, 3] > np.arange(count)).any()),
+        "outerTriangles": int(len(inner) - inner.sum()),
+        "faceGroups": [[int(start), int(size), bool(kind % 2 == 0)] for kind, start, size in _runs(group[order])],
         "slots": [],
         "texts": None,
     }
@@ -101,23 +107,39 @@ def _array_element(name: str, dtype: str, values: np.ndarray) -> str:
 
 
 def _fan_triangles(tables: GMapTables, picture: DartPicture):
-    """Fan triangles of every closed face of every volume, as rows of picture.points, and each one's
-    volume. A face is closed when each of its darts has live partners along alpha0 and alpha1; the
-    others show in the dart view only."""
+    """Fan triangles of every closed face of every volume, as rows of picture.points, each one's
+    volume, whether its face is sewn along alpha3 to another volume's (then it lies inside and shows
+    only while the volumes are exploded), and whether its volume is closed: then its triangles turn
+    outwards and only their front shows. A face is closed when each of its darts has live partners
+    along alpha0 and alpha1; the others show in the dart view only."""
     triangles: List[np.ndarray] = [np.zeros((0, 3), dtype=np.int64)]
     volumes: List[np.ndarray] = [np.zeros(0, dtype=np.int64)]
+    inner: List[np.ndarray] = [np.zeros(0, dtype=bool)]
     position = np.zeros(len(tables.links), dtype=np.int64)
     position[picture.darts] = np.arange(len(picture.darts))
     partners = picture.links[:, :2]
     open_dart = ((partners == NO_DART) | (partners == np.arange(len(partners))[:, None])).any(axis=1)
     open_face = np.zeros(len(picture.face_centres), dtype=bool)
     open_face[picture.face[open_dart]] = True
+    side, closed = dart_sides(picture.links, picture.volume)
     for k, (cycles, first) in face_cycles(tables, picture.darts[~open_face[picture.face]]).items():
         corners = np.searchsorted(picture.vertex_ids, cycles)
+        partner = picture.links[position[first], 3]
+        sewn = (partner != NO_DART) & (partner != position[first])
+        backwards = side[position[first]] == 1
         for j in range(1, k - 1):
-            triangles.append(corners[:, [0, j, j + 1]])
+            triangles.append(np.where(backwards[:, None], corners[:, [0, j + 1, j]], corners[:, [0, j, j + 1]]))
             volumes.append(picture.volume[position[first]])
-    return np.concatenate(triangles), np.concatenate(volumes)
+            inner.append(sewn)
+    triangles, volumes = np.concatenate(triangles), np.concatenate(volumes)
+    triangles = turn_outwards(picture.points, triangles, volumes, picture.volume_centres)
+    return triangles, volumes, np.concatenate(inner), closed[volumes]
+
+
+def _runs(values: np.ndarray):
+    """(value, start, length) of each run of equal values."""
+    starts = np.flatnonzero(np.diff(values, prepend=-1))
+    return zip(values[starts], starts, np.diff(starts, append=len(values)))
 
 
 def _shading_corners(triangles: np.ndarray, volumes: np.ndarray):

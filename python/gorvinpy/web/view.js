@@ -31,7 +31,11 @@
 
   const canvas = document.getElementById("view");
   const renderer = new THREE.WebGLRenderer({ canvas: canvas, antialias: n <= model.dartCap });
-  renderer.setPixelRatio(window.devicePixelRatio || 1);
+  // While the view moves, large G-maps draw at half the pixel ratio (the browser scales the canvas
+  // up); SETTLE_MS after the last move the picture is drawn again at the full ratio.
+  const FULL_RATIO = window.devicePixelRatio || 1, SETTLE_MS = 200;
+  const MOTION_RATIO = n > model.dartCap ? FULL_RATIO / 2 : FULL_RATIO;
+  renderer.setPixelRatio(FULL_RATIO);
   renderer.setClearColor(0xffffff, 1);
   const gl = renderer.getContext();
   const scene = new THREE.Scene(), pickScene = new THREE.Scene();
@@ -53,7 +57,7 @@
   const view = { azimuth: -60, elevation: 25, zoom: 1 };
 
   // Shaders: every point is moved towards the centre of its volume by the explode slider.
-  const uniforms = { shrink: { value: 1 } };
+  const uniforms = { shrink: { value: 1 }, ratio: { value: FULL_RATIO } };
   const PLACE = "attribute vec3 centre;\nuniform float shrink;\n" +
     "vec4 place() { return projectionMatrix * modelViewMatrix * vec4(centre + (position - centre) * shrink, 1.0); }\n";
   function material(vertexMain, fragmentMain, extra, options) {
@@ -69,9 +73,9 @@
       { colour: { value: new THREE.Color(colour) }, opacity: { value: 1 } }, options);
   }
   function dots(colour, size) {
-    return material("uniform float size;\nvoid main() { gl_Position = place(); gl_PointSize = size; }",
+    return material("uniform float size;\nuniform float ratio;\nvoid main() { gl_Position = place(); gl_PointSize = size * ratio; }",
       "uniform vec3 colour;\nvoid main() { gl_FragColor = vec4(colour, 1.0); }",
-      { colour: { value: new THREE.Color(colour) }, size: { value: size * renderer.getPixelRatio() } });
+      { colour: { value: new THREE.Color(colour) }, size: { value: size } });
   }
   const PICK_VERTEX = "attribute float pickId;\nvarying float id;\nvoid main() { id = pickId; gl_Position = place(); }";
   const PICK_FRAGMENT = "varying float id;\nvoid main() {\n  float k = floor(id + 0.5);\n" +
@@ -110,7 +114,11 @@
     }
     const shape = geometry(position, centre, { tint: [tint, 3] });
     shape.setIndex(new THREE.BufferAttribute(new Uint32Array(triangles.buffer, triangles.byteOffset, triangles.length), 1));
-    const shaded = material(
+    // Groups of triangles: the faces of closed volumes turn outwards and show their front only.
+    for (const [start, count, cull] of model.faceGroups) shape.addGroup(3 * start, 3 * count, cull ? 1 : 0);
+    const both = { side: THREE.DoubleSide }, front = { side: THREE.FrontSide };
+    const shadedUniforms = { pale: { value: 0 }, opacity: { value: 1 } };
+    const shaded = side => material(
       "attribute vec3 tint;\nvarying vec3 colour;\nvarying vec3 seen;\n" +
       "void main() { colour = tint; gl_Position = place(); seen = (modelViewMatrix * vec4(centre + (position - centre) * shrink, 1.0)).xyz; }",
       "uniform float pale; uniform float opacity;\nvarying vec3 colour;\nvarying vec3 seen;\n" +
@@ -118,14 +126,13 @@
       "  float shine = pow(abs(dot(n, normalize(vec3(-0.4, 0.5, 1.75)))), 24.0);\n" +
       "  vec3 lit = colour * (0.3 + 0.7 * diffuse) + 0.25 * shine;\n" +
       "  gl_FragColor = vec4(mix(lit, vec3(1.0), pale), opacity);\n}",
-      { pale: { value: 0 }, opacity: { value: 1 } },
-      { side: THREE.DoubleSide, polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1,
-        extensions: { derivatives: true } });
-    const mesh = new THREE.Mesh(shape, shaded);
-    const depthOnly = new THREE.Mesh(shape, material("void main() { gl_Position = place(); }",
-      "void main() { gl_FragColor = vec4(0.0); }", {},
-      { side: THREE.DoubleSide, colorWrite: false, polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1 }));
-    return { mesh: mesh, depthOnly: depthOnly };
+      shadedUniforms,
+      Object.assign({ polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1, extensions: { derivatives: true } }, side));
+    const depth = side => material("void main() { gl_Position = place(); }", "void main() { gl_FragColor = vec4(0.0); }", {},
+      Object.assign({ colorWrite: false, polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1 }, side));
+    const mesh = new THREE.Mesh(shape, [shaded(both), shaded(front)]);
+    const depthOnly = new THREE.Mesh(shape, [depth(both), depth(front)]);
+    return { mesh: mesh, depthOnly: depthOnly, uniforms: shadedUniforms };
   }
 
   // Each dart's share of its face: the triangle of its vertex, its edge's middle and the face centre.
@@ -218,6 +225,8 @@
     camera.lookAt(middle[0], middle[1], middle[2]);
     camera.updateProjectionMatrix();
     uniforms.shrink.value = 1 - Number(controls.explode.value);
+    uniforms.ratio.value = renderer.getPixelRatio();
+    faces.mesh.geometry.setDrawRange(0, uniforms.shrink.value === 1 ? 3 * model.outerTriangles : Infinity);
   }
 
   function compose() {
@@ -226,10 +235,12 @@
     const showDarts = controls.darts.checked, showFaces = controls.faces.checked;
     if (showDarts && !dartLayer) dartLayer = makeDartLayer();
     if (showFaces) {
-      faces.mesh.material.uniforms.pale.value = showDarts ? 0.55 : 0;
-      faces.mesh.material.uniforms.opacity.value = showDarts ? 0.35 : 1;
-      faces.mesh.material.transparent = showDarts;
-      faces.mesh.material.depthWrite = !showDarts;
+      faces.uniforms.pale.value = showDarts ? 0.55 : 0;
+      faces.uniforms.opacity.value = showDarts ? 0.35 : 1;
+      for (const shaded of faces.mesh.material) {
+        shaded.transparent = showDarts;
+        shaded.depthWrite = !showDarts;
+      }
       scene.add(faces.mesh);
       if (!showDarts) pickScene.add(faces.depthOnly);
     }
@@ -252,8 +263,25 @@
   function draw() {
     frame();
     renderer.render(scene, camera);
+    if (renderer.getPixelRatio() !== FULL_RATIO) restLater();
   }
   function finished() { gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4)); }
+  let settling = null;
+  function moving() {
+    if (renderer.getPixelRatio() !== MOTION_RATIO) renderer.setPixelRatio(MOTION_RATIO);
+  }
+  function restLater() {  // SETTLE_MS after the last frame drawn in motion
+    clearTimeout(settling);
+    settling = setTimeout(settle, SETTLE_MS);
+  }
+  function settle() {
+    clearTimeout(settling);
+    settling = null;
+    if (renderer.getPixelRatio() === FULL_RATIO) return false;
+    renderer.setPixelRatio(FULL_RATIO);
+    draw();
+    return true;
+  }
   let pending = false;
   function redraw() {
     if (pending) return;
@@ -291,6 +319,7 @@
   }
 
   function pickAt(x, y) {
+    settle();
     frame();
     let dart = null;
     if (controls.darts.checked) dart = readIds(pickScene, x, y, 6);
@@ -408,11 +437,13 @@
     view.azimuth -= (e.clientX - dragging[0]) * 0.5;
     view.elevation = Math.max(-90, Math.min(90, view.elevation + (e.clientY - dragging[1]) * 0.5));
     dragging = [e.clientX, e.clientY];
+    moving();
     redraw();
   });
   canvas.addEventListener("wheel", e => {
     e.preventDefault();
     view.zoom *= Math.exp(-e.deltaY * 0.001);
+    moving();
     redraw();
   }, { passive: false });
   window.addEventListener("resize", redraw);
@@ -424,7 +455,9 @@
 
   // For tests and benchmarks: pick(x, y) in CSS pixels from the canvas's top left selects and
   // describes the dart there (null: none); look(...) sets the view; turn(...) rotates and draws at
-  // once, returning the milliseconds until the drawing is done.
+  // once as a drag does, returning the milliseconds until the drawing is done; refine() draws the
+  // moved view at the full pixel ratio at once (else due SETTLE_MS after the last move), returning
+  // its milliseconds (0: nothing to refine); ratio() is the pixel ratio drawn at.
   window.gorvin = {
     darts: n,
     loadedAt: loaded,
@@ -432,7 +465,8 @@
     selected: () => result(picked),
     look: (azimuth, elevation, zoom) => {
       view.azimuth = azimuth; view.elevation = elevation; view.zoom = zoom === undefined ? 1 : zoom;
-      draw(); finished();
+      if (!settle()) draw();
+      finished();
     },
     show: options => {
       for (const name in options) {
@@ -445,9 +479,16 @@
     turn: (degrees) => {
       const start = performance.now();
       view.azimuth += degrees;
-      draw(); finished();
+      moving(); draw(); finished(); restLater();
       return performance.now() - start;
     },
+    refine: () => {
+      const start = performance.now();
+      if (!settle()) return 0;
+      finished();
+      return performance.now() - start;
+    },
+    ratio: () => renderer.getPixelRatio(),
     state: () => ({ faces: controls.faces.checked, darts: controls.darts.checked,
                     note: document.getElementById("note").textContent }),
   };
