@@ -181,9 +181,20 @@ class Numbering {
         : gmap_(gmap), dims_(std::move(dims)), cellOf_(universe) {}
 
     std::uint32_t cell(DartID x) {
+        if (x == lastDart_) return lastCell_; // the ops of one row ask for the same dart in turn
         std::uint32_t c = cellOf_.get(x);
-        if (c != kAbsent) return c;
-        c = static_cast<std::uint32_t>(starts_.size() - 1);
+        if (c == kAbsent) c = number(x);
+        lastDart_ = x;
+        lastCell_ = c;
+        return c;
+    }
+    std::size_t size(std::uint32_t cell) const { return starts_[cell + 1] - starts_[cell]; }
+    // Dart i of the cell, by value: later cells may move the storage.
+    DartID member(std::uint32_t cell, std::size_t i) const { return members_[starts_[cell] + i]; }
+
+  private:
+    std::uint32_t number(DartID x) {
+        const auto c = static_cast<std::uint32_t>(starts_.size() - 1);
         const auto first = static_cast<std::ptrdiff_t>(members_.size());
         appendOrbit(gmap_, dims_, x, members_); // straight into the table: no vector per cell
         std::sort(members_.begin() + first, members_.end());
@@ -192,16 +203,14 @@ class Numbering {
         starts_.push_back(members_.size());
         return c;
     }
-    std::size_t size(std::uint32_t cell) const { return starts_[cell + 1] - starts_[cell]; }
-    // Dart i of the cell, by value: later cells may move the storage.
-    DartID member(std::uint32_t cell, std::size_t i) const { return members_[starts_[cell] + i]; }
 
-  private:
     const GMap& gmap_;
     std::vector<int> dims_;
     DartMap cellOf_;
     std::vector<DartID> members_;
     std::vector<std::size_t> starts_{0};
+    DartID lastDart_ = kNoLink;
+    std::uint32_t lastCell_ = kAbsent;
 };
 
 // The cells of an orbit of two dimensions split by orientation: class 2c + p holds the darts of
