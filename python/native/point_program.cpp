@@ -174,32 +174,43 @@ PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t n
 
 namespace {
 
-// Cells of one orbit, numbered in order of first use; each knows its dart count.
+// Cells of one orbit, numbered in order of first use; each keeps its darts (ascending).
 class Numbering {
   public:
     Numbering(const GMap& gmap, std::vector<int> dims, std::size_t universe)
         : gmap_(gmap), dims_(std::move(dims)), cellOf_(universe) {}
 
     std::uint32_t cell(DartID x) {
+        if (x == lastDart_) return lastCell_; // the ops of one row ask for the same dart in turn
         std::uint32_t c = cellOf_.get(x);
-        if (c != kAbsent) return c;
-        c = static_cast<std::uint32_t>(sizes_.size());
-        const std::vector<DartID> members = darts(x);
-        for (DartID d : members)
-            cellOf_.set(d, c);
-        if (members.empty()) cellOf_.set(x, c); // a dart that names no slot
-        sizes_.push_back(members.size());
+        if (c == kAbsent) c = number(x);
+        lastDart_ = x;
+        lastCell_ = c;
         return c;
     }
-    std::size_t size(std::uint32_t cell) const { return sizes_[cell]; }
-    // The darts of x's cell, ascending.
-    std::vector<DartID> darts(DartID x) const { return orbitDarts(gmap_, dims_, x); }
+    std::size_t size(std::uint32_t cell) const { return starts_[cell + 1] - starts_[cell]; }
+    // Dart i of the cell, by value: later cells may move the storage.
+    DartID member(std::uint32_t cell, std::size_t i) const { return members_[starts_[cell] + i]; }
 
   private:
+    std::uint32_t number(DartID x) {
+        const auto c = static_cast<std::uint32_t>(starts_.size() - 1);
+        const auto first = static_cast<std::ptrdiff_t>(members_.size());
+        appendOrbit(gmap_, dims_, x, members_); // straight into the table: no vector per cell
+        std::sort(members_.begin() + first, members_.end());
+        for (auto d = members_.begin() + first; d != members_.end(); ++d)
+            cellOf_.set(*d, c);
+        starts_.push_back(members_.size());
+        return c;
+    }
+
     const GMap& gmap_;
     std::vector<int> dims_;
     DartMap cellOf_;
-    std::vector<std::size_t> sizes_;
+    std::vector<DartID> members_;
+    std::vector<std::size_t> starts_{0};
+    DartID lastDart_ = kNoLink;
+    std::uint32_t lastCell_ = kAbsent;
 };
 
 // The cells of an orbit of two dimensions split by orientation: class 2c + p holds the darts of
@@ -274,7 +285,7 @@ class Run {
     Run(GMap& gmap, const PointProgram& program, const RowTable& rows, PositionReader& positions,
         std::size_t universe)
         : gmap_(gmap), program_(program), rows_(rows), positions_(positions), universe_(universe),
-          cached_(program.ops().size()) {}
+          cached_(program.ops().size()), numberingOf_(program.ops().size(), nullptr) {}
 
     Point value(std::uint32_t index, DartID x, std::size_t r) {
         const Op& op = program_.ops()[index];
@@ -351,6 +362,12 @@ class Run {
         throw std::logic_error("point program: unknown op");
     }
 
+    // The numbering of the cells of the op's orbit, found once per op.
+    Numbering& numberingOf(std::uint32_t index) {
+        if (!numberingOf_[index]) numberingOf_[index] = &numbering(program_.ops()[index].dims);
+        return *numberingOf_[index];
+    }
+
     Numbering& numbering(const std::vector<int>& dims) {
         auto found = numberings_.find(dims);
         if (found == numberings_.end())
@@ -361,7 +378,7 @@ class Run {
   private:
     struct Cached {
         std::vector<Point> values;
-        std::vector<bool> known;
+        std::vector<unsigned char> known;
     };
 
     bool freeAlong(DartID x, int dim) const {
@@ -371,20 +388,22 @@ class Run {
     // A value of x's cell: computed once per cell when the op reads no fixed left node.
     Point perCell(std::uint32_t index, DartID x, std::size_t r) {
         const Op& op = program_.ops()[index];
-        if (!op.rowFree) return ofCell(op, x, r, numbering(op.dims).darts(x));
-        Numbering& cells = numbering(op.dims);
+        Numbering& cells = numberingOf(index);
         const std::uint32_t c = cells.cell(x);
+        if (!op.rowFree) return ofCell(op, x, r, cells, c);
         Cached& cached = cached_[index];
         if (c >= cached.known.size()) {
-            cached.known.resize(c + 1, false);
+            cached.known.resize(c + 1, 0);
             cached.values.resize(c + 1);
         }
         if (!cached.known[c]) {
-            cached.values[c] = op.kind == Kind::weight ||
-                                       (op.kind == Kind::orbitSize && op.free < 0 && op.linked < 0)
-                                   ? ofSize(op, cells.size(c))
-                                   : ofCell(op, x, r, cells.darts(x));
-            cached.known[c] = true;
+            const Point p = op.kind == Kind::weight ||
+                                    (op.kind == Kind::orbitSize && op.free < 0 && op.linked < 0)
+                                ? ofSize(op, cells.size(c))
+                                : ofCell(op, x, r, cells, c);
+            cached_[index].values[c] = p; // ofCell may have grown other caches, not this one
+            cached_[index].known[c] = 1;
+            return p;
         }
         return cached.values[c];
     }
@@ -399,40 +418,44 @@ class Run {
         return {found->second, 0.0, 0.0};
     }
 
-    // The op's value over the darts of x's cell (ascending).
-    Point ofCell(const Op& op, DartID x, std::size_t r, std::vector<DartID> darts) {
-        if (op.free >= 0 || op.linked >= 0)
-            darts.erase(std::remove_if(darts.begin(), darts.end(),
-                                       [&](DartID d) {
-                                           return (op.free >= 0 && !freeAlong(d, op.free)) ||
-                                                  (op.linked >= 0 && freeAlong(d, op.linked));
-                                       }),
-                        darts.end());
+    // The op's value over the darts of x's cell c (ascending).
+    Point ofCell(const Op& op, DartID x, std::size_t r, const Numbering& cells, std::uint32_t c) {
+        const std::size_t size = cells.size(c);
+        const auto kept = [&](DartID d) {
+            return (op.free < 0 || freeAlong(d, op.free)) &&
+                   (op.linked < 0 || !freeAlong(d, op.linked));
+        };
+        std::size_t count = 0;
+        bool anyFree = false;
+        for (std::size_t i = 0; i < size; ++i) {
+            const DartID d = cells.member(c, i);
+            if (!kept(d)) continue;
+            ++count;
+            if (op.kind == Kind::isFree) anyFree = anyFree || freeAlong(d, op.dim);
+        }
         switch (op.kind) {
         case Kind::orbitSize:
-            return {static_cast<double>(darts.size()), 0.0, 0.0};
+            return {static_cast<double>(count), 0.0, 0.0};
         case Kind::weight:
-            return ofSize(op, darts.size());
+            return ofSize(op, count);
         case Kind::isFree:
-            return {std::any_of(darts.begin(), darts.end(),
-                                [&](DartID d) { return freeAlong(d, op.dim); })
-                        ? 1.0
-                        : 0.0,
-                    0.0, 0.0};
+            return {anyFree ? 1.0 : 0.0, 0.0, 0.0};
         default:
             break;
         }
-        if (darts.empty())
+        if (count == 0)
             throw py::value_error("mean over no dart of the orbit " + dimsText(op.dims) +
                                   " of dart " + std::to_string(x));
         Point sum{0.0, 0.0, 0.0};
-        for (DartID d : darts) {
+        for (std::size_t i = 0; i < size; ++i) {
+            const DartID d = cells.member(c, i); // re-read: value() may number more cells
+            if (!kept(d)) continue;
             const Point p = op.kind == Kind::orbitMean ? positions_.point(d) : value(op.a, d, r);
             for (int axis = 0; axis < 3; ++axis)
                 sum[axis] += p[axis];
         }
-        const auto count = static_cast<double>(darts.size());
-        return {sum[0] / count, sum[1] / count, sum[2] / count};
+        const auto total = static_cast<double>(count);
+        return {sum[0] / total, sum[1] / total, sum[2] / total};
     }
 
     // The corners of the face walked from `start`: alpha0 then alpha1 each step, up to a free
@@ -505,7 +528,8 @@ class Run {
     PositionReader& positions_;
     std::size_t universe_;
     std::vector<Cached> cached_;
-    std::map<std::vector<int>, Numbering> numberings_;
+    std::map<std::vector<int>, Numbering> numberings_; // nodes stay put: numberingOf_ points in
+    std::vector<Numbering*> numberingOf_;
     std::map<std::pair<const Op*, std::size_t>, double> weights_;
     std::optional<Orientations> faces_, vertices_;
     std::vector<Point> faceNormals_, vertexNormals_;
