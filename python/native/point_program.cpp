@@ -82,7 +82,8 @@ PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t n
         const auto kind = kindsByName().find(name);
         if (kind == kindsByName().end())
             throw py::value_error("point program: unknown op '" + name + "'");
-        Op op{kind->second};
+        Op op;
+        op.kind = kind->second;
         const auto operand = [&](std::size_t i) {
             const auto index = items[i].cast<std::uint32_t>();
             if (index >= ops_.size())
