@@ -131,9 +131,9 @@ def _fan_triangles(tables: GMapTables, picture: DartPicture):
             triangles.append(np.where(backwards[:, None], corners[:, [0, j + 1, j]], corners[:, [0, j, j + 1]]))
             volumes.append(picture.volume[position[first]])
             inner.append(sewn)
-    triangles, volumes = np.concatenate(triangles), np.concatenate(volumes)
-    triangles = turn_outwards(picture.points, triangles, volumes, picture.volume_centres)
-    return triangles, volumes, np.concatenate(inner), closed[volumes]
+    corners_of, volume_of = np.concatenate(triangles), np.concatenate(volumes)
+    corners_of = turn_outwards(picture.points, corners_of, volume_of, picture.volume_centres)
+    return corners_of, volume_of, np.concatenate(inner), closed[volume_of]
 
 
 def _runs(values: np.ndarray):
