@@ -129,9 +129,10 @@ def _first_fault(darts: np.ndarray, bad: np.ndarray, operation: str, what: str) 
         raise RuleInputError(f"{operation}: dart {int(darts[np.argmax(bad)])} {what}")
 
 
-def _closed_faces(operation: str, corners: int = 0):
+def _closed_faces(operation: str, corners: int = 0, closed: bool = False):
     """The part is a surface (free along alpha3) whose faces are closed polygons (of `corners`
-    corners when given)."""
+    corners when given), and with `closed` a surface without boundary (no dart free along alpha2).
+    The part and its links are read once."""
 
     def check(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
         darts = part_darts(gmap, hooks)
@@ -147,18 +148,13 @@ def _closed_faces(operation: str, corners: int = 0):
             _first_fault(darts, sizes != corners, operation,
                          f"lies on a face of {int(sizes[np.argmax(sizes != corners)])} corners, "
                          f"not {corners}")
+        if closed:
+            _first_fault(darts, links[:, 2] == darts, operation,
+                         "is free along alpha2: the surface is open (a boundary)")
 
     return check
 
 
 def closed_surface(operation: str):
     """The part is a closed surface: no dart free along alpha0, alpha1 or alpha2."""
-    faces = _closed_faces(operation)
-
-    def check(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
-        faces(gmap, hooks)
-        darts = part_darts(gmap, hooks)
-        free = _native.links(gmap)[darts, 2] == darts
-        _first_fault(darts, free, operation, "is free along alpha2: the surface is open (a boundary)")
-
-    return check
+    return _closed_faces(operation, closed=True)
