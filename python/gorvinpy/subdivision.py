@@ -136,7 +136,7 @@ def _closed_faces(operation: str, corners: int = 0, closed: bool = False):
 
     def check(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
         darts = part_darts(gmap, hooks)
-        links = _native.links(gmap)[darts]
+        links = _native.dart_links(gmap, darts)
         _first_fault(darts, links[:, 0] == darts, operation, "is free along alpha0: its face is open")
         _first_fault(darts, links[:, 1] == darts, operation, "is free along alpha1: its face is open")
         _first_fault(darts, links[:, 3] != darts, operation,
