@@ -21,7 +21,7 @@ import numpy as np  # noqa: E402
 
 import gorvinpy
 import gorvinpy_bin as gorvin
-from gorvinpy import operations
+from gorvinpy.operations import surface as operations
 from public_mesh import public_mesh_path
 from table import print_table
 

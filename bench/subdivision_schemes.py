@@ -21,7 +21,7 @@ import numpy as np  # noqa: E402
 import gorvinpy  # noqa: E402
 import gorvinpy_bin as gorvin  # noqa: E402
 from batch_operations import millions, rate, without_expressions  # noqa: E402
-from gorvinpy import subdivision  # noqa: E402
+from gorvinpy.operations import subdivision  # noqa: E402
 from public_mesh import public_mesh_path  # noqa: E402
 from table import print_table  # noqa: E402
 

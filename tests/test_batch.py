@@ -9,8 +9,8 @@ import pytest
 import gorvinpy
 import gorvinpy_bin as gorvin
 from gorvinpy import _native
-from gorvinpy.batch import BatchExpression, Expression
-from gorvinpy.positions import Constant, PointRule, edge_midpoint, face_centre, position, volume_centre
+from gorvinpy.geometry.point_rules import Constant, PointRule, edge_midpoint, face_centre, position, volume_centre
+from gorvinpy.operations.batch import BatchExpression, Expression
 
 SLOT_MEMBERS = ["ebd", "ebd0", "ebd1", "ebd2", "ebd3", "ebd01", "ebd02", "ebd03", "ebd12", "ebd13",
                 "ebd23", "ebd012", "ebd013", "ebd023", "ebd123", "ebd0123"]
@@ -157,7 +157,7 @@ def test_new_darts_read_dicts_of_their_own_made_when_first_read():
     assert first is not second and first["position"] is second["position"]
     gmap[centre[0]].set(gorvinpy.POSITION, (5.0, 5.0, 5.0))
     assert gmap.ebd123(centre[0]) is first and first["position"] == (5.0, 5.0, 5.0)
-    assert gorvinpy.positions.positions(gmap, centre[1:]).tolist() == [[1.0, 1.0, 0.0]] * 7
+    assert gorvinpy.geometry.positions.positions(gmap, centre[1:]).tolist() == [[1.0, 1.0, 0.0]] * 7
 
 
 def test_face_centre_is_one_value_for_the_whole_face():

@@ -9,8 +9,8 @@ import gorvinpy
 import gorvinpy_bin as gorvin
 import per_dart_reference as reference
 from gorvinpy import _native
-from gorvinpy.layout import polygon_layout
-from gorvinpy.meshio import _read_obj_text, _read_off_text
+from gorvinpy.files.polygon_files import _read_obj_text, _read_off_text
+from gorvinpy.geometry.layout import polygon_layout
 
 
 def random_gmap(seed, size=80, one_sided=0):
@@ -93,10 +93,11 @@ def test_new_darts_get_dicts_of_their_own_and_share_a_tuple_per_point(gmap):
 def test_bulk_positions_read_what_single_reads_read(gmap):
     gmap.apply(gorvinpy.cube())
     darts = np.arange(len(gmap))[::-1]
-    assert gorvinpy.positions.positions(gmap, darts).tolist() == [list(gorvinpy.position(gmap, d)) for d in darts]
+    stored = [list(gorvinpy.position(gmap, d)) for d in darts]
+    assert gorvinpy.geometry.positions.positions(gmap, darts).tolist() == stored
     gmap.make_darts(1)
     with pytest.raises(gorvinpy.MissingPositionError, match="dart 48 of .* has no 'position'"):
-        gorvinpy.positions.positions(gmap, [0, 48])
+        gorvinpy.geometry.positions.positions(gmap, [0, 48])
 
 
 @pytest.mark.parametrize(
@@ -134,7 +135,7 @@ OFF_FILES = [
 def test_native_reading_gives_what_the_python_reader_gives(tmp_path, suffix, text):
     path = tmp_path / f"mesh{suffix}"
     path.write_bytes(text.encode())
-    assert _native.read_mesh_text(str(path), suffix[1:], sorted(gorvinpy.meshio._OBJ_IGNORED)) is not None
+    assert _native.read_mesh_text(str(path), suffix[1:], sorted(gorvinpy.files.polygon_files._OBJ_IGNORED)) is not None
     python_reader = _read_obj_text if suffix == ".obj" else _read_off_text
     assert gorvinpy.read_mesh(path) == python_reader(str(path))
 
@@ -143,7 +144,7 @@ def test_native_reading_gives_what_the_python_reader_gives(tmp_path, suffix, tex
 def test_native_reading_leaves_unusual_text_to_the_python_reader(tmp_path, text):
     path = tmp_path / "mesh.obj"
     path.write_bytes(text.encode())
-    assert _native.read_mesh_text(str(path), "obj", sorted(gorvinpy.meshio._OBJ_IGNORED)) is None
+    assert _native.read_mesh_text(str(path), "obj", sorted(gorvinpy.files.polygon_files._OBJ_IGNORED)) is None
     assert gorvinpy.read_obj(path) == _read_obj_text(str(path))
 
 

@@ -74,7 +74,7 @@ class Places:
         self.index = {tuple(p): i for i, p in enumerate(points)}
 
     def vertex(self, dart):
-        return self.index[tuple(gorvinpy.positions.positions(self.gmap, [dart])[0])]
+        return self.index[tuple(gorvinpy.geometry.positions.positions(self.gmap, [dart])[0])]
 
     def edge(self, dart):
         return self.vertex(dart), self.vertex(step(self.gmap, dart, 0))
@@ -89,7 +89,7 @@ def assert_same_surface(gmap, points, faces):
     a vertex at one position, and no link fault."""
     assert gorvinpy.check_gmap(gmap) == []
     live = np.flatnonzero(_native.live_mask(gmap))
-    at = gorvinpy.positions.positions(gmap, live)
+    at = gorvinpy.geometry.positions.positions(gmap, live)
     vertex = _native.cell_labels(gmap, [1, 2, 3])[live]
     where = np.searchsorted(live, vertex)
     assert np.array_equal(at, at[where]), "the darts of a vertex disagree on its position"
@@ -286,7 +286,7 @@ def dangling_edge_grid():
     gmap = gmap_of(points, faces)
     for _ in range(3):
         at_centre = np.flatnonzero(_native.live_mask(gmap))
-        at_centre = at_centre[(gorvinpy.positions.positions(gmap, at_centre) == points[4]).all(axis=1)]
+        at_centre = at_centre[(gorvinpy.geometry.positions.positions(gmap, at_centre) == points[4]).all(axis=1)]
         for dart in at_centre.tolist():
             try:
                 gorvinpy.apply(gmap, gorvinpy.remove_edge(), [dart])

@@ -11,12 +11,12 @@ import pytest
 import gorvinpy
 import gorvinpy_bin as gorvin
 from browser import Browser, chromium_path
-from gorvinpy import html as page
-from gorvinpy.dart_view import FACE_PULL, VOLUME_PULL
+from gorvinpy.pictures import html as page
+from gorvinpy.pictures.dart_view import FACE_PULL, VOLUME_PULL
 
 BACKGROUND = (255, 255, 255)
 SIZE = 600
-WEB = Path(gorvinpy.__file__).with_name("web")
+WEB = Path(gorvinpy.__file__).with_name("pictures") / "web"
 
 
 @pytest.fixture(scope="module")
@@ -199,10 +199,10 @@ def test_links_to_deleted_darts_and_open_faces(tmp_path, browser):
     gmap[3].delete()
     opened(browser, gmap, tmp_path)
     assert browser.evaluate("gorvin.darts") == 47 and browser.errors() == []
-    picture = gorvinpy.dart_view.dart_picture(gmap)
+    picture = gorvinpy.pictures.dart_view.dart_picture(gmap)
     orphan = int(np.flatnonzero((picture.links == -1).any(axis=1))[0])
     assert picture.darts[orphan] in (2, 4)  # a partner of the deleted dart
-    triangles = page._fan_triangles(gorvinpy.volumes.GMapTables.of(gmap), picture)[0]
+    triangles = page._fan_triangles(gorvinpy.geometry.volumes.GMapTables.of(gmap), picture)[0]
     assert len(triangles) == 2 * 5  # five square faces still closed
 
 
@@ -221,8 +221,8 @@ def volume_gmap(mirrored):
 
 @pytest.mark.parametrize("mirrored", [False, True])
 def test_faces_of_closed_volumes_turn_outwards(mirrored):
-    from gorvinpy.dart_view import dart_picture
-    from gorvinpy.volumes import GMapTables
+    from gorvinpy.geometry.volumes import GMapTables
+    from gorvinpy.pictures.dart_view import dart_picture
 
     gmap = volume_gmap(mirrored)  # 23 hexahedra, 6 wedges, 6 pyramids: convex cells
     tables = GMapTables.of(gmap)
@@ -242,8 +242,8 @@ def test_faces_of_closed_volumes_turn_outwards(mirrored):
 
 
 def test_open_surfaces_are_drawn_from_both_sides():
-    from gorvinpy.dart_view import dart_picture
-    from gorvinpy.volumes import GMapTables
+    from gorvinpy.geometry.volumes import GMapTables
+    from gorvinpy.pictures.dart_view import dart_picture
 
     tables = GMapTables.of(square())
     _, _, inner, closed = page._fan_triangles(tables, dart_picture(square(), tables))

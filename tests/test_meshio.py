@@ -2,7 +2,7 @@
 
 import pytest
 
-from gorvinpy.meshio import MeshFormatError, read_mesh, read_obj, read_off, write_obj, write_ply
+from gorvinpy.files.polygon_files import MeshFormatError, read_mesh, read_obj, read_off, write_obj, write_ply
 
 SQUARE_POINTS = [(0.0, 0.0, 0.0), (1.0, 0.0, 0.0), (1.0, 1.0, 0.0), (0.0, 1.0, 0.0)]
 

@@ -48,7 +48,7 @@ def test_show_displays_the_page_inline(tmp_path, monkeypatch):
     cube = gorvin.Modeler3D().make_gmap()
     cube.apply(gorvinpy.cube())
     page = html.unescape(srcdoc.group(1))
-    assert page == gorvinpy.html.page_html(cube, "cube")
+    assert page == gorvinpy.pictures.html.page_html(cube, "cube")
     assert notebook.cells[1].outputs[0].text == "after\n"
     if chromium_path() is None:
         pytest.skip("chromium is not installed")

@@ -6,7 +6,7 @@ import pytest
 
 import gorvinpy
 import gorvinpy_bin as gorvin
-from gorvinpy.positions import position
+from gorvinpy.geometry.point_rules import position
 
 CUBE_CORNERS = {(x, y, z) for x in (-1.0, 1.0) for y in (-1.0, 1.0) for z in (-1.0, 1.0)}
 PENTAGON = [(math.cos(2 * math.pi * i / 5), math.sin(2 * math.pi * i / 5), 0.0) for i in range(5)]

@@ -6,7 +6,7 @@ import pytest
 import gorvinpy
 import gorvinpy_bin as gorvin
 from gorvinpy import cross, dot, face_normal, is_free, mean, normalized, orbit_size, vertex_normal, weight, where
-from gorvinpy.positions import edge_midpoint, face_centre, position
+from gorvinpy.geometry.point_rules import edge_midpoint, face_centre, position
 from test_batch import both_ways, built, random_mesh
 
 RULES = {

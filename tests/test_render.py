@@ -55,7 +55,7 @@ def test_many_faces_are_shaded_without_edges_unless_asked(torus_gmap, tmp_path):
 
 def test_exploded_view_shrinks_each_volume_and_shows_shared_faces_twice(gmap, tmp_path):
     pytest.importorskip("matplotlib")
-    from gorvinpy.render import _exploded
+    from gorvinpy.pictures.render import _exploded
 
     gmap.apply(gorvinpy.cube())
     gorvinpy.render_png(gmap, tmp_path / "whole.png", pixels=200)
@@ -77,7 +77,7 @@ def test_dart_picture_draws_segments_links_and_free_marks(gmap, tmp_path, dims_s
     image = pytest.importorskip("matplotlib.image")
     import numpy as np
 
-    from gorvinpy.render import _DART_COLOUR, _LINK_COLOURS
+    from gorvinpy.pictures.render import _DART_COLOUR, _LINK_COLOURS
 
     if dims_shown == "square":
         gmap.apply(gorvinpy.polygon([(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0)]))

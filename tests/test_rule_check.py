@@ -81,7 +81,7 @@ def mutated(base, node, dim, label):
     return gorvinpy.rule(f"{base}: {node} {dim}->{label}", orbit, {**nodes, node: labels}, links, positions)
 
 
-# Conditions broken, as the findings word them (see gorvinpy.rule_conditions).
+# Conditions broken, as the findings word them (see gorvinpy.checks.rule_conditions).
 CONDITIONS = {
     "sources": "sources: the last link replaces the others",  # two links of one dimension at one node
     "alike": "so they must treat alpha",  # nodes joined by an explicit link differ in another dimension

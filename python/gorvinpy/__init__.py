@@ -4,10 +4,7 @@ Built only on the public interface of the `gorvinpy_bin` extension. Positions ar
 floats stored under "position" in the vertex-orbit slot (orbit <1,2,3>) of every dart.
 """
 
-from .batch import BatchExpression, Rows, apply, expression, position_expression
-from .builder import rule
-from .cell_operations import contract_edge, fill_hole, insert_edge, remove_edge, remove_face, remove_vertex
-from .checks import (
+from .checks.gmap_checks import (
     CellCounts,
     cell_counts,
     check_gmap,
@@ -17,47 +14,48 @@ from .checks import (
     is_gmap,
     live_darts,
 )
-from .exchange import add_mesh, export_mesh, import_mesh, to_mesh
-from .html import export_html
-from .mesh_files import MeshFileError, read_volume_mesh, write_volume_mesh
-from .meshio import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
-from .meshio_objects import from_meshio, to_meshio
-from .named_operations import Operation, OperationError, apply_to_parts, known_operations
-from .notebook import show
-from .objects import from_pyvista, from_trimesh, to_pyvista, to_trimesh
-from .operations import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
-from .parallel import FileTaskError, process_files, read_gmap
-from .point_rules import (
+from .checks.rule_check import Finding, Witness, check_rule
+from .errors import GorvinError
+from .files.exchange import export_mesh, import_mesh
+from .files.mesh_darts import add_mesh, to_mesh
+from .files.meshio_files import MeshFileError, read_volume_mesh, write_volume_mesh
+from .files.meshio_objects import from_meshio, to_meshio
+from .files.objects import from_pyvista, from_trimesh, to_pyvista, to_trimesh
+from .files.parallel import FileTaskError, process_files, read_gmap
+from .files.polygon_files import MeshFormatError, PolygonMesh, read_mesh, read_obj, read_off, write_obj, write_ply
+from .files.storage import StorageError, load, save
+from .geometry.point_rules import (
+    PointRule,
     cross,
     dot,
+    edge_midpoint,
+    face_centre,
     face_normal,
     is_free,
     mean,
     normalized,
     orbit_size,
+    position,
     vertex_normal,
+    volume_centre,
     weight,
     where,
 )
-from .positions import (
-    POSITION,
-    MissingPositionError,
-    PointRule,
-    edge_midpoint,
-    face_centre,
-    position,
-    set_position,
-    volume_centre,
-)
-from .preconditions import RuleInputError
-from .render import render_png
-from .rule_check import Finding, Witness, check_rule
-from .rule_drawing import draw_rule
-from .shape_operations import chamfer_edges, chamfer_vertices
-from .storage import StorageError, load, save
-from .subdivision import catmull_clark, doo_sabin, dual, loop_subdivide
-from .volume_operations import extrude_volume, sew_volumes, subdivide_volumes, tetrahedralize, thicken, unsew_volumes
-from .volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
+from .geometry.positions import POSITION, MissingPositionError, set_position
+from .geometry.volumes import CELL_FACES, CellFaces, VolumeCellError, add_volumes, volume_cells
+from .operations.batch import BatchExpression, Rows, apply, expression, position_expression
+from .operations.builder import rule
+from .operations.cells import contract_edge, fill_hole, insert_edge, remove_edge, remove_face, remove_vertex
+from .operations.chamfers import chamfer_edges, chamfer_vertices
+from .operations.named import Operation, OperationError, apply_to_parts, known_operations
+from .operations.preconditions import RuleInputError
+from .operations.subdivision import catmull_clark, doo_sabin, dual, loop_subdivide
+from .operations.surface import cube, extrude, insert_vertex, mesh, polygon, quad_subdivide, triangulate
+from .operations.volumes import extrude_volume, sew_volumes, subdivide_volumes, tetrahedralize, thicken, unsew_volumes
+from .pictures.html import export_html
+from .pictures.notebook import show
+from .pictures.render import render_png
+from .pictures.rule_drawing import draw_rule
 
 __all__ = [
     "BatchExpression",
@@ -65,6 +63,7 @@ __all__ = [
     "CellCounts",
     "CellFaces",
     "FileTaskError",
+    "GorvinError",
     "Finding",
     "MeshFileError",
     "MeshFormatError",

@@ -19,14 +19,15 @@ import numpy as np
 import gorvinpy_bin
 
 from . import _native
-from .checks import cell_counts, check_gmap
-from .exchange import export_mesh
-from .html import export_html
-from .meshio_objects import has_volumes
-from .named_operations import Operation, OperationError, apply_to_parts, describe, known_operations
-from .parallel import read_gmap
+from .checks.gmap_checks import cell_counts, check_gmap
+from .errors import GorvinError
+from .files.exchange import export_mesh
+from .files.meshio_objects import has_volumes
+from .files.parallel import read_gmap
+from .files.storage import save
+from .operations.named import Operation, OperationError, apply_to_parts, describe, known_operations
+from .pictures.html import export_html
 from .progress import LONG_WORK_DARTS, Stages, is_long_file, wanted
-from .storage import save
 
 EXIT_OK = 0
 EXIT_FAULTS = 1  # check found faults in the G-map
@@ -44,7 +45,7 @@ _SHOWN_FAULTS = 20
 _FILE_ERRORS = (OSError, ValueError, KeyError, IndexError, RuntimeError)
 
 
-class CommandError(Exception):
+class CommandError(GorvinError):
     """Ends a command with a message on standard error and an exit code."""
 
     def __init__(self, message: str, code: int) -> None:

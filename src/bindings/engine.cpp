@@ -89,17 +89,11 @@ std::shared_ptr<Modeler> ownerOf(const GMap& gmap) {
 // A hook node that no key names keeps kNoLink.
 // A key must name a hook node: the first left node of that name, if any, must be a hook.
 AtomicInputHooks hooksFromNames(const Rule& rule, const py::dict& names) {
-    const std::vector<std::uint32_t> hookIds = rule.hooks();
-    const auto& left = rule.leftnodes();
-    std::vector<DartID> darts(hookIds.size(), kNoLink);
+    std::vector<DartID> darts(rule.countHooks(), kNoLink);
     for (const auto& [key, value] : names) {
-        const auto name = py::cast<std::string>(key);
-        const auto node = std::find_if(left.begin(), left.end(),
-                                       [&](const RuleNodeLeft& l) { return l.name == name; });
-        const auto hook = node == left.end() ? hookIds.end()
-                                             : std::find(hookIds.begin(), hookIds.end(), node->id);
-        if (hook == hookIds.end()) throw GorvinUnfoundLeftNodeExpcetion{};
-        darts[static_cast<std::size_t>(hook - hookIds.begin())] = py::cast<DartID>(value);
+        const auto column = rule.hookColumn(py::cast<std::string>(key));
+        if (!column) throw GorvinUnfoundLeftNodeExpcetion{};
+        darts[*column] = py::cast<DartID>(value);
     }
     return AtomicInputHooks(std::move(darts));
 }

@@ -1,6 +1,6 @@
-// GeometryCommon (gorvin/geometry/geometry_common.h): five NumPy arrays and the kernel's view of
+// GeometryCommon (geometry_common.h): five NumPy arrays and the kernel's view of
 // their memory. NumPy is loaded on the first call that needs it, never at import.
-#include "gorvin/geometry/geometry_common.h"
+#include "geometry_common.h"
 
 #include "python_types.h"
 #include "registry.h"

@@ -1,8 +1,8 @@
-// RowPattern3D (gorvin/rules/row_pattern.h): a read-only view of one row of an application.
+// RowPattern3D (row_pattern.h): a read-only view of one row of an application.
 #include "python_rules.h"
 #include "registry.h"
 
-#include "gorvin/rules/row_pattern.h"
+#include "row_pattern.h"
 
 namespace gorvin::python {
 

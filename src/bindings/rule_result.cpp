@@ -1,8 +1,8 @@
-// RuleResult (gorvin/rules/rule_result.h).
+// RuleResult (rule_result.h).
 #include "python_types.h"
 #include "registry.h"
 
-#include "gorvin/rules/rule_result.h"
+#include "rule_result.h"
 
 #include <sys/sysinfo.h>
 

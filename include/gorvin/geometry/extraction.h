@@ -116,29 +116,40 @@ template <std::size_t K> Cells cells(const DartTable& darts, const std::array<Di
     return result;
 }
 
-namespace detail {
-
 // Walks each face from its representative: r, w(r), w(w(r)), ... up to just before the walk
 // returns to r or, when the links are not involutions, meets a dart it already met.
-// corner(d) is stored for every dart d met.
+// visit(w, d) for every dart d met by walk w, in order, then done(w).
+template <class Visit, class Done>
+void forEachFaceWalk(const DartTable& darts, const Cells& faces, const Visit& visit,
+                     const Done& done) {
+    // the walk that last met each dart; on involutions w is a permutation and needs none
+    std::vector<std::uint32_t> walkOf(faces.involutive ? 0 : darts.size(), kNoPosition);
+    for (std::uint32_t w = 0; w < faces.representatives.size(); ++w) {
+        const DartID start = faces.representatives[w];
+        DartID d = start;
+        do {
+            if (!faces.involutive) walkOf[d] = w;
+            visit(w, d);
+            d = nextCorner(darts, d);
+        } while (d != start && (faces.involutive || walkOf[d] != w));
+        done(w);
+    }
+}
+
+namespace detail {
+
+// The faces' walks, corner(d) stored for every dart d met.
 template <class Corner>
 FaceList walkFaces(const DartTable& darts, const Cells& faces, const Corner& corner) {
     FaceList result;
     result.reserve(faces.representatives.size());
-    // the walk that last met each dart; on involutions w is a permutation and needs none
-    std::vector<std::uint32_t> walkOf(faces.involutive ? 0 : darts.size(), kNoPosition);
     std::vector<DartID> walk;
-    for (std::uint32_t w = 0; w < faces.representatives.size(); ++w) {
-        const DartID start = faces.representatives[w];
-        walk.clear();
-        DartID d = start;
-        do {
-            if (!faces.involutive) walkOf[d] = w;
-            walk.push_back(corner(d));
-            d = nextCorner(darts, d);
-        } while (d != start && (faces.involutive || walkOf[d] != w));
-        result.emplace_back(walk.begin(), walk.end());
-    }
+    forEachFaceWalk(
+        darts, faces, [&](std::uint32_t, DartID d) { walk.push_back(corner(d)); },
+        [&](std::uint32_t) {
+            result.emplace_back(walk.begin(), walk.end());
+            walk.clear();
+        });
     return result;
 }
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,6 +108,14 @@ template <class Expression> class IRule {
         for (const Left& l : leftnodes_)
             if (l.isHook) ids.push_back(l.id);
         return ids;
+    }
+    // The column of hooks() that the first left node named `name` holds; none when no left node
+    // has that name or the first that has it is no hook.
+    std::optional<std::size_t> hookColumn(const std::string& name) const {
+        const std::int32_t node = firstNamedOr(leftnodes_, name);
+        if (node < 0 || !leftnodes_[static_cast<std::size_t>(node)].isHook) return std::nullopt;
+        return static_cast<std::size_t>(std::count_if(leftnodes_.begin(), leftnodes_.begin() + node,
+                                                      [](const Left& l) { return l.isHook; }));
     }
     std::size_t countHooks() const {
         return static_cast<std::size_t>(std::count_if(leftnodes_.begin(), leftnodes_.end(),

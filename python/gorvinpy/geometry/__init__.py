@@ -1,0 +1,1 @@
+"""Positions and the point-rule language, polygons, volume cells and surface normals."""

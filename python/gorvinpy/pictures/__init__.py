@@ -1,0 +1,1 @@
+"""Pictures of G-maps and rules: PNG, the interactive HTML page, notebooks."""

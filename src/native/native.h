@@ -1,0 +1,147 @@
+// The companion module's shared pieces: the kernel as gorvinpy_bin instantiates it, dart id arrays
+// checked against a G-map, and vectors handed to NumPy without a copy.
+#pragma once
+
+#include "python_types.h"
+
+#include <pybind11/numpy.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gorvin::native {
+
+namespace py = pybind11;
+using python::GMap;
+
+// Id arrays arrive as C-ordered int64, whatever integer type the caller used.
+constexpr int kIdArray = py::array::c_style | py::array::forcecast;
+using Ids = py::array_t<std::int64_t, kIdArray>;
+
+// The ids of a one-dimensional array; IndexError naming the first one that is no slot of gmap.
+std::vector<DartID> checkedIds(const GMap& gmap, const Ids& ids);
+
+using Points = py::array_t<double, kIdArray>;
+
+// The embedding slots of the cells that mesh data and positions live on (bit d: alpha_d in the
+// orbit); gorvinpy reads them from the module.
+constexpr unsigned kVertexSlot = 0b1110; // orbit <1,2,3>
+constexpr unsigned kFaceSlot = 0b1011;   // orbit <0,1,3>
+constexpr unsigned kVolumeSlot = 0b0111; // orbit <0,1,2>
+constexpr const char* kPosition = "position";
+// kPosition as an interned str, made once.
+const py::str& positionKey();
+
+// Points handed out by entry: entry i is points[rows[i]] (points[i] without rows), as a tuple of
+// three floats made once per row. The constructor checks shapes and rows (IndexError naming a row
+// that is not one of the points).
+class PointRows {
+  public:
+    PointRows(Points points, std::optional<Ids> rows, std::size_t entries,
+              const std::string& caller);
+    std::size_t size() const { return entries_; }
+    std::size_t rowCount() const { return static_cast<std::size_t>(points_.shape(0)); }
+    std::size_t row(std::size_t entry) const {
+        return static_cast<std::size_t>(rows_ ? rows_->data()[entry] : std::int64_t(entry));
+    }
+    const py::object& tuple(std::size_t entry);
+    // The points as a new point block (slot_patterns.cpp).
+    py::object block() const;
+
+  private:
+    Points points_;
+    std::optional<Ids> rows_;
+    std::size_t entries_;
+    std::vector<py::object> tuples_;
+};
+
+// Gives new darts first .. first + points.size() - 1, whose embedding records are still unmade,
+// their positions: each its own <1,2,3> dict holding the entry's tuple under "position".
+void storeNewPositions(GMap& gmap, DartID first, PointRows& points);
+
+// Polygons as flat arrays: face f lists the point indices corners[offsets[f] .. offsets[f+1]).
+struct FaceArrays {
+    py::array_t<std::int64_t, kIdArray> corners;
+    py::array_t<std::int64_t, kIdArray> offsets;
+
+    std::size_t count() const { return static_cast<std::size_t>(offsets.shape(0)) - 1; }
+    const std::int64_t* begin(std::size_t f) const { return corners.data() + offsets.data()[f]; }
+    const std::int64_t* end(std::size_t f) const { return corners.data() + offsets.data()[f + 1]; }
+};
+
+// The faces of two one-dimensional arrays; ValueError unless the offsets start at 0, never
+// decrease and end at len(corners).
+FaceArrays checkedFaces(py::array_t<std::int64_t, kIdArray> corners,
+                        py::array_t<std::int64_t, kIdArray> offsets);
+
+// A NumPy array that takes over the vector's memory: one-dimensional, or rows of `columns` values.
+template <class T> py::array_t<T> asArray(std::vector<T>&& values, py::ssize_t columns = 0) {
+    auto* owned = new std::vector<T>(std::move(values));
+    py::capsule free(owned, [](void* p) { delete static_cast<std::vector<T>*>(p); });
+    const auto size = static_cast<py::ssize_t>(owned->size());
+    if (columns == 0) return py::array_t<T>(size, owned->data(), free);
+    return py::array_t<T>({size / columns, columns}, owned->data(), free);
+}
+
+// The value stored under "position" in the <1,2,3> slot of a dart (a slot of gmap), read from its
+// pattern when the slot is deferred to one of the companion's; KeyError naming the dart when there
+// is none, IndexError when the dart is gone.
+py::object storedPosition(GMap& gmap, DartID dart);
+// A tuple of `size` floats. Floats hold no cycle, so the tuple is untracked by the garbage
+// collector, as the collector itself would leave it; the dicts that hold it then stay untracked
+// too, and millions of new values cost no collection passes.
+py::object tupleOf(const double* values, std::size_t size);
+// The three coordinates of `value`, the position of `dart`; ValueError naming the dart when it is
+// not three numbers.
+void readPoint(const py::handle& value, DartID dart, double* out);
+
+// Deferred slot values (see slot_patterns.cpp): the makers of the companion's patterns.
+using Pattern = GMap::Embeddings::Pattern;
+py::object oneEntryDict(const Pattern& pattern); // {key: item}
+py::object pointRowDict(const Pattern& pattern); // {key: row `index` of the point block item}
+py::object dictCopy(const Pattern& pattern);     // a copy of the dict item
+py::object copiedDict(const py::object& dict);
+// The str `name`, interned: patterns made with it compare by identity.
+py::str internedKey(const std::string& name);
+Pattern oneEntryPattern(py::object key, py::object item, unsigned slot);
+// A point block: n points (3n coordinates) that nothing changes, each read as one tuple of three
+// floats, made on first read and shared by every read after.
+py::object pointBlock(std::vector<double>&& points);
+const double* blockPoint(const py::object& block, std::uint32_t row);
+py::object blockTuple(const py::object& block, std::uint32_t row);
+// row < the block's points.
+Pattern pointRowPattern(py::object key, py::object block, std::uint32_t row, unsigned slot);
+// A value as a deferred slot holds it: the object `item`, or row `index` of the point block `item`.
+// `pattern` is the table pattern that holds it as its own item (kAbsent: none), which other darts
+// given the same value may share.
+struct PatternItem {
+    py::object item;
+    std::uint32_t index = 0;
+    bool blockRow = false;
+    std::uint32_t pattern = kAbsent;
+
+    py::object object() const { return blockRow ? blockTuple(item, index) : item; }
+    const double* point() const { return blockRow ? blockPoint(item, index) : nullptr; }
+};
+// What a deferred slot of a dart holds under key, read from its pattern (a null item when there is
+// none under key). Nothing when the slot is not deferred, or to a pattern of another maker (its
+// value must be made to be read).
+std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, const py::str& key);
+
+void bindBulk(py::module_& m);
+void bindPositions(py::module_& m);
+void bindBatch(py::module_& m);
+void bindPointPrograms(py::module_& m);
+void bindPolygonLayout(py::module_& m);
+void bindMeshFaces(py::module_& m);
+void bindChecks(py::module_& m);
+void bindMeshText(py::module_& m);
+void bindObjWriter(py::module_& m);
+void bindRaster(py::module_& m);
+void bindStorage(py::module_& m);
+void bindSlotItems(py::module_& m);
+
+} // namespace gorvin::native
