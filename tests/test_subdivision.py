@@ -155,3 +155,19 @@ def test_an_open_face_is_refused():
     gmap.linkAlpha(0, 5)
     with pytest.raises(gorvinpy.RuleInputError, match="dart 4 is free along alpha0: its face is open"):
         gorvinpy.apply(gmap, gorvinpy.catmull_clark(), [0])
+
+
+@pytest.mark.parametrize("dart", [0, 5, 17])
+@pytest.mark.parametrize("scheme", ["catmull_clark", "loop_subdivide"])
+def test_darts_of_one_vertex_with_their_own_positions_keep_their_own_points(scheme, dart):
+    # rows of one cell share its first value only when every dart of the cell reads the same
+    points, faces = grid(triangles=scheme == "loop_subdivide")
+
+    def moved():
+        gmap = built(points, faces)
+        gorvinpy.set_position(gmap, dart, (0.25, -0.5, 2.0))
+        return gmap
+
+    per_row, batch = both_ways(moved, SCHEMES[scheme][0](), [0])
+    assert batch == per_row
+    assert not isinstance(batch, Exception)

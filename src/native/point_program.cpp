@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -369,6 +370,25 @@ class Run {
         return *numberingOf_[index];
     }
 
+    // Whether every dart of cell c reads what its first dart reads at the checked ops: the same
+    // position bits, the same freeness.
+    bool uniformOver(const Numbering& cells, std::uint32_t c,
+                     const std::vector<std::uint32_t>& checked) {
+        const DartID first = cells.member(c, 0);
+        for (std::uint32_t index : checked) {
+            const Op& op = program_.ops()[index];
+            const bool isFree = op.kind == Kind::isFree;
+            const Point p = isFree ? Point{} : positions_.point(first);
+            const bool free = isFree && freeAlong(first, op.dim);
+            for (std::size_t i = 1; i < cells.size(c); ++i) {
+                const DartID d = cells.member(c, i);
+                if (isFree ? freeAlong(d, op.dim) != free : !sameBits(positions_.point(d), p))
+                    return false;
+            }
+        }
+        return true;
+    }
+
     Numbering& numbering(const std::vector<int>& dims) {
         auto found = numberings_.find(dims);
         if (found == numberings_.end())
@@ -537,6 +557,53 @@ class Run {
     std::vector<bool> faceKnown_, vertexKnown_;
 };
 
+bool within(const std::vector<int>& dims, const std::vector<int>& orbit) {
+    return std::all_of(dims.begin(), dims.end(), [&](int d) {
+        return std::find(orbit.begin(), orbit.end(), d) != orbit.end();
+    });
+}
+
+// Whether op `index` has one value over each cell of `dims` by construction, given that the darts
+// of a cell read the same at the ops added to `checked` (positions, freeness of the dart alone).
+bool sharedByConstruction(const std::vector<Op>& ops, std::uint32_t index,
+                          const std::vector<int>& dims, std::vector<std::uint32_t>& checked) {
+    const Op& op = ops[index];
+    const auto operands = [&](std::initializer_list<std::uint32_t> reads) {
+        return std::all_of(reads.begin(), reads.end(), [&](std::uint32_t r) {
+            return sharedByConstruction(ops, r, dims, checked);
+        });
+    };
+    switch (op.kind) {
+    case Kind::constant:
+    case Kind::number:
+        return true;
+    case Kind::orbitMean:
+    case Kind::isFree:
+        if (!op.dims.empty()) return within(dims, op.dims);
+        checked.push_back(index);
+        return true;
+    case Kind::position:
+        checked.push_back(index);
+        return true;
+    case Kind::mean:
+    case Kind::orbitSize:
+    case Kind::weight:
+        return within(dims, op.dims);
+    case Kind::of:
+    case Kind::at:
+    case Kind::faceNormal:
+    case Kind::vertexNormal:
+        return false;
+    case Kind::normalized:
+        return operands({op.a});
+    case Kind::where:
+    case Kind::scalarWhere:
+        return operands({op.c, op.a, op.b});
+    default:
+        return operands({op.a, op.b});
+    }
+}
+
 } // namespace
 
 Column pointProgramValues(GMap& gmap, const PointProgram& program, const MatchedRows& matched,
@@ -551,21 +618,31 @@ Column pointProgramValues(GMap& gmap, const PointProgram& program, const Matched
     const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
     const std::vector<int>& shared = program.ops()[root].shared;
     Numbering* cells = shared.empty() ? nullptr : &run.numbering(shared);
+    // Cells whose darts all compute the first one's value: their later rows take it unevaluated.
+    std::vector<std::uint32_t> checked;
+    const bool byConstruction = cells && program.ops()[root].rowFree &&
+                                sharedByConstruction(program.ops(), root, shared, checked);
     std::vector<std::uint32_t> firstOfCell;
     std::vector<Point> pointOfCell;
+    std::vector<unsigned char> uniform;
     Column out;
     out.of.resize(rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
-        const Point p = run.value(root, x, r);
         if (!cells) {
-            out.of[r] = out.add(p);
+            out.of[r] = out.add(run.value(root, x, r));
             continue;
         }
         const std::uint32_t c = cells->cell(x);
+        if (c < firstOfCell.size() && uniform[c]) {
+            out.of[r] = firstOfCell[c];
+            continue;
+        }
+        const Point p = run.value(root, x, r);
         if (c >= firstOfCell.size()) {
             firstOfCell.resize(c + 1, kAbsent);
             pointOfCell.resize(c + 1);
+            uniform.resize(c + 1, 0);
         }
         if (firstOfCell[c] != kAbsent && sameBits(pointOfCell[c], p)) {
             out.of[r] = firstOfCell[c];
@@ -574,6 +651,7 @@ Column pointProgramValues(GMap& gmap, const PointProgram& program, const Matched
             if (firstOfCell[c] == kAbsent) {
                 firstOfCell[c] = out.of[r];
                 pointOfCell[c] = p;
+                uniform[c] = byConstruction && run.uniformOver(*cells, c, checked);
             }
         }
     }
