@@ -150,18 +150,28 @@
     for (const [start, count, cull] of model.faceGroups) {
       if (cull) continue;
       for (let t = start; t < start + count; t++) {
-        const [a, b, c] = [triangles[3 * t], triangles[3 * t + 1], triangles[3 * t + 2]];
+        const a = triangles[3 * t], b = triangles[3 * t + 1], c = triangles[3 * t + 2];
         openCorner[a] = openCorner[b] = openCorner[c] = 1;
-        const u = [0, 1, 2].map(i => corner(b, i) - corner(a, i)), v = [0, 1, 2].map(i => corner(c, i) - corner(a, i));
-        area += Math.hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]) / 2;
+        const ux = corner(b, 0) - corner(a, 0), uy = corner(b, 1) - corner(a, 1), uz = corner(b, 2) - corner(a, 2);
+        const vx = corner(c, 0) - corner(a, 0), vy = corner(c, 1) - corner(a, 1), vz = corner(c, 2) - corner(a, 2);
+        area += Math.hypot(uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx) / 2;
       }
     }
     const cell = Math.max(Math.sqrt(2 * area / model.motionCap), 1e-12);
+    // a corner's cluster key: its grid cell and volume as one integer (below 2^53 for any cap
+    // near the default), negative for the corners kept as they are
+    const cells = [0, 1, 2].map(a => Math.floor((high[a] - low[a]) / cell) + 1);
+    const volumes = volumeCentres.length / 3;
+    const gridIndex = (k, a) => Math.min(Math.max(Math.floor((corner(k, a) - low[a]) / cell), 0), cells[a] - 1);
     const cluster = new Int32Array(cornerPoint.length), first = new Map(), kept = [];
     for (let k = 0; k < cornerPoint.length; k++) {
-      const key = openCorner[k] ? [0, 1, 2].map(a => Math.floor((corner(k, a) - low[a]) / cell)).join(",") + "," + cornerVolume[k] : k;
-      if (!first.has(key)) { first.set(key, kept.length); kept.push(k); }
-      cluster[k] = first.get(key);
+      let key = -1 - k;
+      if (openCorner[k]) {
+        key = ((gridIndex(k, 0) * cells[1] + gridIndex(k, 1)) * cells[2] + gridIndex(k, 2)) * volumes + cornerVolume[k];
+      }
+      const found = first.get(key);
+      if (found === undefined) { first.set(key, kept.length); cluster[k] = kept.length; kept.push(k); }
+      else cluster[k] = found;
     }
     const index = [], groups = [];
     let outer = 0;
