@@ -264,3 +264,27 @@ def test_large_maps_move_at_half_resolution_and_redraw_in_full_once_still(tmp_pa
     _, refined, again = browser.evaluate("[gorvin.turn(1), gorvin.refine(), gorvin.refine()]")  # one task
     assert refined > 0 and again == 0
     assert browser.errors() == []
+
+
+@pytest.mark.parametrize("make, explode", [(lambda: surface_grid(20), 0.0), (lambda: hexahedral_volumes(4), 0.15)])
+def test_large_maps_move_with_a_coarser_mesh_and_rest_with_the_full_one(tmp_path, browser, monkeypatch, make, explode):
+    monkeypatch.setattr(page, "MOTION_CAP", 100)
+    opened(browser, make(), tmp_path, explode=explode)
+    browser.evaluate("gorvin.look(-60, 25)")
+    full = browser.evaluate("gorvin.triangles()")
+    browser.evaluate("gorvin.turn(7)")
+    coarse = browser.evaluate("gorvin.triangles()")
+    assert 0 < coarse < full
+    browser.evaluate("gorvin.refine()")
+    assert browser.evaluate("gorvin.triangles()") == full
+    assert browser.errors() == []
+
+
+def surface_grid(k):
+    gmap = gorvin.Modeler3D().make_gmap()
+    y, x = np.meshgrid(np.arange(k + 1.0), np.arange(k + 1.0), indexing="ij")
+    points = np.stack([x.ravel(), y.ravel(), np.sin(x / 3).ravel()], axis=1)
+    index = np.arange((k + 1) ** 2).reshape(k + 1, k + 1)
+    faces = np.stack([index[:-1, :-1], index[:-1, 1:], index[1:, 1:], index[1:, :-1]], axis=-1).reshape(-1, 4)
+    gorvinpy.add_mesh(gmap, points, faces)
+    return gmap

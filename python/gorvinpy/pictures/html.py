@@ -35,6 +35,7 @@ from .dart_view import ATTACH, NO_DART, DartPicture, dart_picture
 DART_VIEW_CAP = 200_000  # darts: above, the dart view starts off
 VALUE_CAP = 50_000  # darts: up to this many, the page carries the values of every slot
 VALUE_TEXT = 200  # characters of a value's text at most
+MOTION_CAP = 30_000  # face triangles: above, the page draws a coarser stand-in while the view moves
 _WEB = Path(__file__).with_name("web")
 
 
@@ -56,6 +57,7 @@ def page_html(gmap: gorvinpy_bin.GMap3D, title: str = "G-map", explode: Optional
         "attach": ATTACH,
         "dartCap": DART_VIEW_CAP,
         "valueCap": VALUE_CAP,
+        "motionCap": MOTION_CAP,
         "showDarts": bool(count <= DART_VIEW_CAP if darts is None else darts),
         "explode": min(max(float(explode), 0.0), 0.8),
         "hasAlpha3": bool((picture.links[:, 3] > np.arange(count)).any()),

@@ -132,7 +132,69 @@
       Object.assign({ colorWrite: false, polygonOffset: true, polygonOffsetFactor: 1, polygonOffsetUnits: 1 }, side));
     const mesh = new THREE.Mesh(shape, [shaded(both), shaded(front)]);
     const depthOnly = new THREE.Mesh(shape, [depth(both), depth(front)]);
-    return { mesh: mesh, depthOnly: depthOnly, uniforms: shadedUniforms };
+    const stand = standIn(position, centre, tint);
+    return { mesh: mesh, depthOnly: depthOnly, uniforms: shadedUniforms,
+             motion: stand && Object.assign(new THREE.Mesh(stand.shape, mesh.material), { outer: stand.outer }) };
+  }
+
+  // The mesh drawn while the view moves, above model.motionCap triangles: open surfaces clustered on
+  // a grid (the corners of a volume in one cell merge into the first of them, triangles left with
+  // fewer than three corners drop), closed volumes without those that have no outer face.
+  function standIn(position, centre, tint) {
+    const total = triangles.length / 3;
+    if (total <= model.motionCap) return null;
+    const outerVolume = new Uint8Array(volumeCentres.length / 3), openCorner = new Uint8Array(cornerPoint.length);
+    let area = 0;
+    for (let t = 0; t < model.outerTriangles; t++) outerVolume[cornerVolume[triangles[3 * t]]] = 1;
+    const corner = (k, a) => position[3 * k + a];
+    for (const [start, count, cull] of model.faceGroups) {
+      if (cull) continue;
+      for (let t = start; t < start + count; t++) {
+        const a = triangles[3 * t], b = triangles[3 * t + 1], c = triangles[3 * t + 2];
+        openCorner[a] = openCorner[b] = openCorner[c] = 1;
+        const ux = corner(b, 0) - corner(a, 0), uy = corner(b, 1) - corner(a, 1), uz = corner(b, 2) - corner(a, 2);
+        const vx = corner(c, 0) - corner(a, 0), vy = corner(c, 1) - corner(a, 1), vz = corner(c, 2) - corner(a, 2);
+        area += Math.hypot(uy * vz - uz * vy, uz * vx - ux * vz, ux * vy - uy * vx) / 2;
+      }
+    }
+    const cell = Math.max(Math.sqrt(2 * area / model.motionCap), 1e-12);
+    // a corner's cluster key: its grid cell and volume as one integer (below 2^53 for any cap
+    // near the default), negative for the corners kept as they are
+    const cells = [0, 1, 2].map(a => Math.floor((high[a] - low[a]) / cell) + 1);
+    const volumes = volumeCentres.length / 3;
+    const gridIndex = (k, a) => Math.min(Math.max(Math.floor((corner(k, a) - low[a]) / cell), 0), cells[a] - 1);
+    const cluster = new Int32Array(cornerPoint.length), first = new Map(), kept = [];
+    for (let k = 0; k < cornerPoint.length; k++) {
+      let key = -1 - k;
+      if (openCorner[k]) {
+        key = ((gridIndex(k, 0) * cells[1] + gridIndex(k, 1)) * cells[2] + gridIndex(k, 2)) * volumes + cornerVolume[k];
+      }
+      const found = first.get(key);
+      if (found === undefined) { first.set(key, kept.length); cluster[k] = kept.length; kept.push(k); }
+      else cluster[k] = found;
+    }
+    const index = [], groups = [];
+    let outer = 0;
+    for (const [start, count, cull] of model.faceGroups) {
+      const from = index.length / 3;
+      for (let t = start; t < start + count; t++) {
+        const a = cluster[triangles[3 * t]], b = cluster[triangles[3 * t + 1]], c = cluster[triangles[3 * t + 2]];
+        if (a === b || b === c || a === c) continue;
+        if (cull && t >= model.outerTriangles && !outerVolume[cornerVolume[triangles[3 * t]]]) continue;
+        index.push(a, b, c);
+      }
+      groups.push([from, index.length / 3 - from, cull]);
+      if (start < model.outerTriangles) outer = index.length / 3;
+    }
+    const pick = (values) => {
+      const out = new Float32Array(3 * kept.length);
+      kept.forEach((k, j) => out.set(values.subarray(3 * k, 3 * k + 3), 3 * j));
+      return out;
+    };
+    const shape = geometry(pick(position), pick(centre), { tint: [pick(tint), 3] });
+    shape.setIndex(new THREE.BufferAttribute(new Uint32Array(index), 1));
+    for (const [start, count, cull] of groups) shape.addGroup(3 * start, 3 * count, cull ? 1 : 0);
+    return { shape: shape, outer: outer };
   }
 
   // Each dart's share of its face: the triangle of its vertex, its edge's middle and the face centre.
@@ -227,6 +289,11 @@
     uniforms.shrink.value = 1 - Number(controls.explode.value);
     uniforms.ratio.value = renderer.getPixelRatio();
     faces.mesh.geometry.setDrawRange(0, uniforms.shrink.value === 1 ? 3 * model.outerTriangles : Infinity);
+    faces.mesh.visible = !(inMotion && faces.motion);
+    if (faces.motion) {
+      faces.motion.visible = inMotion;
+      faces.motion.geometry.setDrawRange(0, uniforms.shrink.value === 1 ? 3 * faces.motion.outer : Infinity);
+    }
   }
 
   function compose() {
@@ -242,6 +309,7 @@
         shaded.depthWrite = !showDarts;
       }
       scene.add(faces.mesh);
+      if (faces.motion) scene.add(faces.motion);
       if (!showDarts) pickScene.add(faces.depthOnly);
     }
     if (showDarts) {
@@ -260,14 +328,17 @@
     if (showFaces && !showDarts && highlight.picked) scene.add(highlight.picked);
   }
 
+  let drawnTriangles = 0;
   function draw() {
     frame();
     renderer.render(scene, camera);
-    if (renderer.getPixelRatio() !== FULL_RATIO) restLater();
+    drawnTriangles = renderer.info.render.triangles;
+    if (inMotion) restLater();
   }
   function finished() { gl.readPixels(0, 0, 1, 1, gl.RGBA, gl.UNSIGNED_BYTE, new Uint8Array(4)); }
-  let settling = null;
+  let settling = null, inMotion = false;
   function moving() {
+    inMotion = MOTION_RATIO !== FULL_RATIO || faces.motion !== null;
     if (renderer.getPixelRatio() !== MOTION_RATIO) renderer.setPixelRatio(MOTION_RATIO);
   }
   function restLater() {  // SETTLE_MS after the last frame drawn in motion
@@ -277,7 +348,8 @@
   function settle() {
     clearTimeout(settling);
     settling = null;
-    if (renderer.getPixelRatio() === FULL_RATIO) return false;
+    if (!inMotion) return false;
+    inMotion = false;
     renderer.setPixelRatio(FULL_RATIO);
     draw();
     return true;
@@ -457,7 +529,8 @@
   // describes the dart there (null: none); look(...) sets the view; turn(...) rotates and draws at
   // once as a drag does, returning the milliseconds until the drawing is done; refine() draws the
   // moved view at the full pixel ratio at once (else due SETTLE_MS after the last move), returning
-  // its milliseconds (0: nothing to refine); ratio() is the pixel ratio drawn at.
+  // its milliseconds (0: nothing to refine); ratio() is the pixel ratio drawn at; triangles() the
+  // triangles of the last frame drawn.
   window.gorvin = {
     darts: n,
     loadedAt: loaded,
@@ -489,6 +562,7 @@
       return performance.now() - start;
     },
     ratio: () => renderer.getPixelRatio(),
+    triangles: () => drawnTriangles,
     state: () => ({ faces: controls.faces.checked, darts: controls.darts.checked,
                     note: document.getElementById("note").textContent }),
   };
