@@ -60,3 +60,39 @@ def test_wrong_terms_are_refused_when_written():
         where(position, position, position)
     with pytest.raises(TypeError, match="a function of the orbit size"):
         weight(2.0, (1, 2))
+
+
+def two_parts():
+    """A large mesh and a small one in one G-map: darts 0.. the small, the rest the large."""
+    small, large = random_mesh(4, 1), random_mesh(5, 4)
+    gmap = built(*small)
+    gmap.apply(gorvinpy.mesh(*large))
+    return gmap
+
+
+@pytest.mark.parametrize("part", ["small", "large"])
+@pytest.mark.parametrize("name", sorted(RULES))
+def test_a_part_of_the_map_stores_the_same_floats(name, part):
+    """Most of the map (every op at once over all darts) and a small part of it (row by row)."""
+    hook = 0 if part == "small" else len(two_parts()) - 1
+    per_row, batch = both_ways(two_parts, apply_rule(RULES[name]), [hook])
+    assert not isinstance(batch, Exception) and batch == per_row
+
+
+def failing_weight(size):
+    if size == 2:
+        raise ArithmeticError("corner")
+    return 1 / size
+
+
+@pytest.mark.parametrize("point_rule, error", [
+    (where(is_free(2, (1, 2)), position, weight(failing_weight, (1, 2)) * position), None),
+    (where(is_free(2, (1, 2)), mean(position, (1, 2), free=2), position), None),
+    (weight(failing_weight, (1, 2)) * position, ArithmeticError),
+    (position / (orbit_size((0, 2)) - 2), ZeroDivisionError),
+], ids=["unused failing weight", "unused empty mean", "failing weight", "division by zero"])
+def test_values_that_fail_only_matter_where_read(point_rule, error):
+    """Values of cells no row reads may fail; a row that reads one fails both ways alike."""
+    per_row, batch = both_ways(lambda: built(*random_mesh(2, 3)), apply_rule(point_rule), [0])
+    assert batch == per_row
+    assert (batch is error) if error else not isinstance(batch, type)

@@ -8,6 +8,7 @@
 // that a rule creating millions of darts makes dicts only for the darts that Python reads.
 #include "batch_columns.h"
 #include "point_program.h"
+#include "point_sweep.h"
 #include "python_rules.h"
 
 #include "gorvin/core/dart_map.h"
@@ -490,8 +491,10 @@ class Evaluation {
                 const auto& program = form.cast<const PointProgram&>();
                 auto [known, added] = programs_.try_emplace(program.key());
                 if (!positions_) positions_.emplace(*gmap_);
+                if (!sweep_) sweep_.emplace(*gmap_, dartsBefore(*gmap_, rows.matched));
                 if (added)
-                    known->second = pointProgramValues(*gmap_, program, rows.matched, *positions_);
+                    known->second =
+                        pointProgramValues(*gmap_, program, rows.matched, *positions_, *sweep_);
                 return known->second;
             }
             auto [known, added] = programs_.try_emplace(py::repr(form).cast<std::string>());
@@ -501,7 +504,8 @@ class Evaluation {
                                               *positions_);
             return known->second;
         }
-        positions_.reset(); // the expression may change the G-map's patterns
+        positions_.reset(); // the expression may change the G-map's patterns and links
+        sweep_.reset();
         own_.push_back(py::hasattr(expr.fct, "batch")
                            ? rows.batch(expr.fct.attr("batch"), expr.name)
                            : rows.perRow(expr.fct));
@@ -530,6 +534,7 @@ class Evaluation {
     std::map<std::string, Column> programs_;
     std::deque<Column> own_;                  // stable addresses
     std::optional<PositionReader> positions_; // shared by the programs run one after another
+    std::optional<SweepReads> sweep_;
 };
 
 void applyBatch(const std::shared_ptr<GMap>& gmap, const std::shared_ptr<Rule>& rule,

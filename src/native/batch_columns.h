@@ -9,12 +9,17 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 namespace gorvin::native {
 
 using Point = std::array<double, 3>;
+
+inline bool sameBits(const Point& a, const Point& b) {
+    return std::memcmp(&a, &b, sizeof(Point)) == 0;
+}
 
 // A tuple of floats, untracked by the garbage collector (see tupleOf).
 inline py::object untrackedIfFloats(py::object value) {

@@ -4,6 +4,8 @@
 // every dart of it; a weight's Python function is called once per distinct orbit size.
 #include "point_program.h"
 
+#include "point_sweep.h"
+
 #include "gorvin/core/neighbour.h"
 #include "gorvin/core/orbit.h"
 
@@ -263,15 +265,11 @@ Point normalizedPoint(const Point& p) {
     return {p[0] / length, p[1] / length, p[2] / length};
 }
 
-// ZeroDivisionError as Python raises it for a float division by zero.
-void checkDivisor(double divisor) {
-    if (divisor != 0.0) return;
+// The value, or ZeroDivisionError as Python raises it for a float division by zero.
+Point checked(const std::optional<Point>& value) {
+    if (value) return *value;
     PyErr_SetString(PyExc_ZeroDivisionError, "float division by zero");
     throw py::error_already_set();
-}
-
-bool sameBits(const Point& a, const Point& b) {
-    return std::memcmp(&a, &b, sizeof(Point)) == 0;
 }
 
 std::string dimsText(const std::vector<int>& dims) {
@@ -315,53 +313,20 @@ class Run {
         case Kind::isFree:
             if (op.dims.empty()) return {freeAlong(x, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
             return perCell(index, x, r);
-        case Kind::add:
-        case Kind::sub:
-        case Kind::cross: {
-            const Point p = value(op.a, x, r), q = value(op.b, x, r);
-            if (op.kind == Kind::add) return {p[0] + q[0], p[1] + q[1], p[2] + q[2]};
-            if (op.kind == Kind::sub) return {p[0] - q[0], p[1] - q[1], p[2] - q[2]};
-            return {p[1] * q[2] - p[2] * q[1], p[2] * q[0] - p[0] * q[2],
-                    p[0] * q[1] - p[1] * q[0]};
-        }
-        case Kind::scale: {
-            const double k = value(op.a, x, r)[0];
-            const Point p = value(op.b, x, r);
-            return {k * p[0], k * p[1], k * p[2]};
-        }
-        case Kind::quotient: {
-            const Point p = value(op.a, x, r);
-            const double k = value(op.b, x, r)[0];
-            checkDivisor(k);
-            return {p[0] / k, p[1] / k, p[2] / k};
-        }
         case Kind::normalized:
-            return normalizedPoint(value(op.a, x, r));
+            return checked(elementwise(op.kind, value(op.a, x, r), {}));
         case Kind::where:
         case Kind::scalarWhere:
             return value(value(op.c, x, r)[0] != 0.0 ? op.a : op.b, x, r);
-        case Kind::scalarAdd:
-        case Kind::scalarSub:
-        case Kind::scalarMul:
-        case Kind::scalarDiv: {
-            const double a = value(op.a, x, r)[0], b = value(op.b, x, r)[0];
-            if (op.kind == Kind::scalarDiv) checkDivisor(b);
-            const double out = op.kind == Kind::scalarAdd   ? a + b
-                               : op.kind == Kind::scalarSub ? a - b
-                               : op.kind == Kind::scalarMul ? a * b
-                                                            : a / b;
-            return {out, 0.0, 0.0};
-        }
-        case Kind::dot: {
-            const Point p = value(op.a, x, r), q = value(op.b, x, r);
-            return {p[0] * q[0] + p[1] * q[1] + p[2] * q[2], 0.0, 0.0};
-        }
         case Kind::faceNormal:
             return faceNormal(x);
         case Kind::vertexNormal:
             return vertexNormal(x);
+        default: {
+            const Point p = value(op.a, x, r), q = value(op.b, x, r);
+            return checked(elementwise(op.kind, p, q));
         }
-        throw std::logic_error("point program: unknown op");
+        }
     }
 
     // The numbering of the cells of the op's orbit, found once per op.
@@ -606,15 +571,72 @@ bool sharedByConstruction(const std::vector<Op>& ops, std::uint32_t index,
 
 } // namespace
 
+std::optional<Point> elementwise(Kind kind, const Point& p, const Point& q) {
+    switch (kind) {
+    case Kind::add:
+        return Point{p[0] + q[0], p[1] + q[1], p[2] + q[2]};
+    case Kind::sub:
+        return Point{p[0] - q[0], p[1] - q[1], p[2] - q[2]};
+    case Kind::cross:
+        return Point{p[1] * q[2] - p[2] * q[1], p[2] * q[0] - p[0] * q[2],
+                     p[0] * q[1] - p[1] * q[0]};
+    case Kind::scale:
+        return Point{p[0] * q[0], p[0] * q[1], p[0] * q[2]};
+    case Kind::quotient:
+        if (q[0] == 0.0) return std::nullopt;
+        return Point{p[0] / q[0], p[1] / q[0], p[2] / q[0]};
+    case Kind::normalized:
+        return normalizedPoint(p);
+    case Kind::scalarAdd:
+        return Point{p[0] + q[0], 0.0, 0.0};
+    case Kind::scalarSub:
+        return Point{p[0] - q[0], 0.0, 0.0};
+    case Kind::scalarMul:
+        return Point{p[0] * q[0], 0.0, 0.0};
+    case Kind::scalarDiv:
+        if (q[0] == 0.0) return std::nullopt;
+        return Point{p[0] / q[0], 0.0, 0.0};
+    case Kind::dot:
+        return Point{p[0] * q[0] + p[1] * q[1] + p[2] * q[2], 0.0, 0.0};
+    default:
+        throw std::logic_error("point program: not an elementwise op");
+    }
+}
+
+bool CellSharedColumn::add(std::size_t r, std::uint32_t c, const Point& p) {
+    if (c == kAbsent) {
+        out_.of[r] = out_.add(p);
+        return false;
+    }
+    if (c >= firstOfCell_.size()) {
+        firstOfCell_.resize(c + 1, kAbsent);
+        pointOfCell_.resize(c + 1);
+    }
+    if (firstOfCell_[c] != kAbsent && sameBits(pointOfCell_[c], p)) {
+        out_.of[r] = firstOfCell_[c];
+        return false;
+    }
+    out_.of[r] = out_.add(p);
+    if (firstOfCell_[c] != kAbsent) return false;
+    firstOfCell_[c] = out_.of[r];
+    pointOfCell_[c] = p;
+    return true;
+}
+
+std::size_t dartsBefore(const GMap& gmap, const MatchedRows& matched) {
+    return gmap.size() - matched.rows.count * matched.plan.created.size();
+}
+
 Column pointProgramValues(GMap& gmap, const PointProgram& program, const MatchedRows& matched,
-                          PositionReader& positions) {
+                          PositionReader& positions, SweepReads& reads) {
     const RowTable& rows = matched.rows;
     if (program.leftNodesRead() > rows.leftSize)
         throw py::value_error("point program: reads left node " +
                               std::to_string(program.leftNodesRead() - 1) + " of a rule with " +
                               std::to_string(rows.leftSize) + " left nodes");
-    const std::size_t universe = gmap.size() - rows.count * matched.plan.created.size();
-    Run run(gmap, program, rows, positions, universe);
+    if (auto swept = sweptProgramValues(program, matched, positions, reads))
+        return std::move(*swept);
+    Run run(gmap, program, rows, positions, dartsBefore(gmap, matched));
     const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
     const std::vector<int>& shared = program.ops()[root].shared;
     Numbering* cells = shared.empty() ? nullptr : &run.numbering(shared);
@@ -622,37 +644,22 @@ Column pointProgramValues(GMap& gmap, const PointProgram& program, const Matched
     std::vector<std::uint32_t> checked;
     const bool byConstruction = cells && program.ops()[root].rowFree &&
                                 sharedByConstruction(program.ops(), root, shared, checked);
-    std::vector<std::uint32_t> firstOfCell;
-    std::vector<Point> pointOfCell;
     std::vector<unsigned char> uniform;
-    Column out;
-    out.of.resize(rows.count);
+    CellSharedColumn out(rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
         if (!cells) {
-            out.of[r] = out.add(run.value(root, x, r));
+            out.add(r, kAbsent, run.value(root, x, r));
             continue;
         }
         const std::uint32_t c = cells->cell(x);
-        if (c < firstOfCell.size() && uniform[c]) {
-            out.of[r] = firstOfCell[c];
+        if (c < uniform.size() && uniform[c]) {
+            out.repeat(r, c);
             continue;
         }
-        const Point p = run.value(root, x, r);
-        if (c >= firstOfCell.size()) {
-            firstOfCell.resize(c + 1, kAbsent);
-            pointOfCell.resize(c + 1);
-            uniform.resize(c + 1, 0);
-        }
-        if (firstOfCell[c] != kAbsent && sameBits(pointOfCell[c], p)) {
-            out.of[r] = firstOfCell[c];
-        } else {
-            out.of[r] = out.add(p);
-            if (firstOfCell[c] == kAbsent) {
-                firstOfCell[c] = out.of[r];
-                pointOfCell[c] = p;
-                uniform[c] = byConstruction && run.uniformOver(*cells, c, checked);
-            }
+        if (out.add(r, c, run.value(root, x, r))) {
+            if (c >= uniform.size()) uniform.resize(c + 1, 0);
+            uniform[c] = byConstruction && run.uniformOver(*cells, c, checked);
         }
     }
     return std::move(out).finish();

@@ -71,10 +71,37 @@ class PointProgram {
     std::uint32_t nodesRead_ = 0; // one past the largest left node read
 };
 
+// The value of an elementwise op (add, sub, cross, scale, quotient, normalized, the scalar ops,
+// dot) from its operands' values, as gorvinpy.point_rules computes it; nothing for a division by
+// zero.
+std::optional<Point> elementwise(PointProgram::Kind kind, const Point& p, const Point& q);
+
+// A program's values row by row: a row takes the value of its cell's first row when their bits
+// agree; a row of no cell (kAbsent) has a value of its own.
+class CellSharedColumn {
+  public:
+    explicit CellSharedColumn(std::size_t rows) { out_.of.resize(rows); }
+    // Row r of cell c takes p; true when p became the cell's first value.
+    bool add(std::size_t r, std::uint32_t c, const Point& p);
+    // Row r takes the cell's first value, which it is known to compute.
+    void repeat(std::size_t r, std::uint32_t c) { out_.of[r] = firstOfCell_[c]; }
+    Column finish() && { return std::move(out_).finish(); }
+
+  private:
+    Column out_;
+    std::vector<std::uint32_t> firstOfCell_;
+    std::vector<Point> pointOfCell_;
+};
+
+class SweepReads;
+
+// The darts of the G-map before the application made the new ones: the darts values are read at.
+std::size_t dartsBefore(const GMap& gmap, const MatchedRows& matched);
+
 // The program's values for every row, read at each row's dart of its left node. Rows whose values
 // come out bit for bit equal within one cell of the dims the result is expected to be shared over
-// share one value.
+// share one value. Swept over all darts when that serves (point_sweep.h), else row by row.
 Column pointProgramValues(GMap& gmap, const PointProgram& program, const MatchedRows& matched,
-                          PositionReader& positions);
+                          PositionReader& positions, SweepReads& reads);
 
 } // namespace gorvin::native

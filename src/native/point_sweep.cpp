@@ -1,0 +1,413 @@
+// Point programs swept op by op over every dart below the bound. A mean adds its darts' values in
+// ascending dart order, as the per-row evaluation does, so both give the same bits. Fields are
+// freed after their last reader.
+#include "point_sweep.h"
+
+#include "gorvin/core/neighbour.h"
+#include "gorvin/core/union_find.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <utility>
+#include <variant>
+
+namespace gorvin::native {
+
+namespace {
+
+using Kind = PointProgram::Kind;
+using Op = PointProgram::Op;
+using Shape = Field::Shape;
+
+bool includes(const std::vector<int>& outer, const std::vector<int>& inner) {
+    return std::includes(outer.begin(), outer.end(), inner.begin(), inner.end());
+}
+
+std::vector<int> sortedUnique(std::vector<int> dims) {
+    std::sort(dims.begin(), dims.end());
+    dims.erase(std::unique(dims.begin(), dims.end()), dims.end());
+    return dims;
+}
+
+// The cells of dims, or nothing when a live dart's link along them names a slot at or past the
+// bound, a deleted slot, or a dart that does not link back.
+std::optional<Cells> cellsOf(const GMap& gmap, std::vector<int> dims, std::size_t universe) {
+    const auto& darts = gmap.darts();
+    const auto n = static_cast<DartID>(universe);
+    std::vector<std::uint32_t> parent(n);
+    std::iota(parent.begin(), parent.end(), std::uint32_t{0});
+    for (DartID i = 0; i < n; ++i) {
+        if (!darts[i].exists()) continue;
+        for (int d : dims) {
+            const DartID y = neighbour(darts, i, d);
+            if (y == i) continue;
+            if (y >= n || !darts[y].exists() || neighbour(darts, y, d) != i) return std::nullopt;
+            if (y > i) uniteUnderSmallest(parent, i, y);
+        }
+    }
+    pointAtRoots(parent);
+    Cells cells{std::move(dims), std::move(parent), {}};
+    for (DartID i = 0; i < n; ++i) { // a root is below its members: its number is known first
+        std::uint32_t& of = cells.of[i];
+        if (!darts[i].exists()) {
+            of = kAbsent;
+        } else if (of == i) {
+            of = static_cast<std::uint32_t>(cells.first.size());
+            cells.first.push_back(i);
+        } else {
+            of = cells.of[of];
+        }
+    }
+    return cells;
+}
+
+// A field of one value per dart, kept per cell instead when every cell's darts hold the same
+// bits.
+Field perCellWhereUniform(Field field, const Cells* cells) {
+    if (!cells || field.shape != Shape::darts) return field;
+    for (DartID d = 0; d < cells->of.size(); ++d) {
+        const std::uint32_t c = cells->of[d];
+        if (c == kAbsent) continue;
+        const DartID first = cells->first[c];
+        if (!sameBits(field.values[d], field.values[first]) || field.badAt(d) != field.badAt(first))
+            return field;
+    }
+    Field out{Shape::cells, cells, std::vector<Point>(cells->first.size()), {}};
+    if (!field.bad.empty()) out.bad.resize(cells->first.size());
+    for (std::size_t c = 0; c < cells->first.size(); ++c) {
+        out.values[c] = field.values[cells->first[c]];
+        if (!out.bad.empty()) out.bad[c] = field.bad[cells->first[c]];
+    }
+    return out;
+}
+
+void markBad(Field& field, std::size_t i) {
+    if (field.bad.empty()) field.bad.resize(field.values.size(), 0);
+    field.bad[i] = 1;
+}
+
+// The shape of an op over its operands: one value when they all have one, one per cell of the
+// finest operand cells when every other operand's cells hold those, else one per dart.
+Field shapeOver(const std::vector<const Field*>& operands, std::size_t universe) {
+    const Cells* finest = nullptr;
+    bool uniform = true;
+    for (const Field* f : operands) {
+        if (f->shape == Shape::darts)
+            return {Shape::darts, nullptr, std::vector<Point>(universe), {}};
+        if (f->shape != Shape::cells) continue;
+        uniform = false;
+        if (!finest || includes(finest->dims, f->cells->dims)) finest = f->cells;
+    }
+    if (uniform) return {Shape::uniform, nullptr, std::vector<Point>(1), {}};
+    for (const Field* f : operands)
+        if (f->shape == Shape::cells && !includes(f->cells->dims, finest->dims))
+            return {Shape::darts, nullptr, std::vector<Point>(universe), {}};
+    return {Shape::cells, finest, std::vector<Point>(finest->first.size()), {}};
+}
+
+class Sweep {
+  public:
+    Sweep(const PointProgram& program, PositionReader& positions, SweepReads& reads)
+        : program_(program), positions_(positions), reads_(reads), gmap_(reads.gmap()),
+          universe_(reads.universe()), fields_(program.ops().size()),
+          lastRead_(program.ops().size(), 0) {}
+
+    // Whether the sweep serves every op of the program.
+    static bool serves(const PointProgram& program) {
+        return std::none_of(program.ops().begin(), program.ops().end(), [](const Op& op) {
+            return op.kind == Kind::of || op.kind == Kind::faceNormal ||
+                   op.kind == Kind::vertexNormal;
+        });
+    }
+
+    // The root's field, or nothing when an orbit's cells cannot be numbered.
+    const Field* run() {
+        const auto& ops = program_.ops();
+        for (std::uint32_t i = 0; i < ops.size(); ++i)
+            for (std::uint32_t r : operands(ops[i]))
+                lastRead_[r] = i;
+        for (std::uint32_t i = 0; i < ops.size(); ++i) {
+            if (!evaluate(i)) return nullptr;
+            for (std::uint32_t r : operands(ops[i]))
+                if (lastRead_[r] == i) release(r);
+        }
+        return field(static_cast<std::uint32_t>(ops.size() - 1));
+    }
+
+  private:
+    static std::vector<std::uint32_t> operands(const Op& op) {
+        switch (op.kind) {
+        case Kind::at:
+        case Kind::mean:
+        case Kind::normalized:
+            return {op.a};
+        case Kind::where:
+        case Kind::scalarWhere:
+            return {op.c, op.a, op.b};
+        case Kind::add:
+        case Kind::sub:
+        case Kind::cross:
+        case Kind::scale:
+        case Kind::quotient:
+        case Kind::scalarAdd:
+        case Kind::scalarSub:
+        case Kind::scalarMul:
+        case Kind::scalarDiv:
+        case Kind::dot:
+            return {op.a, op.b};
+        default:
+            return {};
+        }
+    }
+
+    const Field* field(std::uint32_t i) const {
+        return std::holds_alternative<const Field*>(fields_[i]) ? std::get<const Field*>(fields_[i])
+                                                                : &std::get<Field>(fields_[i]);
+    }
+    void release(std::uint32_t i) { fields_[i] = static_cast<const Field*>(nullptr); }
+
+    bool live(DartID d) const { return gmap_.darts()[d].exists(); }
+
+    bool evaluate(std::uint32_t i) {
+        const Op& op = program_.ops()[i];
+        switch (op.kind) {
+        case Kind::position:
+            return share(i, reads_.positions(positions_));
+        case Kind::orbitMean:
+            return share(i, op.dims.empty() ? reads_.positions(positions_)
+                                            : reads_.orbitMean(op.dims, positions_));
+        case Kind::constant:
+            return own(i, Field{Shape::uniform, nullptr, {op.constant}, {}});
+        case Kind::number:
+            return own(i, Field{Shape::uniform, nullptr, {Point{op.number, 0.0, 0.0}}, {}});
+        case Kind::at:
+            return own(i, neighbourValues(op));
+        case Kind::mean:
+        case Kind::orbitSize:
+        case Kind::weight:
+            return cellValues(i, op);
+        case Kind::isFree:
+            return freeness(i, op);
+        case Kind::where:
+        case Kind::scalarWhere:
+            return own(i, chosen(op));
+        default:
+            return own(i, elementwiseValues(op));
+        }
+    }
+
+    bool share(std::uint32_t i, const Field* f) {
+        fields_[i] = f;
+        return f != nullptr;
+    }
+    bool own(std::uint32_t i, std::optional<Field> f) {
+        if (!f) return false;
+        fields_[i] = std::move(*f);
+        return true;
+    }
+
+    // Each result index's dart that its operands are read at.
+    const std::vector<DartID>* representatives(const Field& out) const {
+        return out.shape == Shape::cells ? &out.cells->first : nullptr;
+    }
+
+    template <class Compute> Field over(std::vector<const Field*> operands, Compute&& compute) {
+        Field out = shapeOver(operands, universe_);
+        const std::vector<DartID>* firsts = representatives(out);
+        for (std::size_t k = 0; k < out.values.size(); ++k) {
+            DartID d = static_cast<DartID>(k);
+            if (firsts)
+                d = (*firsts)[k];
+            else if (out.shape == Shape::darts && !live(d))
+                continue;
+            else if (out.shape == Shape::uniform)
+                d = 0;
+            if (!compute(d, out.values[k])) markBad(out, k);
+        }
+        return out;
+    }
+
+    std::optional<Field> elementwiseValues(const Op& op) {
+        const Field* a = field(op.a);
+        const Field* b = op.kind == Kind::normalized ? a : field(op.b);
+        return over({a, b}, [&](DartID d, Point& out) {
+            if (a->badAt(d) || b->badAt(d)) return false;
+            const std::optional<Point> value = elementwise(op.kind, a->at(d), b->at(d));
+            if (value) out = *value;
+            return value.has_value();
+        });
+    }
+
+    std::optional<Field> chosen(const Op& op) {
+        const Field *c = field(op.c), *a = field(op.a), *b = field(op.b);
+        return over({c, a, b}, [&](DartID d, Point& out) {
+            if (c->badAt(d)) return false;
+            const Field* taken = c->at(d)[0] != 0.0 ? a : b;
+            out = taken->at(d);
+            return !taken->badAt(d);
+        });
+    }
+
+    std::optional<Field> neighbourValues(const Op& op) {
+        const Field* a = field(op.a);
+        Field out{Shape::darts, nullptr, std::vector<Point>(universe_), {}};
+        for (DartID d = 0; d < universe_; ++d) {
+            if (!live(d)) continue;
+            DartID x = d;
+            for (int dim : op.dims)
+                x = liveNeighbour(gmap_.darts(), x, static_cast<Dim>(dim));
+            if (x >= universe_) return std::nullopt;
+            out.values[d] = a->at(x);
+            if (a->badAt(x)) markBad(out, d);
+        }
+        return out;
+    }
+
+    bool freeAlong(DartID d, int dim) const {
+        return liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim)) == d;
+    }
+
+    bool kept(const Op& op, DartID d) const {
+        return (op.free < 0 || freeAlong(d, op.free)) &&
+               (op.linked < 0 || !freeAlong(d, op.linked));
+    }
+
+    bool freeness(std::uint32_t i, const Op& op) {
+        if (op.dims.empty()) {
+            Field out{Shape::darts, nullptr, std::vector<Point>(universe_), {}};
+            for (DartID d = 0; d < universe_; ++d)
+                if (live(d)) out.values[d] = {freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
+            const Cells* cells = op.shared.empty() ? nullptr : reads_.cells(op.shared);
+            return own(i, perCellWhereUniform(std::move(out), cells));
+        }
+        return cellValues(i, op);
+    }
+
+    // Means, sizes, weights and freeness over the darts of each cell of the op's orbit.
+    bool cellValues(std::uint32_t i, const Op& op) {
+        const Cells* cells = reads_.cells(op.dims);
+        if (!cells) return false;
+        const std::size_t count = cells->first.size();
+        Field out{Shape::cells, cells, std::vector<Point>(count, Point{0.0, 0.0, 0.0}), {}};
+        std::vector<std::uint32_t> size(count, 0);
+        const Field* a = op.kind == Kind::mean ? field(op.a) : nullptr;
+        for (DartID d = 0; d < universe_; ++d) {
+            const std::uint32_t c = cells->of[d];
+            if (c == kAbsent || (op.kind != Kind::weight && !kept(op, d))) continue;
+            ++size[c];
+            Point& value = out.values[c];
+            if (op.kind == Kind::isFree) {
+                if (freeAlong(d, op.dim)) value[0] = 1.0;
+            } else if (a) {
+                if (a->badAt(d)) markBad(out, c);
+                const Point& p = a->at(d);
+                for (int axis = 0; axis < 3; ++axis)
+                    value[axis] += p[axis];
+            }
+        }
+        for (std::size_t c = 0; c < count; ++c) {
+            Point& value = out.values[c];
+            if (op.kind == Kind::orbitSize) {
+                value = {static_cast<double>(size[c]), 0.0, 0.0};
+            } else if (op.kind == Kind::weight) {
+                const std::optional<double> w = weight(op, size[c]);
+                if (w)
+                    value = {*w, 0.0, 0.0};
+                else
+                    markBad(out, c);
+            } else if (op.kind == Kind::mean) {
+                if (size[c] == 0) {
+                    markBad(out, c);
+                    continue;
+                }
+                const auto total = static_cast<double>(size[c]);
+                value = {value[0] / total, value[1] / total, value[2] / total};
+            }
+        }
+        return own(i, std::move(out));
+    }
+
+    // The weight of a cell size, its function called once per size; nothing when it raises.
+    std::optional<double> weight(const Op& op, std::uint32_t size) {
+        auto [known, added] = weights_.try_emplace({&op, size});
+        if (added) {
+            try {
+                known->second = py::float_(op.function(size)).cast<double>();
+            } catch (py::error_already_set&) { // the per-row evaluation raises it again
+            }
+        }
+        return known->second;
+    }
+
+    const PointProgram& program_;
+    PositionReader& positions_;
+    SweepReads& reads_;
+    const GMap& gmap_;
+    std::size_t universe_;
+    std::vector<std::variant<const Field*, Field>> fields_;
+    std::vector<std::uint32_t> lastRead_;
+    std::map<std::pair<const Op*, std::uint32_t>, std::optional<double>> weights_;
+};
+
+} // namespace
+
+const Cells* SweepReads::cells(std::vector<int> dims) {
+    dims = sortedUnique(std::move(dims));
+    auto found = cells_.find(dims);
+    if (found == cells_.end()) found = cells_.emplace(dims, cellsOf(gmap_, dims, universe_)).first;
+    return found->second ? &*found->second : nullptr;
+}
+
+const Field* SweepReads::positions(PositionReader& reader) {
+    if (!positions_) {
+        Field all{Shape::darts, nullptr, std::vector<Point>(universe_), {}};
+        for (DartID d = 0; d < universe_; ++d)
+            if (gmap_.darts()[d].exists()) all.values[d] = reader.point(d);
+        positions_ = perCellWhereUniform(std::move(all), cells({1, 2, 3}));
+    }
+    return &*positions_;
+}
+
+const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader& reader) {
+    auto found = means_.find(dims);
+    if (found != means_.end()) return &found->second;
+    const Cells* of = cells(dims);
+    if (!of) return nullptr;
+    const Field* points = positions(reader);
+    Field out{Shape::cells, of, std::vector<Point>(of->first.size(), Point{0.0, 0.0, 0.0}), {}};
+    std::vector<std::uint32_t> size(of->first.size(), 0);
+    for (DartID d = 0; d < universe_; ++d) {
+        const std::uint32_t c = of->of[d];
+        if (c == kAbsent) continue;
+        ++size[c];
+        const Point& p = points->at(d);
+        for (int axis = 0; axis < 3; ++axis)
+            out.values[c][axis] += p[axis];
+    }
+    for (std::size_t c = 0; c < size.size(); ++c)
+        for (int axis = 0; axis < 3; ++axis)
+            out.values[c][axis] /= static_cast<double>(size[c]);
+    return &means_.emplace(dims, std::move(out)).first->second;
+}
+
+std::optional<Column> sweptProgramValues(const PointProgram& program, const MatchedRows& matched,
+                                         PositionReader& positions, SweepReads& reads) {
+    const RowTable& rows = matched.rows;
+    if (!Sweep::serves(program) || rows.count * 2 < reads.universe()) return std::nullopt;
+    Sweep sweep(program, positions, reads);
+    const Field* root = sweep.run();
+    if (!root) return std::nullopt;
+    const std::vector<int>& shared = program.ops().back().shared;
+    const Cells* cells = shared.empty() ? nullptr : reads.cells(shared);
+    if (!shared.empty() && !cells) return std::nullopt;
+    CellSharedColumn out(rows.count);
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        const DartID x = rows.leftDart(r, program.node());
+        if (root->badAt(x)) return std::nullopt;
+        out.add(r, cells ? cells->of[x] : kAbsent, root->at(x));
+    }
+    return std::move(out).finish();
+}
+
+} // namespace gorvin::native

@@ -1,0 +1,67 @@
+// Point programs swept over every dart at once (point_sweep.cpp): each op's values for all darts
+// in one pass, kept once per cell where the darts of a cell share them. The per-row evaluation
+// (point_program.cpp) serves the programs and maps a sweep does not.
+#pragma once
+
+#include "point_program.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace gorvin::native {
+
+// The cells of an orbit among the darts below a bound, numbered in order of their smallest dart.
+struct Cells {
+    std::vector<int> dims;         // ascending
+    std::vector<std::uint32_t> of; // dart -> its cell; kAbsent for a deleted slot
+    std::vector<DartID> first;     // cell -> its smallest dart
+};
+
+// An op's values: one for all darts, one per cell of an orbit, or one per dart. A value whose
+// evaluation fails (a mean over no dart, a division by zero, a weight that raises) is marked bad.
+struct Field {
+    enum class Shape : unsigned char { uniform, cells, darts };
+    Shape shape = Shape::uniform;
+    const Cells* cells = nullptr;
+    std::vector<Point> values;
+    std::vector<unsigned char> bad; // empty when none is bad
+
+    std::size_t index(DartID d) const {
+        return shape == Shape::uniform ? 0 : shape == Shape::cells ? cells->of[d] : d;
+    }
+    const Point& at(DartID d) const { return values[index(d)]; }
+    bool badAt(DartID d) const { return !bad.empty() && bad[index(d)]; }
+};
+
+// What the programs of one application read alike: the cells of each orbit and the fields of
+// the positions and of their orbit means. Valid while the G-map's links and values stay as they
+// were when it was made.
+class SweepReads {
+  public:
+    SweepReads(const GMap& gmap, std::size_t universe) : gmap_(gmap), universe_(universe) {}
+
+    // The cells of `dims`; nullptr when a link leaves the darts below the bound or is not
+    // returned (the per-row evaluation walks such maps as they are).
+    const Cells* cells(std::vector<int> dims);
+    const Field* positions(PositionReader& reader);
+    const Field* orbitMean(const std::vector<int>& dims, PositionReader& reader);
+    std::size_t universe() const { return universe_; }
+    const GMap& gmap() const { return gmap_; }
+
+  private:
+    const GMap& gmap_;
+    std::size_t universe_;
+    std::map<std::vector<int>, std::optional<Cells>> cells_;
+    std::optional<Field> positions_;
+    std::map<std::vector<int>, Field> means_;
+};
+
+// The program's values for every row as pointProgramValues gives them, or nothing when the sweep
+// does not serve the program or the map, or when a row's value fails (the per-row evaluation then
+// raises the error it meets first).
+std::optional<Column> sweptProgramValues(const PointProgram& program, const MatchedRows& matched,
+                                         PositionReader& positions, SweepReads& reads);
+
+} // namespace gorvin::native
