@@ -7,7 +7,7 @@
 #include "gorvin/core/union_find.h"
 
 #include <algorithm>
-#include <cstring>
+#include <array>
 #include <numeric>
 #include <utility>
 #include <variant>
@@ -30,9 +30,8 @@ std::vector<int> sortedUnique(std::vector<int> dims) {
     return dims;
 }
 
-// The cells of dims, or nothing when a live dart's link along them names a slot at or past the
-// bound, a deleted slot, or a dart that does not link back.
-std::optional<Cells> cellsOf(const GMap& gmap, std::vector<int> dims, std::size_t universe) {
+// The cells of dims over a map whose links are involutions among the darts below the bound.
+Cells cellsOf(const GMap& gmap, std::vector<int> dims, std::size_t universe) {
     const auto& darts = gmap.darts();
     const auto n = static_cast<DartID>(universe);
     std::vector<std::uint32_t> parent(n);
@@ -41,8 +40,6 @@ std::optional<Cells> cellsOf(const GMap& gmap, std::vector<int> dims, std::size_
         if (!darts[i].exists()) continue;
         for (int d : dims) {
             const DartID y = neighbour(darts, i, d);
-            if (y == i) continue;
-            if (y >= n || !darts[y].exists() || neighbour(darts, y, d) != i) return std::nullopt;
             if (y > i) uniteUnderSmallest(parent, i, y);
         }
     }
@@ -62,23 +59,27 @@ std::optional<Cells> cellsOf(const GMap& gmap, std::vector<int> dims, std::size_
     return cells;
 }
 
-// A field of one value per dart, kept per cell instead when every cell's darts hold the same
-// bits.
-Field perCellWhereUniform(Field field, const Cells* cells) {
-    if (!cells || field.shape != Shape::darts) return field;
-    for (DartID d = 0; d < cells->of.size(); ++d) {
-        const std::uint32_t c = cells->of[d];
-        if (c == kAbsent) continue;
-        const DartID first = cells->first[c];
-        if (!sameBits(field.values[d], field.values[first]) || field.badAt(d) != field.badAt(first))
-            return field;
+// The values valueAt(d) of the live darts below the bound, kept once per cell when every cell's
+// darts give the same bits, else once per dart.
+template <class ValueAt>
+Field gathered(const GMap& gmap, std::size_t universe, const Cells* cells, ValueAt&& valueAt) {
+    if (cells) {
+        Field out = Field::ofCells(cells);
+        bool uniform = true;
+        for (DartID d = 0; d < universe && uniform; ++d) {
+            const std::uint32_t c = cells->of[d];
+            if (c == kAbsent) continue;
+            const Point p = valueAt(d);
+            if (cells->first[c] == d)
+                out.values[c] = p;
+            else
+                uniform = sameBits(out.values[c], p);
+        }
+        if (uniform) return out;
     }
-    Field out{Shape::cells, cells, std::vector<Point>(cells->first.size()), {}};
-    if (!field.bad.empty()) out.bad.resize(cells->first.size());
-    for (std::size_t c = 0; c < cells->first.size(); ++c) {
-        out.values[c] = field.values[cells->first[c]];
-        if (!out.bad.empty()) out.bad[c] = field.bad[cells->first[c]];
-    }
+    Field out = Field::ofDarts(universe);
+    for (DartID d = 0; d < universe; ++d)
+        if (gmap.darts()[d].exists()) out.values[d] = valueAt(d);
     return out;
 }
 
@@ -93,17 +94,16 @@ Field shapeOver(const std::vector<const Field*>& operands, std::size_t universe)
     const Cells* finest = nullptr;
     bool uniform = true;
     for (const Field* f : operands) {
-        if (f->shape == Shape::darts)
-            return {Shape::darts, nullptr, std::vector<Point>(universe), {}};
+        if (f->shape == Shape::darts) return Field::ofDarts(universe);
         if (f->shape != Shape::cells) continue;
         uniform = false;
         if (!finest || includes(finest->dims, f->cells->dims)) finest = f->cells;
     }
-    if (uniform) return {Shape::uniform, nullptr, std::vector<Point>(1), {}};
+    if (uniform) return Field::one({});
     for (const Field* f : operands)
         if (f->shape == Shape::cells && !includes(f->cells->dims, finest->dims))
-            return {Shape::darts, nullptr, std::vector<Point>(universe), {}};
-    return {Shape::cells, finest, std::vector<Point>(finest->first.size()), {}};
+            return Field::ofDarts(universe);
+    return Field::ofCells(finest);
 }
 
 class Sweep {
@@ -121,14 +121,13 @@ class Sweep {
         });
     }
 
-    // The root's field, or nothing when an orbit's cells cannot be numbered.
     const Field* run() {
         const auto& ops = program_.ops();
         for (std::uint32_t i = 0; i < ops.size(); ++i)
             for (std::uint32_t r : operands(ops[i]))
                 lastRead_[r] = i;
         for (std::uint32_t i = 0; i < ops.size(); ++i) {
-            if (!evaluate(i)) return nullptr;
+            evaluate(i);
             for (std::uint32_t r : operands(ops[i]))
                 if (lastRead_[r] == i) release(r);
         }
@@ -169,42 +168,41 @@ class Sweep {
 
     bool live(DartID d) const { return gmap_.darts()[d].exists(); }
 
-    bool evaluate(std::uint32_t i) {
+    void evaluate(std::uint32_t i) {
         const Op& op = program_.ops()[i];
         switch (op.kind) {
         case Kind::position:
-            return share(i, reads_.positions(positions_));
+            fields_[i] = reads_.positions(positions_);
+            return;
         case Kind::orbitMean:
-            return share(i, op.dims.empty() ? reads_.positions(positions_)
-                                            : reads_.orbitMean(op.dims, positions_));
+            fields_[i] = op.dims.empty() ? reads_.positions(positions_)
+                                         : reads_.orbitMean(op.dims, positions_);
+            return;
         case Kind::constant:
-            return own(i, Field{Shape::uniform, nullptr, {op.constant}, {}});
+            fields_[i] = Field::one(op.constant);
+            return;
         case Kind::number:
-            return own(i, Field{Shape::uniform, nullptr, {Point{op.number, 0.0, 0.0}}, {}});
+            fields_[i] = Field::one({op.number, 0.0, 0.0});
+            return;
         case Kind::at:
-            return own(i, neighbourValues(op));
+            fields_[i] = walked(i, op);
+            return;
+        case Kind::isFree:
+            fields_[i] = op.dims.empty() ? freeness(op) : cellValues(op);
+            return;
         case Kind::mean:
         case Kind::orbitSize:
         case Kind::weight:
-            return cellValues(i, op);
-        case Kind::isFree:
-            return freeness(i, op);
+            fields_[i] = cellValues(op);
+            return;
         case Kind::where:
         case Kind::scalarWhere:
-            return own(i, chosen(op));
+            fields_[i] = chosen(op);
+            return;
         default:
-            return own(i, elementwiseValues(op));
+            fields_[i] = elementwiseValues(op);
+            return;
         }
-    }
-
-    bool share(std::uint32_t i, const Field* f) {
-        fields_[i] = f;
-        return f != nullptr;
-    }
-    bool own(std::uint32_t i, std::optional<Field> f) {
-        if (!f) return false;
-        fields_[i] = std::move(*f);
-        return true;
     }
 
     // Each result index's dart that its operands are read at.
@@ -228,7 +226,7 @@ class Sweep {
         return out;
     }
 
-    std::optional<Field> elementwiseValues(const Op& op) {
+    Field elementwiseValues(const Op& op) {
         const Field* a = field(op.a);
         const Field* b = op.kind == Kind::normalized ? a : field(op.b);
         return over({a, b}, [&](DartID d, Point& out) {
@@ -239,7 +237,7 @@ class Sweep {
         });
     }
 
-    std::optional<Field> chosen(const Op& op) {
+    Field chosen(const Op& op) {
         const Field *c = field(op.c), *a = field(op.a), *b = field(op.b);
         return over({c, a, b}, [&](DartID d, Point& out) {
             if (c->badAt(d)) return false;
@@ -249,18 +247,13 @@ class Sweep {
         });
     }
 
-    std::optional<Field> neighbourValues(const Op& op) {
-        const Field* a = field(op.a);
-        Field out{Shape::darts, nullptr, std::vector<Point>(universe_), {}};
-        for (DartID d = 0; d < universe_; ++d) {
-            if (!live(d)) continue;
-            DartID x = d;
-            for (int dim : op.dims)
-                x = liveNeighbour(gmap_.darts(), x, static_cast<Dim>(dim));
-            if (x >= universe_) return std::nullopt;
-            out.values[d] = a->at(x);
-            if (a->badAt(x)) markBad(out, d);
-        }
+    // The operand read along the op's walk: it lives as long as this field's readers.
+    Field walked(std::uint32_t i, const Op& op) {
+        lastRead_[op.a] = std::max(lastRead_[op.a], lastRead_[i]);
+        Field out = Field::make(Shape::walked, nullptr, {});
+        out.base = field(op.a);
+        out.darts = &gmap_.darts();
+        out.walk = op.dims;
         return out;
     }
 
@@ -273,23 +266,19 @@ class Sweep {
                (op.linked < 0 || !freeAlong(d, op.linked));
     }
 
-    bool freeness(std::uint32_t i, const Op& op) {
-        if (op.dims.empty()) {
-            Field out{Shape::darts, nullptr, std::vector<Point>(universe_), {}};
-            for (DartID d = 0; d < universe_; ++d)
-                if (live(d)) out.values[d] = {freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
-            const Cells* cells = op.shared.empty() ? nullptr : reads_.cells(op.shared);
-            return own(i, perCellWhereUniform(std::move(out), cells));
-        }
-        return cellValues(i, op);
+    // Each dart's own freeness, kept per cell of the dims it is expected to be shared over.
+    Field freeness(const Op& op) {
+        const Cells* cells = op.shared.empty() ? nullptr : reads_.cells(op.shared);
+        return gathered(gmap_, universe_, cells, [&](DartID d) {
+            return Point{freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
+        });
     }
 
     // Means, sizes, weights and freeness over the darts of each cell of the op's orbit.
-    bool cellValues(std::uint32_t i, const Op& op) {
+    Field cellValues(const Op& op) {
         const Cells* cells = reads_.cells(op.dims);
-        if (!cells) return false;
         const std::size_t count = cells->first.size();
-        Field out{Shape::cells, cells, std::vector<Point>(count, Point{0.0, 0.0, 0.0}), {}};
+        Field out = Field::ofCells(cells);
         std::vector<std::uint32_t> size(count, 0);
         const Field* a = op.kind == Kind::mean ? field(op.a) : nullptr;
         for (DartID d = 0; d < universe_; ++d) {
@@ -325,7 +314,7 @@ class Sweep {
                 value = {value[0] / total, value[1] / total, value[2] / total};
             }
         }
-        return own(i, std::move(out));
+        return out;
     }
 
     // The weight of a cell size, its function called once per size; nothing when it raises.
@@ -352,20 +341,35 @@ class Sweep {
 
 } // namespace
 
-const Cells* SweepReads::cells(std::vector<int> dims) {
-    dims = sortedUnique(std::move(dims));
-    auto found = cells_.find(dims);
-    if (found == cells_.end()) found = cells_.emplace(dims, cellsOf(gmap_, dims, universe_)).first;
-    return found->second ? &*found->second : nullptr;
+SweepReads::SweepReads(const GMap& gmap, std::size_t universe) : gmap_(gmap), universe_(universe) {
+    const auto& darts = gmap.darts();
+    std::array<bool, 4> linked{};
+    for (DartID i = 0; i < universe && involutive_; ++i) {
+        if (!darts[i].exists()) continue;
+        for (int d = 0; d < 4; ++d) {
+            const DartID y = neighbour(darts, i, d);
+            if (y == i) continue;
+            linked[d] = true;
+            involutive_ = y < universe && darts[y].exists() && neighbour(darts, y, d) == i;
+        }
+    }
+    for (int d = 0; d < 4; ++d)
+        if (linked[d]) linkedDims_.push_back(d);
+}
+
+const Cells* SweepReads::cells(const std::vector<int>& dims) {
+    std::vector<int> key;
+    for (int d : sortedUnique(dims))
+        if (std::binary_search(linkedDims_.begin(), linkedDims_.end(), d)) key.push_back(d);
+    auto found = cells_.find(key);
+    if (found == cells_.end()) found = cells_.emplace(key, cellsOf(gmap_, key, universe_)).first;
+    return &found->second;
 }
 
 const Field* SweepReads::positions(PositionReader& reader) {
-    if (!positions_) {
-        Field all{Shape::darts, nullptr, std::vector<Point>(universe_), {}};
-        for (DartID d = 0; d < universe_; ++d)
-            if (gmap_.darts()[d].exists()) all.values[d] = reader.point(d);
-        positions_ = perCellWhereUniform(std::move(all), cells({1, 2, 3}));
-    }
+    if (!positions_)
+        positions_ =
+            gathered(gmap_, universe_, cells({1, 2, 3}), [&](DartID d) { return reader.point(d); });
     return &*positions_;
 }
 
@@ -373,9 +377,8 @@ const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader&
     auto found = means_.find(dims);
     if (found != means_.end()) return &found->second;
     const Cells* of = cells(dims);
-    if (!of) return nullptr;
     const Field* points = positions(reader);
-    Field out{Shape::cells, of, std::vector<Point>(of->first.size(), Point{0.0, 0.0, 0.0}), {}};
+    Field out = Field::ofCells(of);
     std::vector<std::uint32_t> size(of->first.size(), 0);
     for (DartID d = 0; d < universe_; ++d) {
         const std::uint32_t c = of->of[d];
@@ -394,13 +397,12 @@ const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader&
 std::optional<Column> sweptProgramValues(const PointProgram& program, const MatchedRows& matched,
                                          PositionReader& positions, SweepReads& reads) {
     const RowTable& rows = matched.rows;
-    if (!Sweep::serves(program) || rows.count * 2 < reads.universe()) return std::nullopt;
+    if (!Sweep::serves(program) || !reads.serves() || rows.count * 2 < reads.universe())
+        return std::nullopt;
     Sweep sweep(program, positions, reads);
     const Field* root = sweep.run();
-    if (!root) return std::nullopt;
     const std::vector<int>& shared = program.ops().back().shared;
     const Cells* cells = shared.empty() ? nullptr : reads.cells(shared);
-    if (!shared.empty() && !cells) return std::nullopt;
     CellSharedColumn out(rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());

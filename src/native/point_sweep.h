@@ -5,9 +5,12 @@
 
 #include "point_program.h"
 
+#include "gorvin/core/neighbour.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace gorvin::native {
@@ -19,20 +22,49 @@ struct Cells {
     std::vector<DartID> first;     // cell -> its smallest dart
 };
 
-// An op's values: one for all darts, one per cell of an orbit, or one per dart. A value whose
+// An op's values: one for all darts, one per cell of an orbit, one per dart, or another field's
+// read at the dart reached along a walk (kept as the walk, not as values). A value whose
 // evaluation fails (a mean over no dart, a division by zero, a weight that raises) is marked bad.
 struct Field {
-    enum class Shape : unsigned char { uniform, cells, darts };
+    enum class Shape : unsigned char { uniform, cells, darts, walked };
     Shape shape = Shape::uniform;
     const Cells* cells = nullptr;
     std::vector<Point> values;
     std::vector<unsigned char> bad; // empty when none is bad
+    const Field* base = nullptr;    // walked: the field read, along `walk` in `darts`
+    const DartTable* darts = nullptr;
+    std::vector<int> walk;
 
+    static Field one(const Point& p) { return make(Shape::uniform, nullptr, {p}); }
+    static Field ofCells(const Cells* cells) {
+        return make(Shape::cells, cells, std::vector<Point>(cells->first.size(), Point{}));
+    }
+    static Field ofDarts(std::size_t universe) {
+        return make(Shape::darts, nullptr, std::vector<Point>(universe, Point{}));
+    }
+    static Field make(Shape shape, const Cells* cells, std::vector<Point> values) {
+        Field out;
+        out.shape = shape;
+        out.cells = cells;
+        out.values = std::move(values);
+        return out;
+    }
+
+    DartID reached(DartID d) const {
+        for (int dim : walk)
+            d = liveNeighbour(*darts, d, static_cast<Dim>(dim));
+        return d;
+    }
     std::size_t index(DartID d) const {
         return shape == Shape::uniform ? 0 : shape == Shape::cells ? cells->of[d] : d;
     }
-    const Point& at(DartID d) const { return values[index(d)]; }
-    bool badAt(DartID d) const { return !bad.empty() && bad[index(d)]; }
+    const Point& at(DartID d) const {
+        return shape == Shape::walked ? base->at(reached(d)) : values[index(d)];
+    }
+    bool badAt(DartID d) const {
+        if (shape == Shape::walked) return base->badAt(reached(d));
+        return !bad.empty() && bad[index(d)];
+    }
 };
 
 // What the programs of one application read alike: the cells of each orbit and the fields of
@@ -40,11 +72,15 @@ struct Field {
 // were when it was made.
 class SweepReads {
   public:
-    SweepReads(const GMap& gmap, std::size_t universe) : gmap_(gmap), universe_(universe) {}
+    SweepReads(const GMap& gmap, std::size_t universe);
 
-    // The cells of `dims`; nullptr when a link leaves the darts below the bound or is not
-    // returned (the per-row evaluation walks such maps as they are).
-    const Cells* cells(std::vector<int> dims);
+    // Whether every link of a live dart below the bound names itself or a live dart below the
+    // bound that links back: the maps a sweep serves (the per-row evaluation walks the others as
+    // they are).
+    bool serves() const { return involutive_; }
+    // The cells of `dims`, numbered once for dims that differ only by dims no dart is linked
+    // along.
+    const Cells* cells(const std::vector<int>& dims);
     const Field* positions(PositionReader& reader);
     const Field* orbitMean(const std::vector<int>& dims, PositionReader& reader);
     std::size_t universe() const { return universe_; }
@@ -53,7 +89,9 @@ class SweepReads {
   private:
     const GMap& gmap_;
     std::size_t universe_;
-    std::map<std::vector<int>, std::optional<Cells>> cells_;
+    bool involutive_ = true;
+    std::vector<int> linkedDims_; // the dims some live dart is linked along
+    std::map<std::vector<int>, Cells> cells_;
     std::optional<Field> positions_;
     std::map<std::vector<int>, Field> means_;
 };
