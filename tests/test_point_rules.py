@@ -19,6 +19,7 @@ RULES = {
     "normals": face_normal + 0.5 * vertex_normal,
     "products": normalized(cross(position - face_centre, edge_midpoint)) * dot(position, face_centre),
     "negation": -position + (1, 2, 3),
+    "walk in a sum": 0.7 * position + 0.3 * position.at(0),
 }
 
 def apply_rule(point_rule):
@@ -96,3 +97,15 @@ def test_values_that_fail_only_matter_where_read(point_rule, error):
     per_row, batch = both_ways(lambda: built(*random_mesh(2, 3)), apply_rule(point_rule), [0])
     assert batch == per_row
     assert (batch is error) if error else not isinstance(batch, type)
+
+
+def test_a_map_with_a_link_to_a_deleted_dart_fails_alike():
+    """Read row by row, as the per-row evaluation walks it: the orbit meets the deleted dart."""
+
+    def damaged():
+        gmap = built(*random_mesh(3, 3))
+        gmap[5].delete()  # its partners still name it
+        return gmap
+
+    per_row, batch = both_ways(damaged, apply_rule(RULES["weights"]), [0])
+    assert batch == per_row

@@ -94,7 +94,7 @@ Field shapeOver(const std::vector<const Field*>& operands, std::size_t universe)
     const Cells* finest = nullptr;
     bool uniform = true;
     for (const Field* f : operands) {
-        if (f->shape == Shape::darts) return Field::ofDarts(universe);
+        if (f->shape == Shape::darts || f->shape == Shape::walked) return Field::ofDarts(universe);
         if (f->shape != Shape::cells) continue;
         uniform = false;
         if (!finest || includes(finest->dims, f->cells->dims)) finest = f->cells;
@@ -350,7 +350,8 @@ SweepReads::SweepReads(const GMap& gmap, std::size_t universe) : gmap_(gmap), un
             const DartID y = neighbour(darts, i, d);
             if (y == i) continue;
             linked[d] = true;
-            involutive_ = y < universe && darts[y].exists() && neighbour(darts, y, d) == i;
+            if (y >= universe || !darts[y].exists() || neighbour(darts, y, d) != i)
+                involutive_ = false;
         }
     }
     for (int d = 0; d < 4; ++d)
