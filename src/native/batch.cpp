@@ -267,7 +267,7 @@ Column affineValues(GMap& gmap, const Program& program, const MatchedRows& match
         return sum;
     };
     Column out;
-    out.of.resize(rows.count);
+    out.of = backedVector<std::uint32_t>(rows.count);
     if (means.size() != 1) {
         for (std::size_t r = 0; r < rows.count; ++r)
             out.of[r] = out.add(pointAt(r));
@@ -287,7 +287,7 @@ Column affineValues(GMap& gmap, const Program& program, const MatchedRows& match
 Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows,
                     PositionReader& positions) {
     Column out;
-    out.of.resize(rows.count);
+    out.of = backedVector<std::uint32_t>(rows.count);
     SharedBy shared(gmap.embeddings().patternCount());
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, node);

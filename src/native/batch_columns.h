@@ -5,6 +5,7 @@
 #include "native.h"
 
 #include "gorvin/core/dart_map.h"
+#include "gorvin/core/prefault.h"
 
 #include <algorithm>
 #include <array>
@@ -16,6 +17,16 @@
 namespace gorvin::native {
 
 using Point = std::array<double, 3>;
+
+// n copies of value in memory backed by pages in one request (see prefaultPages): one page fault
+// per page of a large fresh table costs more than filling it.
+template <class T> std::vector<T> backedVector(std::size_t n, const T& value = T{}) {
+    std::vector<T> out;
+    out.reserve(n);
+    prefaultPages(out.data(), n * sizeof(T));
+    out.resize(n, value);
+    return out;
+}
 
 inline bool sameBits(const Point& a, const Point& b) {
     return std::memcmp(&a, &b, sizeof(Point)) == 0;
@@ -50,6 +61,13 @@ struct Column {
         const auto row = static_cast<std::uint32_t>(points_.size() / 3);
         points_.insert(points_.end(), point.begin(), point.end());
         return add(Item{py::object(), row, true, kAbsent});
+    }
+    // Room for `count` distinct points, backed by pages at once.
+    void reserve(std::size_t count) {
+        distinct.reserve(count);
+        prefaultPages(distinct.data(), count * sizeof(Item));
+        points_.reserve(3 * count);
+        prefaultPages(points_.data(), 3 * count * sizeof(double));
     }
     Column&& finish() && {
         if (!points_.empty()) {

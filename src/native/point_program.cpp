@@ -645,7 +645,7 @@ Column pointProgramValues(GMap& gmap, const PointProgram& program, const Matched
     const bool byConstruction = cells && program.ops()[root].rowFree &&
                                 sharedByConstruction(program.ops(), root, shared, checked);
     std::vector<unsigned char> uniform;
-    CellSharedColumn out(rows.count);
+    CellSharedColumn out(rows.count, 0);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
         if (!cells) {

@@ -80,7 +80,12 @@ std::optional<Point> elementwise(PointProgram::Kind kind, const Point& p, const 
 // agree; a row of no cell (kAbsent) has a value of its own.
 class CellSharedColumn {
   public:
-    explicit CellSharedColumn(std::size_t rows) { out_.of.resize(rows); }
+    // `cells` (when known, else 0) bounds the cells the rows lie in.
+    CellSharedColumn(std::size_t rows, std::size_t cells)
+        : firstOfCell_(backedVector(cells, kAbsent)), pointOfCell_(backedVector<Point>(cells)) {
+        out_.of = backedVector<std::uint32_t>(rows);
+        out_.reserve(cells);
+    }
     // Row r of cell c takes p; true when p became the cell's first value.
     bool add(std::size_t r, std::uint32_t c, const Point& p);
     // Row r takes the cell's first value, which it is known to compute.

@@ -34,7 +34,7 @@ std::vector<int> sortedUnique(std::vector<int> dims) {
 Cells cellsOf(const GMap& gmap, std::vector<int> dims, std::size_t universe) {
     const auto& darts = gmap.darts();
     const auto n = static_cast<DartID>(universe);
-    std::vector<std::uint32_t> parent(n);
+    std::vector<std::uint32_t> parent = backedVector<std::uint32_t>(n);
     std::iota(parent.begin(), parent.end(), std::uint32_t{0});
     for (DartID i = 0; i < n; ++i) {
         if (!darts[i].exists()) continue;
@@ -61,10 +61,10 @@ Cells cellsOf(const GMap& gmap, std::vector<int> dims, std::size_t universe) {
 
 // The values valueAt(d) of the live darts below the bound, kept once per cell when every cell's
 // darts give the same bits, else once per dart.
-template <class ValueAt>
-Field gathered(const GMap& gmap, std::size_t universe, const Cells* cells, ValueAt&& valueAt) {
+template <class ValueAt> Field gathered(SweepReads& reads, const Cells* cells, ValueAt&& valueAt) {
+    const std::size_t universe = reads.universe();
     if (cells) {
-        Field out = Field::ofCells(cells);
+        Field out = reads.cellsField(cells);
         bool uniform = true;
         for (DartID d = 0; d < universe && uniform; ++d) {
             const std::uint32_t c = cells->of[d];
@@ -76,10 +76,11 @@ Field gathered(const GMap& gmap, std::size_t universe, const Cells* cells, Value
                 uniform = sameBits(out.values[c], p);
         }
         if (uniform) return out;
+        reads.recycle(std::move(out));
     }
-    Field out = Field::ofDarts(universe);
+    Field out = reads.dartsField();
     for (DartID d = 0; d < universe; ++d)
-        if (gmap.darts()[d].exists()) out.values[d] = valueAt(d);
+        if (reads.gmap().darts()[d].exists()) out.values[d] = valueAt(d);
     return out;
 }
 
@@ -90,11 +91,11 @@ void markBad(Field& field, std::size_t i) {
 
 // The shape of an op over its operands: one value when they all have one, one per cell of the
 // finest operand cells when every other operand's cells hold those, else one per dart.
-Field shapeOver(const std::vector<const Field*>& operands, std::size_t universe) {
+Field shapeOver(const std::vector<const Field*>& operands, SweepReads& reads) {
     const Cells* finest = nullptr;
     bool uniform = true;
     for (const Field* f : operands) {
-        if (f->shape == Shape::darts || f->shape == Shape::walked) return Field::ofDarts(universe);
+        if (f->shape == Shape::darts || f->shape == Shape::walked) return reads.dartsField();
         if (f->shape != Shape::cells) continue;
         uniform = false;
         if (!finest || includes(finest->dims, f->cells->dims)) finest = f->cells;
@@ -102,8 +103,8 @@ Field shapeOver(const std::vector<const Field*>& operands, std::size_t universe)
     if (uniform) return Field::one({});
     for (const Field* f : operands)
         if (f->shape == Shape::cells && !includes(f->cells->dims, finest->dims))
-            return Field::ofDarts(universe);
-    return Field::ofCells(finest);
+            return reads.dartsField();
+    return reads.cellsField(finest);
 }
 
 class Sweep {
@@ -112,6 +113,11 @@ class Sweep {
         : program_(program), positions_(positions), reads_(reads), gmap_(reads.gmap()),
           universe_(reads.universe()), fields_(program.ops().size()),
           lastRead_(program.ops().size(), 0) {}
+
+    ~Sweep() {
+        for (std::uint32_t i = 0; i < fields_.size(); ++i)
+            release(i);
+    }
 
     // Whether the sweep serves every op of the program.
     static bool serves(const PointProgram& program) {
@@ -164,7 +170,10 @@ class Sweep {
         return std::holds_alternative<const Field*>(fields_[i]) ? std::get<const Field*>(fields_[i])
                                                                 : &std::get<Field>(fields_[i]);
     }
-    void release(std::uint32_t i) { fields_[i] = static_cast<const Field*>(nullptr); }
+    void release(std::uint32_t i) {
+        if (auto* owned = std::get_if<Field>(&fields_[i])) reads_.recycle(std::move(*owned));
+        fields_[i] = static_cast<const Field*>(nullptr);
+    }
 
     bool live(DartID d) const { return gmap_.darts()[d].exists(); }
 
@@ -211,7 +220,7 @@ class Sweep {
     }
 
     template <class Compute> Field over(std::vector<const Field*> operands, Compute&& compute) {
-        Field out = shapeOver(operands, universe_);
+        Field out = shapeOver(operands, reads_);
         const std::vector<DartID>* firsts = representatives(out);
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             DartID d = static_cast<DartID>(k);
@@ -269,7 +278,7 @@ class Sweep {
     // Each dart's own freeness, kept per cell of the dims it is expected to be shared over.
     Field freeness(const Op& op) {
         const Cells* cells = op.shared.empty() ? nullptr : reads_.cells(op.shared);
-        return gathered(gmap_, universe_, cells, [&](DartID d) {
+        return gathered(reads_, cells, [&](DartID d) {
             return Point{freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
         });
     }
@@ -278,8 +287,8 @@ class Sweep {
     Field cellValues(const Op& op) {
         const Cells* cells = reads_.cells(op.dims);
         const std::size_t count = cells->first.size();
-        Field out = Field::ofCells(cells);
-        std::vector<std::uint32_t> size(count, 0);
+        Field out = reads_.cellsField(cells);
+        std::vector<std::uint32_t> size = backedVector<std::uint32_t>(count);
         const Field* a = op.kind == Kind::mean ? field(op.a) : nullptr;
         for (DartID d = 0; d < universe_; ++d) {
             const std::uint32_t c = cells->of[d];
@@ -369,9 +378,25 @@ const Cells* SweepReads::cells(const std::vector<int>& dims) {
 
 const Field* SweepReads::positions(PositionReader& reader) {
     if (!positions_)
-        positions_ =
-            gathered(gmap_, universe_, cells({1, 2, 3}), [&](DartID d) { return reader.point(d); });
+        positions_ = gathered(*this, cells({1, 2, 3}), [&](DartID d) { return reader.point(d); });
     return &*positions_;
+}
+
+Field SweepReads::make(Field::Shape shape, const Cells* cells, std::size_t size) {
+    auto best = spare_.end();
+    for (auto spare = spare_.begin(); spare != spare_.end(); ++spare)
+        if (spare->capacity() >= size &&
+            (best == spare_.end() || spare->capacity() < best->capacity()))
+            best = spare;
+    if (best == spare_.end()) return Field::make(shape, cells, backedVector<Point>(size));
+    std::vector<Point> values = std::move(*best);
+    spare_.erase(best);
+    values.assign(size, Point{});
+    return Field::make(shape, cells, std::move(values));
+}
+
+void SweepReads::recycle(Field&& field) {
+    if (field.values.capacity() > 1) spare_.push_back(std::move(field.values));
 }
 
 const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader& reader) {
@@ -379,8 +404,8 @@ const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader&
     if (found != means_.end()) return &found->second;
     const Cells* of = cells(dims);
     const Field* points = positions(reader);
-    Field out = Field::ofCells(of);
-    std::vector<std::uint32_t> size(of->first.size(), 0);
+    Field out = cellsField(of);
+    std::vector<std::uint32_t> size = backedVector<std::uint32_t>(of->first.size());
     for (DartID d = 0; d < universe_; ++d) {
         const std::uint32_t c = of->of[d];
         if (c == kAbsent) continue;
@@ -404,7 +429,7 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
     const Field* root = sweep.run();
     const std::vector<int>& shared = program.ops().back().shared;
     const Cells* cells = shared.empty() ? nullptr : reads.cells(shared);
-    CellSharedColumn out(rows.count);
+    CellSharedColumn out(rows.count, cells ? cells->first.size() : rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
         if (root->badAt(x)) return std::nullopt;

@@ -36,12 +36,6 @@ struct Field {
     std::vector<int> walk;
 
     static Field one(const Point& p) { return make(Shape::uniform, nullptr, {p}); }
-    static Field ofCells(const Cells* cells) {
-        return make(Shape::cells, cells, std::vector<Point>(cells->first.size(), Point{}));
-    }
-    static Field ofDarts(std::size_t universe) {
-        return make(Shape::darts, nullptr, std::vector<Point>(universe, Point{}));
-    }
     static Field make(Shape shape, const Cells* cells, std::vector<Point> values) {
         Field out;
         out.shape = shape;
@@ -83,6 +77,13 @@ class SweepReads {
     const Cells* cells(const std::vector<int>& dims);
     const Field* positions(PositionReader& reader);
     const Field* orbitMean(const std::vector<int>& dims, PositionReader& reader);
+    // Fields of zero values per cell or per dart, in the buffers of fields recycled before:
+    // fresh large buffers cost a page fault for every page.
+    Field cellsField(const Cells* cells) {
+        return make(Field::Shape::cells, cells, cells->first.size());
+    }
+    Field dartsField() { return make(Field::Shape::darts, nullptr, universe_); }
+    void recycle(Field&& field);
     std::size_t universe() const { return universe_; }
     const GMap& gmap() const { return gmap_; }
 
@@ -94,6 +95,9 @@ class SweepReads {
     std::map<std::vector<int>, Cells> cells_;
     std::optional<Field> positions_;
     std::map<std::vector<int>, Field> means_;
+    std::vector<std::vector<Point>> spare_;
+
+    Field make(Field::Shape shape, const Cells* cells, std::size_t size);
 };
 
 // The program's values for every row as pointProgramValues gives them, or nothing when the sweep

@@ -141,9 +141,8 @@ def _closed_faces(operation: str, corners: int = 0, closed: bool = False):
         _first_fault(darts, links[:, 3] != darts, operation,
                      "is sewn along alpha3: the part is a volume mesh, not a surface")
         if corners:
-            faces = _native.cell_labels(gmap, list(_FACE))[darts]
-            _, index, counts = np.unique(faces, return_inverse=True, return_counts=True)
-            sizes = counts[index] // 2
+            faces = _native.cell_labels(gmap, list(_FACE))[darts]  # each face's smallest dart
+            sizes = np.bincount(faces)[faces] // 2
             _first_fault(darts, sizes != corners, operation,
                          f"lies on a face of {int(sizes[np.argmax(sizes != corners)])} corners, "
                          f"not {corners}")
