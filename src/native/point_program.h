@@ -88,6 +88,9 @@ class CellSharedColumn {
     }
     // Row r of cell c takes p; true when p became the cell's first value.
     bool add(std::size_t r, std::uint32_t c, const Point& p);
+    bool has(std::uint32_t c) const {
+        return c < firstOfCell_.size() && firstOfCell_[c] != kAbsent;
+    }
     // Row r takes the cell's first value, which it is known to compute.
     void repeat(std::size_t r, std::uint32_t c) { out_.of[r] = firstOfCell_[c]; }
     Column finish() && { return std::move(out_).finish(); }

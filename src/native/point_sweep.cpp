@@ -10,7 +10,6 @@
 #include <array>
 #include <numeric>
 #include <utility>
-#include <variant>
 
 namespace gorvin::native {
 
@@ -89,34 +88,81 @@ void markBad(Field& field, std::size_t i) {
     field.bad[i] = 1;
 }
 
-// The shape of an op over its operands: one value when they all have one, one per cell of the
-// finest operand cells when every other operand's cells hold those, else one per dart.
-Field shapeOver(const std::vector<const Field*>& operands, SweepReads& reads) {
-    const Cells* finest = nullptr;
-    bool uniform = true;
-    for (const Field* f : operands) {
-        if (f->shape == Shape::darts || f->shape == Shape::walked) return reads.dartsField();
-        if (f->shape != Shape::cells) continue;
-        uniform = false;
-        if (!finest || includes(finest->dims, f->cells->dims)) finest = f->cells;
+// Where an op's values vary: one for all darts, one per cell of an orbit, or one per dart.
+struct Form {
+    Shape shape = Shape::uniform;
+    const Cells* cells = nullptr;
+};
+
+// The form of an op over its operands' forms: one value when they all have one, one per cell of
+// the finest operand cells when every other operand's cells hold those, else one per dart.
+Form combined(const std::vector<Form>& operands) {
+    Form out;
+    for (const Form& f : operands) {
+        if (f.shape == Shape::darts) return {Shape::darts, nullptr};
+        if (f.shape != Shape::cells) continue;
+        if (!out.cells || includes(out.cells->dims, f.cells->dims)) out = f;
     }
-    if (uniform) return Field::one({});
-    for (const Field* f : operands)
-        if (f->shape == Shape::cells && !includes(f->cells->dims, finest->dims))
-            return reads.dartsField();
-    return reads.cellsField(finest);
+    for (const Form& f : operands)
+        if (f.shape == Shape::cells && !includes(f.cells->dims, out.cells->dims))
+            return {Shape::darts, nullptr};
+    return out;
 }
 
+std::vector<std::uint32_t> operandsOf(const Op& op) {
+    switch (op.kind) {
+    case Kind::at:
+    case Kind::mean:
+    case Kind::normalized:
+        return {op.a};
+    case Kind::where:
+    case Kind::scalarWhere:
+        return {op.c, op.a, op.b};
+    case Kind::add:
+    case Kind::sub:
+    case Kind::cross:
+    case Kind::scale:
+    case Kind::quotient:
+    case Kind::scalarAdd:
+    case Kind::scalarSub:
+    case Kind::scalarMul:
+    case Kind::scalarDiv:
+    case Kind::dot:
+        return {op.a, op.b};
+    default:
+        return {};
+    }
+}
+
+// Ops that read over cells or the map's values: kept as fields, computed in one pass each.
+bool reads(const Op& op) {
+    switch (op.kind) {
+    case Kind::position:
+    case Kind::orbitMean:
+    case Kind::mean:
+    case Kind::orbitSize:
+    case Kind::weight:
+    case Kind::isFree:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A program over every dart. Ops that read cells or values are kept as fields; the others (walks,
+// arithmetic, choices) are computed where they are read, from their operands, unless they would
+// be computed more than kRepeats times per read of the op that reads them first, which keeps them
+// as fields too.
 class Sweep {
   public:
     Sweep(const PointProgram& program, PositionReader& positions, SweepReads& reads)
         : program_(program), positions_(positions), reads_(reads), gmap_(reads.gmap()),
-          universe_(reads.universe()), fields_(program.ops().size()),
-          lastRead_(program.ops().size(), 0) {}
+          universe_(reads.universe()), forms_(program.ops().size()),
+          stored_(program.ops().size(), nullptr), owned_(program.ops().size()) {}
 
     ~Sweep() {
-        for (std::uint32_t i = 0; i < fields_.size(); ++i)
-            release(i);
+        for (auto& field : owned_)
+            if (field) reads_.recycle(std::move(*field));
     }
 
     // Whether the sweep serves every op of the program.
@@ -127,142 +173,119 @@ class Sweep {
         });
     }
 
-    const Field* run() {
-        const auto& ops = program_.ops();
-        for (std::uint32_t i = 0; i < ops.size(); ++i)
-            for (std::uint32_t r : operands(ops[i]))
-                lastRead_[r] = i;
-        for (std::uint32_t i = 0; i < ops.size(); ++i) {
-            evaluate(i);
-            for (std::uint32_t r : operands(ops[i]))
-                if (lastRead_[r] == i) release(r);
+    void run() {
+        const std::vector<bool> kept = keptOps();
+        for (std::uint32_t i = 0; i < forms_.size(); ++i) {
+            if (kept[i]) store(i);
+            forms_[i] = stored_[i] ? Form{stored_[i]->shape, stored_[i]->cells} : formOf(i);
         }
-        return field(static_cast<std::uint32_t>(ops.size() - 1));
+    }
+
+    const Form& form(std::uint32_t i) const { return forms_[i]; }
+
+    // The op's value at dart d; `bad` becomes true when it fails.
+    Point valueAt(std::uint32_t i, DartID d, bool& bad) const {
+        if (const Field* field = stored_[i]) {
+            bad = bad || field->badAt(d);
+            return field->at(d);
+        }
+        return computedAt(i, d, bad);
     }
 
   private:
-    static std::vector<std::uint32_t> operands(const Op& op) {
+    static constexpr std::uint32_t kRepeats = 4;
+
+    std::vector<bool> keptOps() const {
+        const auto& ops = program_.ops();
+        std::vector<bool> kept(ops.size(), false);
+        std::vector<std::uint32_t> repeats(ops.size(), 0);
+        repeats.back() = 1;
+        for (std::uint32_t i = static_cast<std::uint32_t>(ops.size()); i-- > 0;) {
+            kept[i] = reads(ops[i]) || repeats[i] > kRepeats;
+            for (std::uint32_t r : operandsOf(ops[i]))
+                repeats[r] += kept[i] ? 1 : repeats[i];
+        }
+        return kept;
+    }
+
+    Form formOf(std::uint32_t i) const {
+        const Op& op = program_.ops()[i];
+        if (op.kind == Kind::at) return {Shape::darts, nullptr};
+        std::vector<Form> operands;
+        for (std::uint32_t r : operandsOf(op))
+            operands.push_back(forms_[r]);
+        return combined(operands);
+    }
+
+    Point computedAt(std::uint32_t i, DartID d, bool& bad) const {
+        const Op& op = program_.ops()[i];
         switch (op.kind) {
+        case Kind::constant:
+            return op.constant;
+        case Kind::number:
+            return {op.number, 0.0, 0.0};
         case Kind::at:
-        case Kind::mean:
-        case Kind::normalized:
-            return {op.a};
+            for (int dim : op.dims)
+                d = liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim));
+            return valueAt(op.a, d, bad);
         case Kind::where:
         case Kind::scalarWhere:
-            return {op.c, op.a, op.b};
-        case Kind::add:
-        case Kind::sub:
-        case Kind::cross:
-        case Kind::scale:
-        case Kind::quotient:
-        case Kind::scalarAdd:
-        case Kind::scalarSub:
-        case Kind::scalarMul:
-        case Kind::scalarDiv:
-        case Kind::dot:
-            return {op.a, op.b};
-        default:
+            return valueAt(valueAt(op.c, d, bad)[0] != 0.0 ? op.a : op.b, d, bad);
+        case Kind::normalized:
+            return *elementwise(op.kind, valueAt(op.a, d, bad), {});
+        default: {
+            const Point p = valueAt(op.a, d, bad), q = valueAt(op.b, d, bad);
+            const std::optional<Point> value = elementwise(op.kind, p, q);
+            if (value) return *value;
+            bad = true;
             return {};
+        }
         }
     }
 
-    const Field* field(std::uint32_t i) const {
-        return std::holds_alternative<const Field*>(fields_[i]) ? std::get<const Field*>(fields_[i])
-                                                                : &std::get<Field>(fields_[i]);
-    }
-    void release(std::uint32_t i) {
-        if (auto* owned = std::get_if<Field>(&fields_[i])) reads_.recycle(std::move(*owned));
-        fields_[i] = static_cast<const Field*>(nullptr);
-    }
-
-    bool live(DartID d) const { return gmap_.darts()[d].exists(); }
-
-    void evaluate(std::uint32_t i) {
+    void store(std::uint32_t i) {
         const Op& op = program_.ops()[i];
         switch (op.kind) {
         case Kind::position:
-            fields_[i] = reads_.positions(positions_);
+            stored_[i] = reads_.positions(positions_);
             return;
         case Kind::orbitMean:
-            fields_[i] = op.dims.empty() ? reads_.positions(positions_)
+            stored_[i] = op.dims.empty() ? reads_.positions(positions_)
                                          : reads_.orbitMean(op.dims, positions_);
             return;
-        case Kind::constant:
-            fields_[i] = Field::one(op.constant);
-            return;
-        case Kind::number:
-            fields_[i] = Field::one({op.number, 0.0, 0.0});
-            return;
-        case Kind::at:
-            fields_[i] = walked(i, op);
-            return;
         case Kind::isFree:
-            fields_[i] = op.dims.empty() ? freeness(op) : cellValues(op);
-            return;
+            owned_[i] = op.dims.empty() ? freeness(op) : cellValues(op);
+            break;
         case Kind::mean:
         case Kind::orbitSize:
         case Kind::weight:
-            fields_[i] = cellValues(op);
-            return;
-        case Kind::where:
-        case Kind::scalarWhere:
-            fields_[i] = chosen(op);
-            return;
+            owned_[i] = cellValues(op);
+            break;
         default:
-            fields_[i] = elementwiseValues(op);
-            return;
+            owned_[i] = computedField(i);
+            break;
         }
+        stored_[i] = &*owned_[i];
     }
 
-    // Each result index's dart that its operands are read at.
-    const std::vector<DartID>* representatives(const Field& out) const {
-        return out.shape == Shape::cells ? &out.cells->first : nullptr;
-    }
-
-    template <class Compute> Field over(std::vector<const Field*> operands, Compute&& compute) {
-        Field out = shapeOver(operands, reads_);
-        const std::vector<DartID>* firsts = representatives(out);
+    // The op's values in a field of its form, each computed at its cell's first dart.
+    Field computedField(std::uint32_t i) {
+        const Form form = formOf(i);
+        Field out = form.shape == Shape::uniform ? Field::one({})
+                    : form.shape == Shape::cells ? reads_.cellsField(form.cells)
+                                                 : reads_.dartsField();
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             DartID d = static_cast<DartID>(k);
-            if (firsts)
-                d = (*firsts)[k];
-            else if (out.shape == Shape::darts && !live(d))
-                continue;
-            else if (out.shape == Shape::uniform)
+            if (form.shape == Shape::cells)
+                d = form.cells->first[k];
+            else if (form.shape == Shape::uniform)
                 d = 0;
-            if (!compute(d, out.values[k])) markBad(out, k);
+            else if (!gmap_.darts()[d].exists())
+                continue;
+            bool bad = false;
+            out.values[k] = computedAt(i, d, bad);
+            if (bad) markBad(out, k);
         }
-        return out;
-    }
-
-    Field elementwiseValues(const Op& op) {
-        const Field* a = field(op.a);
-        const Field* b = op.kind == Kind::normalized ? a : field(op.b);
-        return over({a, b}, [&](DartID d, Point& out) {
-            if (a->badAt(d) || b->badAt(d)) return false;
-            const std::optional<Point> value = elementwise(op.kind, a->at(d), b->at(d));
-            if (value) out = *value;
-            return value.has_value();
-        });
-    }
-
-    Field chosen(const Op& op) {
-        const Field *c = field(op.c), *a = field(op.a), *b = field(op.b);
-        return over({c, a, b}, [&](DartID d, Point& out) {
-            if (c->badAt(d)) return false;
-            const Field* taken = c->at(d)[0] != 0.0 ? a : b;
-            out = taken->at(d);
-            return !taken->badAt(d);
-        });
-    }
-
-    // The operand read along the op's walk: it lives as long as this field's readers.
-    Field walked(std::uint32_t i, const Op& op) {
-        lastRead_[op.a] = std::max(lastRead_[op.a], lastRead_[i]);
-        Field out = Field::make(Shape::walked, nullptr, {});
-        out.base = field(op.a);
-        out.darts = &gmap_.darts();
-        out.walk = op.dims;
         return out;
     }
 
@@ -289,7 +312,6 @@ class Sweep {
         const std::size_t count = cells->first.size();
         Field out = reads_.cellsField(cells);
         std::vector<std::uint32_t> size = backedVector<std::uint32_t>(count);
-        const Field* a = op.kind == Kind::mean ? field(op.a) : nullptr;
         for (DartID d = 0; d < universe_; ++d) {
             const std::uint32_t c = cells->of[d];
             if (c == kAbsent || (op.kind != Kind::weight && !kept(op, d))) continue;
@@ -297,9 +319,10 @@ class Sweep {
             Point& value = out.values[c];
             if (op.kind == Kind::isFree) {
                 if (freeAlong(d, op.dim)) value[0] = 1.0;
-            } else if (a) {
-                if (a->badAt(d)) markBad(out, c);
-                const Point& p = a->at(d);
+            } else if (op.kind == Kind::mean) {
+                bool bad = false;
+                const Point p = valueAt(op.a, d, bad);
+                if (bad) markBad(out, c);
                 for (int axis = 0; axis < 3; ++axis)
                     value[axis] += p[axis];
             }
@@ -343,8 +366,9 @@ class Sweep {
     SweepReads& reads_;
     const GMap& gmap_;
     std::size_t universe_;
-    std::vector<std::variant<const Field*, Field>> fields_;
-    std::vector<std::uint32_t> lastRead_;
+    std::vector<Form> forms_;
+    std::vector<const Field*> stored_;
+    std::vector<std::optional<Field>> owned_;
     std::map<std::pair<const Op*, std::uint32_t>, std::optional<double>> weights_;
 };
 
@@ -426,14 +450,27 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
     if (!Sweep::serves(program) || !reads.serves() || rows.count * 2 < reads.universe())
         return std::nullopt;
     Sweep sweep(program, positions, reads);
-    const Field* root = sweep.run();
+    sweep.run();
+    const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
     const std::vector<int>& shared = program.ops().back().shared;
     const Cells* cells = shared.empty() ? nullptr : reads.cells(shared);
+    // A root constant over cells that hold the shared cells is computed once per shared cell.
+    const Form& form = sweep.form(root);
+    const bool perCell =
+        cells && (form.shape == Shape::uniform ||
+                  (form.shape == Shape::cells && includes(form.cells->dims, cells->dims)));
     CellSharedColumn out(rows.count, cells ? cells->first.size() : rows.count);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
-        if (root->badAt(x)) return std::nullopt;
-        out.add(r, cells ? cells->of[x] : kAbsent, root->at(x));
+        const std::uint32_t c = cells ? cells->of[x] : kAbsent;
+        if (perCell && out.has(c)) {
+            out.repeat(r, c);
+            continue;
+        }
+        bool bad = false;
+        const Point p = sweep.valueAt(root, x, bad);
+        if (bad) return std::nullopt;
+        out.add(r, c, p);
     }
     return std::move(out).finish();
 }

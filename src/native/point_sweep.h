@@ -5,8 +5,6 @@
 
 #include "point_program.h"
 
-#include "gorvin/core/neighbour.h"
-
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -22,18 +20,14 @@ struct Cells {
     std::vector<DartID> first;     // cell -> its smallest dart
 };
 
-// An op's values: one for all darts, one per cell of an orbit, one per dart, or another field's
-// read at the dart reached along a walk (kept as the walk, not as values). A value whose
+// An op's values: one for all darts, one per cell of an orbit, or one per dart. A value whose
 // evaluation fails (a mean over no dart, a division by zero, a weight that raises) is marked bad.
 struct Field {
-    enum class Shape : unsigned char { uniform, cells, darts, walked };
+    enum class Shape : unsigned char { uniform, cells, darts };
     Shape shape = Shape::uniform;
     const Cells* cells = nullptr;
     std::vector<Point> values;
     std::vector<unsigned char> bad; // empty when none is bad
-    const Field* base = nullptr;    // walked: the field read, along `walk` in `darts`
-    const DartTable* darts = nullptr;
-    std::vector<int> walk;
 
     static Field one(const Point& p) { return make(Shape::uniform, nullptr, {p}); }
     static Field make(Shape shape, const Cells* cells, std::vector<Point> values) {
@@ -44,21 +38,11 @@ struct Field {
         return out;
     }
 
-    DartID reached(DartID d) const {
-        for (int dim : walk)
-            d = liveNeighbour(*darts, d, static_cast<Dim>(dim));
-        return d;
-    }
     std::size_t index(DartID d) const {
         return shape == Shape::uniform ? 0 : shape == Shape::cells ? cells->of[d] : d;
     }
-    const Point& at(DartID d) const {
-        return shape == Shape::walked ? base->at(reached(d)) : values[index(d)];
-    }
-    bool badAt(DartID d) const {
-        if (shape == Shape::walked) return base->badAt(reached(d));
-        return !bad.empty() && bad[index(d)];
-    }
+    const Point& at(DartID d) const { return values[index(d)]; }
+    bool badAt(DartID d) const { return !bad.empty() && bad[index(d)]; }
 };
 
 // What the programs of one application read alike: the cells of each orbit and the fields of
