@@ -608,6 +608,10 @@ bool CellSharedColumn::add(std::size_t r, std::uint32_t c, const Point& p) {
         out_.of[r] = out_.add(p);
         return false;
     }
+    if (!compared_) {
+        out_.of[r] = firstOfCell_[c] = out_.add(p);
+        return true;
+    }
     if (c >= firstOfCell_.size()) {
         firstOfCell_.resize(c + 1, kAbsent);
         pointOfCell_.resize(c + 1);

@@ -80,9 +80,11 @@ std::optional<Point> elementwise(PointProgram::Kind kind, const Point& p, const 
 // agree; a row of no cell (kAbsent) has a value of its own.
 class CellSharedColumn {
   public:
-    // `cells` (when known, else 0) bounds the cells the rows lie in.
-    CellSharedColumn(std::size_t rows, std::size_t cells)
-        : firstOfCell_(backedVector(cells, kAbsent)), pointOfCell_(backedVector<Point>(cells)) {
+    // `cells` (when known, else 0) bounds the cells the rows lie in. Unless `compared`, only a
+    // cell's first row is added, and its value is not kept for comparing.
+    CellSharedColumn(std::size_t rows, std::size_t cells, bool compared = true)
+        : compared_(compared), firstOfCell_(backedVector(cells, kAbsent)),
+          pointOfCell_(backedVector<Point>(compared ? cells : 0)) {
         out_.of = backedVector<std::uint32_t>(rows);
         out_.reserve(cells);
     }
@@ -96,6 +98,7 @@ class CellSharedColumn {
     Column finish() && { return std::move(out_).finish(); }
 
   private:
+    bool compared_;
     Column out_;
     std::vector<std::uint32_t> firstOfCell_;
     std::vector<Point> pointOfCell_;

@@ -142,8 +142,9 @@ bool reads(const Op& op) {
     case Kind::mean:
     case Kind::orbitSize:
     case Kind::weight:
-    case Kind::isFree:
         return true;
+    case Kind::isFree:
+        return !op.dims.empty();
     default:
         return false;
     }
@@ -211,6 +212,7 @@ class Sweep {
     Form formOf(std::uint32_t i) const {
         const Op& op = program_.ops()[i];
         if (op.kind == Kind::at) return {Shape::darts, nullptr};
+        if (op.kind == Kind::isFree) return freenessForm(op);
         std::vector<Form> operands;
         for (std::uint32_t r : operandsOf(op))
             operands.push_back(forms_[r]);
@@ -224,6 +226,8 @@ class Sweep {
             return op.constant;
         case Kind::number:
             return {op.number, 0.0, 0.0};
+        case Kind::isFree:
+            return {freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
         case Kind::at:
             for (int dim : op.dims)
                 d = liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim));
@@ -296,6 +300,19 @@ class Sweep {
     bool kept(const Op& op, DartID d) const {
         return (op.free < 0 || freeAlong(d, op.free)) &&
                (op.linked < 0 || !freeAlong(d, op.linked));
+    }
+
+    // A dart's own freeness: one per cell of the dims it is expected to be shared over when every
+    // dart of each of those cells agrees with the cell's first.
+    Form freenessForm(const Op& op) const {
+        if (op.shared.empty()) return {Shape::darts, nullptr};
+        const Cells* cells = reads_.cells(op.shared);
+        for (DartID d = 0; d < universe_; ++d) {
+            const std::uint32_t c = cells->of[d];
+            if (c != kAbsent && freeAlong(d, op.dim) != freeAlong(cells->first[c], op.dim))
+                return {Shape::darts, nullptr};
+        }
+        return {Shape::cells, cells};
     }
 
     // Each dart's own freeness, kept per cell of the dims it is expected to be shared over.
@@ -459,7 +476,7 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
     const bool perCell =
         cells && (form.shape == Shape::uniform ||
                   (form.shape == Shape::cells && includes(form.cells->dims, cells->dims)));
-    CellSharedColumn out(rows.count, cells ? cells->first.size() : rows.count);
+    CellSharedColumn out(rows.count, cells ? cells->first.size() : rows.count, !perCell);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
         const std::uint32_t c = cells ? cells->of[x] : kAbsent;
