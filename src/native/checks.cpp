@@ -2,6 +2,7 @@
 // A link fault is a live dart whose alpha_d names no live dart or a dart that does not link back;
 // a condition fault is a live dart where alpha_i alpha_j alpha_i alpha_j, for (i, j) = (0, 2),
 // (0, 3), (1, 3), stays on live darts and ends elsewhere.
+#include "link_summary.h"
 #include "native.h"
 
 #include "gorvin/core/islet.h"
@@ -19,36 +20,6 @@ namespace {
 
 constexpr std::array<std::pair<Dim, Dim>, 3> kConditionPairs{{{0, 2}, {0, 3}, {1, 3}}};
 constexpr std::int64_t kNone = -1;
-
-bool live(const DartTable& darts, DartID d) {
-    return d < darts.size() && darts[d].exists();
-}
-
-// What one pass over the links tells: whether every link of a live dart is an involution on live
-// darts, which dimensions link some live dart to another dart, and the number of live darts.
-struct LinkSummary {
-    bool involutive = true;
-    std::array<bool, kDimension + 1> used{};
-    std::size_t liveCount = 0;
-
-    // Calls fault(dart, dim, neighbour, its link back or -1 when the neighbour is not live) for
-    // every live dart and dimension where alpha_dim is not an involution, by dart then dim.
-    template <class Fault> LinkSummary(const DartTable& darts, const Fault& fault) {
-        for (DartID i = 0; i < darts.size(); ++i) {
-            if (!darts[i].exists()) continue;
-            ++liveCount;
-            for (Dim d = 0; d <= kDimension; ++d) {
-                const DartID j = darts[i].alpha[d];
-                if (j == i) continue;
-                used[d] = true;
-                const bool target = live(darts, j);
-                if (target && darts[j].alpha[d] == i) continue;
-                involutive = false;
-                fault(i, d, j, target ? std::int64_t{darts[j].alpha[d]} : kNone);
-            }
-        }
-    }
-};
 
 // Rows (dart, index of the pair (i, j), the dart reached). On involutions a pair with a dimension
 // that links nothing holds everywhere and is skipped.

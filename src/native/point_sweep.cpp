@@ -3,8 +3,9 @@
 // freed after their last reader.
 #include "point_sweep.h"
 
+#include "link_summary.h"
+
 #include "gorvin/core/neighbour.h"
-#include "gorvin/core/union_find.h"
 
 #include <algorithm>
 #include <array>
@@ -29,47 +30,19 @@ std::vector<int> sortedUnique(std::vector<int> dims) {
     return dims;
 }
 
-// The cells of dims over a map whose links are involutions among the darts below the bound.
-Cells cellsOf(const GMap& gmap, std::vector<int> dims, std::size_t universe) {
-    const auto& darts = gmap.darts();
-    const auto n = static_cast<DartID>(universe);
-    std::vector<std::uint32_t> parent = backedVector<std::uint32_t>(n);
-    std::iota(parent.begin(), parent.end(), std::uint32_t{0});
-    for (DartID i = 0; i < n; ++i) {
-        if (!darts[i].exists()) continue;
-        for (int d : dims) {
-            const DartID y = neighbour(darts, i, d);
-            if (y > i) uniteUnderSmallest(parent, i, y);
-        }
-    }
-    pointAtRoots(parent);
-    Cells cells{std::move(dims), std::move(parent), {}};
-    for (DartID i = 0; i < n; ++i) { // a root is below its members: its number is known first
-        std::uint32_t& of = cells.of[i];
-        if (!darts[i].exists()) {
-            of = kAbsent;
-        } else if (of == i) {
-            of = static_cast<std::uint32_t>(cells.first.size());
-            cells.first.push_back(i);
-        } else {
-            of = cells.of[of];
-        }
-    }
-    return cells;
-}
-
 // The values valueAt(d) of the live darts below the bound, kept once per cell when every cell's
 // darts give the same bits, else once per dart.
-template <class ValueAt> Field gathered(SweepReads& reads, const Cells* cells, ValueAt&& valueAt) {
+template <class ValueAt>
+Field gathered(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt) {
     const std::size_t universe = reads.universe();
     if (cells) {
         Field out = reads.cellsField(cells);
         bool uniform = true;
         for (DartID d = 0; d < universe && uniform; ++d) {
-            const std::uint32_t c = cells->of[d];
+            const std::uint32_t c = cells->cellOf[d];
             if (c == kAbsent) continue;
             const Point p = valueAt(d);
-            if (cells->first[c] == d)
+            if (cells->representatives[c] == d)
                 out.values[c] = p;
             else
                 uniform = sameBits(out.values[c], p);
@@ -91,7 +64,7 @@ void markBad(Field& field, std::size_t i) {
 // Where an op's values vary: one for all darts, one per cell of an orbit, or one per dart.
 struct Form {
     Shape shape = Shape::uniform;
-    const Cells* cells = nullptr;
+    const OrbitCells* cells = nullptr;
 };
 
 // The form of an op over its operands' forms: one value when they all have one, one per cell of
@@ -281,7 +254,7 @@ class Sweep {
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             DartID d = static_cast<DartID>(k);
             if (form.shape == Shape::cells)
-                d = form.cells->first[k];
+                d = form.cells->representatives[k];
             else if (form.shape == Shape::uniform)
                 d = 0;
             else if (!gmap_.darts()[d].exists())
@@ -306,10 +279,11 @@ class Sweep {
     // dart of each of those cells agrees with the cell's first.
     Form freenessForm(const Op& op) const {
         if (op.shared.empty()) return {Shape::darts, nullptr};
-        const Cells* cells = reads_.cells(op.shared);
+        const OrbitCells* cells = reads_.cells(op.shared);
         for (DartID d = 0; d < universe_; ++d) {
-            const std::uint32_t c = cells->of[d];
-            if (c != kAbsent && freeAlong(d, op.dim) != freeAlong(cells->first[c], op.dim))
+            const std::uint32_t c = cells->cellOf[d];
+            if (c != kAbsent &&
+                freeAlong(d, op.dim) != freeAlong(cells->representatives[c], op.dim))
                 return {Shape::darts, nullptr};
         }
         return {Shape::cells, cells};
@@ -317,7 +291,7 @@ class Sweep {
 
     // Each dart's own freeness, kept per cell of the dims it is expected to be shared over.
     Field freeness(const Op& op) {
-        const Cells* cells = op.shared.empty() ? nullptr : reads_.cells(op.shared);
+        const OrbitCells* cells = op.shared.empty() ? nullptr : reads_.cells(op.shared);
         return gathered(reads_, cells, [&](DartID d) {
             return Point{freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
         });
@@ -325,12 +299,12 @@ class Sweep {
 
     // Means, sizes, weights and freeness over the darts of each cell of the op's orbit.
     Field cellValues(const Op& op) {
-        const Cells* cells = reads_.cells(op.dims);
-        const std::size_t count = cells->first.size();
+        const OrbitCells* cells = reads_.cells(op.dims);
+        const std::size_t count = cells->representatives.size();
         Field out = reads_.cellsField(cells);
         std::vector<std::uint32_t> size = backedVector<std::uint32_t>(count);
         for (DartID d = 0; d < universe_; ++d) {
-            const std::uint32_t c = cells->of[d];
+            const std::uint32_t c = cells->cellOf[d];
             if (c == kAbsent || (op.kind != Kind::weight && !kept(op, d))) continue;
             ++size[c];
             Point& value = out.values[c];
@@ -392,28 +366,25 @@ class Sweep {
 } // namespace
 
 SweepReads::SweepReads(const GMap& gmap, std::size_t universe) : gmap_(gmap), universe_(universe) {
-    const auto& darts = gmap.darts();
-    std::array<bool, 4> linked{};
-    for (DartID i = 0; i < universe && involutive_; ++i) {
-        if (!darts[i].exists()) continue;
-        for (int d = 0; d < 4; ++d) {
-            const DartID y = neighbour(darts, i, d);
-            if (y == i) continue;
-            linked[d] = true;
-            if (y >= universe || !darts[y].exists() || neighbour(darts, y, d) != i)
-                involutive_ = false;
-        }
-    }
-    for (int d = 0; d < 4; ++d)
-        if (linked[d]) linkedDims_.push_back(d);
+    const LinkSummary links(
+        gmap.darts(), [](DartID, Dim, DartID, std::int64_t) {}, universe);
+    involutive_ = links.involutive;
+    for (int d = 0; d <= static_cast<int>(kDimension); ++d)
+        if (links.used[d]) linkedDims_.push_back(d);
 }
 
-const Cells* SweepReads::cells(const std::vector<int>& dims) {
+const OrbitCells* SweepReads::cells(const std::vector<int>& dims) {
     std::vector<int> key;
     for (int d : sortedUnique(dims))
         if (std::binary_search(linkedDims_.begin(), linkedDims_.end(), d)) key.push_back(d);
     auto found = cells_.find(key);
-    if (found == cells_.end()) found = cells_.emplace(key, cellsOf(gmap_, key, universe_)).first;
+    if (found == cells_.end()) {
+        OrbitCells numbered;
+        static_cast<Cells&>(numbered) =
+            gorvin::cells(gmap_.darts(), std::vector<Dim>(key.begin(), key.end()), universe_);
+        numbered.dims = key;
+        found = cells_.emplace(key, std::move(numbered)).first;
+    }
     return &found->second;
 }
 
@@ -423,7 +394,7 @@ const Field* SweepReads::positions(PositionReader& reader) {
     return &*positions_;
 }
 
-Field SweepReads::make(Field::Shape shape, const Cells* cells, std::size_t size) {
+Field SweepReads::make(Field::Shape shape, const OrbitCells* cells, std::size_t size) {
     auto best = spare_.end();
     for (auto spare = spare_.begin(); spare != spare_.end(); ++spare)
         if (spare->capacity() >= size &&
@@ -443,12 +414,12 @@ void SweepReads::recycle(Field&& field) {
 const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader& reader) {
     auto found = means_.find(dims);
     if (found != means_.end()) return &found->second;
-    const Cells* of = cells(dims);
+    const OrbitCells* of = cells(dims);
     const Field* points = positions(reader);
     Field out = cellsField(of);
-    std::vector<std::uint32_t> size = backedVector<std::uint32_t>(of->first.size());
+    std::vector<std::uint32_t> size = backedVector<std::uint32_t>(of->representatives.size());
     for (DartID d = 0; d < universe_; ++d) {
-        const std::uint32_t c = of->of[d];
+        const std::uint32_t c = of->cellOf[d];
         if (c == kAbsent) continue;
         ++size[c];
         const Point& p = points->at(d);
@@ -470,16 +441,16 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
     sweep.run();
     const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
     const std::vector<int>& shared = program.ops().back().shared;
-    const Cells* cells = shared.empty() ? nullptr : reads.cells(shared);
+    const OrbitCells* cells = shared.empty() ? nullptr : reads.cells(shared);
     // A root constant over cells that hold the shared cells is computed once per shared cell.
     const Form& form = sweep.form(root);
     const bool perCell =
         cells && (form.shape == Shape::uniform ||
                   (form.shape == Shape::cells && includes(form.cells->dims, cells->dims)));
-    CellSharedColumn out(rows.count, cells ? cells->first.size() : rows.count, !perCell);
+    CellSharedColumn out(rows.count, cells ? cells->representatives.size() : rows.count, !perCell);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
-        const std::uint32_t c = cells ? cells->of[x] : kAbsent;
+        const std::uint32_t c = cells ? cells->cellOf[x] : kAbsent;
         if (perCell && out.has(c)) {
             out.repeat(r, c);
             continue;

@@ -5,6 +5,8 @@
 
 #include "point_program.h"
 
+#include "gorvin/geometry/extraction.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -13,11 +15,10 @@
 
 namespace gorvin::native {
 
-// The cells of an orbit among the darts below a bound, numbered in order of their smallest dart.
-struct Cells {
-    std::vector<int> dims;         // ascending
-    std::vector<std::uint32_t> of; // dart -> its cell; kAbsent for a deleted slot
-    std::vector<DartID> first;     // cell -> its smallest dart
+// The cells of an orbit among the darts below a bound, numbered in order of their smallest dart
+// (gorvin::cells), with the orbit's dims.
+struct OrbitCells : Cells {
+    std::vector<int> dims; // ascending
 };
 
 // An op's values: one for all darts, one per cell of an orbit, or one per dart. A value whose
@@ -25,12 +26,12 @@ struct Cells {
 struct Field {
     enum class Shape : unsigned char { uniform, cells, darts };
     Shape shape = Shape::uniform;
-    const Cells* cells = nullptr;
+    const OrbitCells* cells = nullptr;
     std::vector<Point> values;
     std::vector<unsigned char> bad; // empty when none is bad
 
     static Field one(const Point& p) { return make(Shape::uniform, nullptr, {p}); }
-    static Field make(Shape shape, const Cells* cells, std::vector<Point> values) {
+    static Field make(Shape shape, const OrbitCells* cells, std::vector<Point> values) {
         Field out;
         out.shape = shape;
         out.cells = cells;
@@ -39,7 +40,7 @@ struct Field {
     }
 
     std::size_t index(DartID d) const {
-        return shape == Shape::uniform ? 0 : shape == Shape::cells ? cells->of[d] : d;
+        return shape == Shape::uniform ? 0 : shape == Shape::cells ? cells->cellOf[d] : d;
     }
     const Point& at(DartID d) const { return values[index(d)]; }
     bool badAt(DartID d) const { return !bad.empty() && bad[index(d)]; }
@@ -58,13 +59,13 @@ class SweepReads {
     bool serves() const { return involutive_; }
     // The cells of `dims`, numbered once for dims that differ only by dims no dart is linked
     // along.
-    const Cells* cells(const std::vector<int>& dims);
+    const OrbitCells* cells(const std::vector<int>& dims);
     const Field* positions(PositionReader& reader);
     const Field* orbitMean(const std::vector<int>& dims, PositionReader& reader);
     // Fields of zero values per cell or per dart, in the buffers of fields recycled before:
     // fresh large buffers cost a page fault for every page.
-    Field cellsField(const Cells* cells) {
-        return make(Field::Shape::cells, cells, cells->first.size());
+    Field cellsField(const OrbitCells* cells) {
+        return make(Field::Shape::cells, cells, cells->representatives.size());
     }
     Field dartsField() { return make(Field::Shape::darts, nullptr, universe_); }
     void recycle(Field&& field);
@@ -76,12 +77,12 @@ class SweepReads {
     std::size_t universe_;
     bool involutive_ = true;
     std::vector<int> linkedDims_; // the dims some live dart is linked along
-    std::map<std::vector<int>, Cells> cells_;
+    std::map<std::vector<int>, OrbitCells> cells_;
     std::optional<Field> positions_;
     std::map<std::vector<int>, Field> means_;
     std::vector<std::vector<Point>> spare_;
 
-    Field make(Field::Shape shape, const Cells* cells, std::size_t size);
+    Field make(Field::Shape shape, const OrbitCells* cells, std::size_t size);
 };
 
 // The program's values for every row as pointProgramValues gives them, or nothing when the sweep

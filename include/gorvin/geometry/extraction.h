@@ -10,7 +10,10 @@
 #include "gorvin/core/prefault.h"
 #include "gorvin/core/types.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
+#include <limits>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -29,8 +32,8 @@ inline DartID nextCorner(const DartTable& darts, DartID d) {
     return liveNeighbour(darts, liveNeighbour(darts, d, 0), 1);
 }
 
-// The cells over some dimensions: their representatives in increasing order, and per slot the
-// position of its cell in that order (set for live darts only).
+// The cells over some dimensions: their representatives in increasing order, and per slot below
+// the bound the position of its cell in that order (set for live darts only).
 struct Cells {
     std::vector<DartID> representatives;
     std::vector<DartID> cellOf;
@@ -45,7 +48,7 @@ namespace detail {
 inline void numberCells(const DartTable& darts, Cells& cells) {
     std::vector<DartID>& entry = cells.cellOf;
     cells.representatives.clear();
-    for (DartID i = 0; i < darts.size(); ++i) {
+    for (DartID i = 0; i < entry.size(); ++i) {
         if (!darts[i].exists()) continue;
         if (entry[i] == i) {
             entry[i] = static_cast<DartID>(cells.representatives.size());
@@ -58,17 +61,18 @@ inline void numberCells(const DartTable& darts, Cells& cells) {
 
 // Links that are involutions: each cell is the component of its smallest live dart, met first in
 // increasing order and numbered then; its darts are reached by a depth-first walk that numbers
-// them as it meets them. Gives up, returning false, at a link that its target does not return,
-// since cells are then what the links reach rather than what they join.
-template <std::size_t K>
-bool joinCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& cells) {
+// them as it meets them. Gives up, returning false, at a link that its target does not return or
+// that leaves the darts below the bound, since cells are then what the links reach rather than
+// what they join.
+template <class Dims>
+bool joinCells(const DartTable& darts, const Dims& dims, std::size_t bound, Cells& cells) {
     std::vector<DartID>& cellOf = cells.cellOf;
-    cellOf.reserve(darts.size());
-    prefaultPages(cellOf.data(), darts.size() * sizeof(DartID));
-    cellOf.assign(darts.size(), kNoPosition);
+    cellOf.reserve(bound);
+    prefaultPages(cellOf.data(), bound * sizeof(DartID));
+    cellOf.assign(bound, kNoPosition);
     cells.representatives.clear();
     std::vector<DartID> pending;
-    for (DartID seed = 0; seed < darts.size(); ++seed) {
+    for (DartID seed = 0; seed < bound; ++seed) {
         if (cellOf[seed] != kNoPosition || !darts[seed].exists()) continue;
         const auto cell = static_cast<DartID>(cells.representatives.size());
         cells.representatives.push_back(seed);
@@ -79,7 +83,7 @@ bool joinCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& ce
             pending.pop_back();
             for (Dim d : dims) {
                 const DartID y = liveNeighbour(darts, x, d);
-                if (liveNeighbour(darts, y, d) != x) return false;
+                if (y >= bound || liveNeighbour(darts, y, d) != x) return false;
                 if (cellOf[y] != kNoPosition) continue;
                 cellOf[y] = cell;
                 pending.push_back(y);
@@ -91,27 +95,32 @@ bool joinCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& ce
 
 // Any links: a dart's representative is the smallest live id it reaches (the fixed point of
 // repeated label sweeps), and a representative is its own label.
-template <std::size_t K>
-void reachCells(const DartTable& darts, const std::array<Dim, K>& dims, Cells& cells) {
+template <class Dims>
+void reachCells(const DartTable& darts, const Dims& dims, std::size_t bound, Cells& cells) {
     std::vector<DartID>& labels = cells.cellOf;
-    labels.resize(darts.size());
+    labels.resize(bound);
     std::iota(labels.begin(), labels.end(), DartID{0});
-    minimumReachableLabels(labels, K, [&](std::uint32_t i, unsigned k) {
+    const auto degree = static_cast<unsigned>(dims.size());
+    minimumReachableLabels(labels, degree, [&](std::uint32_t i, unsigned k) {
         if (!darts[i].exists()) return kNoPosition;
         const DartID j = liveNeighbour(darts, i, dims[k]);
-        return j == i ? kNoPosition : j;
+        return j == i || j >= bound ? kNoPosition : j;
     });
     numberCells(darts, cells);
 }
 
 } // namespace detail
 
-// The cells over dims of the live darts, by union-find when the links are involutions.
-template <std::size_t K> Cells cells(const DartTable& darts, const std::array<Dim, K>& dims) {
+// The cells over dims (a std::array or std::vector of Dim) of the live darts below the bound
+// (all darts by default), by union-find when the links are involutions.
+template <class Dims>
+Cells cells(const DartTable& darts, const Dims& dims,
+            std::size_t bound = std::numeric_limits<std::size_t>::max()) {
+    bound = std::min(bound, darts.size());
     Cells result;
-    if (!detail::joinCells(darts, dims, result)) {
+    if (!detail::joinCells(darts, dims, bound, result)) {
         result.involutive = false;
-        detail::reachCells(darts, dims, result);
+        detail::reachCells(darts, dims, bound, result);
     }
     return result;
 }
