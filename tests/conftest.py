@@ -6,13 +6,26 @@ import pytest
 
 import gorvinpy_bin as gorvin
 
+# Set by scripts/test-sanitized.sh: the run against the sanitizer build.
+SANITIZED = bool(os.environ.get("GORVIN_UBSAN_REPORTS"))
+
 
 def pytest_configure(config):
     """In the sanitizer run, undefined-behaviour reports go to files beside the address reports:
     that runtime ignores its log_path option when it runs beside the address sanitizer."""
-    path = os.environ.get("GORVIN_UBSAN_REPORTS")
-    if path:
-        ctypes.CDLL("libubsan.so.1").__sanitizer_set_report_path(path.encode())
+    if SANITIZED:
+        ctypes.CDLL("libubsan.so.1").__sanitizer_set_report_path(os.environ["GORVIN_UBSAN_REPORTS"].encode())
+
+
+def pytest_collection_modifyitems(config, items):
+    """The sanitizer run leaves the elephant's cases to the plain run: the small meshes of the same
+    tests take the same native code, and the elephant's plain-Python references take most of its time."""
+    if not SANITIZED:
+        return
+    skip = pytest.mark.skip(reason="refined_elephant.off runs in the plain run, the small meshes here")
+    for item in items:
+        if "elephant" in item.nodeid:
+            item.add_marker(skip)
 
 
 @pytest.fixture
