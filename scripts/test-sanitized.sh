@@ -2,7 +2,8 @@
 # Builds the extension with AddressSanitizer and UBSan and runs the whole test suite against it.
 # The interpreter is not instrumented: the runtime is preloaded and PYTHONMALLOC=malloc lets the
 # sanitizer see the interpreter's allocations. Leak detection is off (the interpreter leaks at
-# exit by design); leaks are checked by the tests themselves.
+# exit by design); leaks are checked by the tests themselves. The elephant's cases and most
+# random rules are left to the plain run (tests/conftest.py): their time goes to plain-Python code.
 set -eu
 cd "$(dirname "$0")/.."
 python=.venv/bin/python
