@@ -61,6 +61,34 @@ void markBad(Field& field, std::size_t i) {
     field.bad[i] = 1;
 }
 
+// Per cell, the mean of valueAt(d, bad) over its darts d where keep(d), added in ascending order
+// from 0.0 as the per-row walk adds them; bad where no dart is kept or a kept dart's value is.
+template <class ValueAt, class Keep>
+Field cellMeans(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt, Keep&& keep) {
+    Field out = reads.cellsField(cells);
+    std::vector<std::uint32_t> size = backedVector<std::uint32_t>(cells->representatives.size());
+    for (DartID d = 0; d < reads.universe(); ++d) {
+        const std::uint32_t c = cells->cellOf[d];
+        if (c == kAbsent || !keep(d)) continue;
+        ++size[c];
+        bool bad = false;
+        const Point p = valueAt(d, bad);
+        if (bad) markBad(out, c);
+        for (int axis = 0; axis < 3; ++axis)
+            out.values[c][axis] += p[axis];
+    }
+    for (std::size_t c = 0; c < size.size(); ++c) {
+        if (size[c] == 0) {
+            markBad(out, c);
+            continue;
+        }
+        const auto total = static_cast<double>(size[c]);
+        Point& value = out.values[c];
+        value = {value[0] / total, value[1] / total, value[2] / total};
+    }
+    return out;
+}
+
 // Where an op's values vary: one for all darts, one per cell of an orbit, or one per dart.
 struct Form {
     Shape shape = Shape::uniform;
@@ -300,6 +328,10 @@ class Sweep {
     // Means, sizes, weights and freeness over the darts of each cell of the op's orbit.
     Field cellValues(const Op& op) {
         const OrbitCells* cells = reads_.cells(op.dims);
+        if (op.kind == Kind::mean)
+            return cellMeans(
+                reads_, cells, [&](DartID d, bool& bad) { return valueAt(op.a, d, bad); },
+                [&](DartID d) { return kept(op, d); });
         const std::size_t count = cells->representatives.size();
         Field out = reads_.cellsField(cells);
         std::vector<std::uint32_t> size = backedVector<std::uint32_t>(count);
@@ -307,34 +339,17 @@ class Sweep {
             const std::uint32_t c = cells->cellOf[d];
             if (c == kAbsent || (op.kind != Kind::weight && !kept(op, d))) continue;
             ++size[c];
-            Point& value = out.values[c];
-            if (op.kind == Kind::isFree) {
-                if (freeAlong(d, op.dim)) value[0] = 1.0;
-            } else if (op.kind == Kind::mean) {
-                bool bad = false;
-                const Point p = valueAt(op.a, d, bad);
-                if (bad) markBad(out, c);
-                for (int axis = 0; axis < 3; ++axis)
-                    value[axis] += p[axis];
-            }
+            if (op.kind == Kind::isFree && freeAlong(d, op.dim)) out.values[c][0] = 1.0;
         }
         for (std::size_t c = 0; c < count; ++c) {
-            Point& value = out.values[c];
             if (op.kind == Kind::orbitSize) {
-                value = {static_cast<double>(size[c]), 0.0, 0.0};
+                out.values[c] = {static_cast<double>(size[c]), 0.0, 0.0};
             } else if (op.kind == Kind::weight) {
                 const std::optional<double> w = weight(op, size[c]);
                 if (w)
-                    value = {*w, 0.0, 0.0};
+                    out.values[c] = {*w, 0.0, 0.0};
                 else
                     markBad(out, c);
-            } else if (op.kind == Kind::mean) {
-                if (size[c] == 0) {
-                    markBad(out, c);
-                    continue;
-                }
-                const auto total = static_cast<double>(size[c]);
-                value = {value[0] / total, value[1] / total, value[2] / total};
             }
         }
         return out;
@@ -414,21 +429,10 @@ void SweepReads::recycle(Field&& field) {
 const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader& reader) {
     auto found = means_.find(dims);
     if (found != means_.end()) return &found->second;
-    const OrbitCells* of = cells(dims);
     const Field* points = positions(reader);
-    Field out = cellsField(of);
-    std::vector<std::uint32_t> size = backedVector<std::uint32_t>(of->representatives.size());
-    for (DartID d = 0; d < universe_; ++d) {
-        const std::uint32_t c = of->cellOf[d];
-        if (c == kAbsent) continue;
-        ++size[c];
-        const Point& p = points->at(d);
-        for (int axis = 0; axis < 3; ++axis)
-            out.values[c][axis] += p[axis];
-    }
-    for (std::size_t c = 0; c < size.size(); ++c)
-        for (int axis = 0; axis < 3; ++axis)
-            out.values[c][axis] /= static_cast<double>(size[c]);
+    Field out = cellMeans(
+        *this, cells(dims), [&](DartID d, bool&) { return points->at(d); },
+        [](DartID) { return true; });
     return &means_.emplace(dims, std::move(out)).first->second;
 }
 
