@@ -491,7 +491,7 @@ class Evaluation {
                 const auto& program = form.cast<const PointProgram&>();
                 auto [known, added] = programs_.try_emplace(program.key());
                 if (!positions_) positions_.emplace(*gmap_);
-                if (!sweep_) sweep_.emplace(*gmap_, dartsBefore(*gmap_, rows.matched));
+                if (!sweep_) sweep_.emplace(*gmap_, dartsBefore(*gmap_, rows.matched), *positions_);
                 if (added)
                     known->second =
                         pointProgramValues(*gmap_, program, rows.matched, *positions_, *sweep_);
@@ -504,8 +504,8 @@ class Evaluation {
                                               *positions_);
             return known->second;
         }
-        positions_.reset(); // the expression may change the G-map's patterns and links
-        sweep_.reset();
+        sweep_.reset(); // the expression may change the G-map's links and patterns
+        positions_.reset();
         own_.push_back(py::hasattr(expr.fct, "batch")
                            ? rows.batch(expr.fct.attr("batch"), expr.name)
                            : rows.perRow(expr.fct));
@@ -534,7 +534,7 @@ class Evaluation {
     std::map<std::string, Column> programs_;
     std::deque<Column> own_;                  // stable addresses
     std::optional<PositionReader> positions_; // shared by the programs run one after another
-    std::optional<SweepReads> sweep_;
+    std::optional<SweepReads> sweep_;         // reads positions_
 };
 
 void applyBatch(const std::shared_ptr<GMap>& gmap, const std::shared_ptr<Rule>& rule,

@@ -51,15 +51,13 @@ py::tuple meshFaces(const GMap& gmap) {
     corners.reserve(darts.size() / 2);
     offsets.reserve(faces.representatives.size() + 1);
     parts.reserve(faces.representatives.size());
-    std::size_t first = 0;
     forEachFaceWalk(
         darts, faces, [&](std::uint32_t, DartID d) { corners.push_back(vertices.cellOf[d]); },
         [&](std::uint32_t w) {
             const DartID start = faces.representatives[w];
-            if (side[start] == 1) std::reverse(corners.begin() + first + 1, corners.end());
+            if (side[start] == 1) std::reverse(corners.begin() + offsets.back() + 1, corners.end());
             offsets.push_back(static_cast<std::int64_t>(corners.size()));
             parts.push_back(part[start]);
-            first = corners.size();
         });
     return py::make_tuple(asArray(std::move(vertices.representatives)), asArray(std::move(corners)),
                           asArray(std::move(offsets)), asArray(std::move(parts)));

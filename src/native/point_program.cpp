@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <initializer_list>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -335,25 +334,6 @@ class Run {
         return *numberingOf_[index];
     }
 
-    // Whether every dart of cell c reads what its first dart reads at the checked ops: the same
-    // position bits, the same freeness.
-    bool uniformOver(const Numbering& cells, std::uint32_t c,
-                     const std::vector<std::uint32_t>& checked) {
-        const DartID first = cells.member(c, 0);
-        for (std::uint32_t index : checked) {
-            const Op& op = program_.ops()[index];
-            const bool isFree = op.kind == Kind::isFree;
-            const Point p = isFree ? Point{} : positions_.point(first);
-            const bool free = isFree && freeAlong(first, op.dim);
-            for (std::size_t i = 1; i < cells.size(c); ++i) {
-                const DartID d = cells.member(c, i);
-                if (isFree ? freeAlong(d, op.dim) != free : !sameBits(positions_.point(d), p))
-                    return false;
-            }
-        }
-        return true;
-    }
-
     Numbering& numbering(const std::vector<int>& dims) {
         auto found = numberings_.find(dims);
         if (found == numberings_.end())
@@ -522,53 +502,6 @@ class Run {
     std::vector<bool> faceKnown_, vertexKnown_;
 };
 
-bool within(const std::vector<int>& dims, const std::vector<int>& orbit) {
-    return std::all_of(dims.begin(), dims.end(), [&](int d) {
-        return std::find(orbit.begin(), orbit.end(), d) != orbit.end();
-    });
-}
-
-// Whether op `index` has one value over each cell of `dims` by construction, given that the darts
-// of a cell read the same at the ops added to `checked` (positions, freeness of the dart alone).
-bool sharedByConstruction(const std::vector<Op>& ops, std::uint32_t index,
-                          const std::vector<int>& dims, std::vector<std::uint32_t>& checked) {
-    const Op& op = ops[index];
-    const auto operands = [&](std::initializer_list<std::uint32_t> reads) {
-        return std::all_of(reads.begin(), reads.end(), [&](std::uint32_t r) {
-            return sharedByConstruction(ops, r, dims, checked);
-        });
-    };
-    switch (op.kind) {
-    case Kind::constant:
-    case Kind::number:
-        return true;
-    case Kind::orbitMean:
-    case Kind::isFree:
-        if (!op.dims.empty()) return within(dims, op.dims);
-        checked.push_back(index);
-        return true;
-    case Kind::position:
-        checked.push_back(index);
-        return true;
-    case Kind::mean:
-    case Kind::orbitSize:
-    case Kind::weight:
-        return within(dims, op.dims);
-    case Kind::of:
-    case Kind::at:
-    case Kind::faceNormal:
-    case Kind::vertexNormal:
-        return false;
-    case Kind::normalized:
-        return operands({op.a});
-    case Kind::where:
-    case Kind::scalarWhere:
-        return operands({op.c, op.a, op.b});
-    default:
-        return operands({op.a, op.b});
-    }
-}
-
 } // namespace
 
 std::optional<Point> elementwise(Kind kind, const Point& p, const Point& q) {
@@ -603,14 +536,14 @@ std::optional<Point> elementwise(Kind kind, const Point& p, const Point& q) {
     }
 }
 
-bool CellSharedColumn::add(std::size_t r, std::uint32_t c, const Point& p) {
+void CellSharedColumn::add(std::size_t r, std::uint32_t c, const Point& p) {
     if (c == kAbsent) {
         out_.of[r] = out_.add(p);
-        return false;
+        return;
     }
     if (!compared_) {
         out_.of[r] = firstOfCell_[c] = out_.add(p);
-        return true;
+        return;
     }
     if (c >= firstOfCell_.size()) {
         firstOfCell_.resize(c + 1, kAbsent);
@@ -618,13 +551,12 @@ bool CellSharedColumn::add(std::size_t r, std::uint32_t c, const Point& p) {
     }
     if (firstOfCell_[c] != kAbsent && sameBits(pointOfCell_[c], p)) {
         out_.of[r] = firstOfCell_[c];
-        return false;
+        return;
     }
     out_.of[r] = out_.add(p);
-    if (firstOfCell_[c] != kAbsent) return false;
+    if (firstOfCell_[c] != kAbsent) return;
     firstOfCell_[c] = out_.of[r];
     pointOfCell_[c] = p;
-    return true;
 }
 
 std::size_t dartsBefore(const GMap& gmap, const MatchedRows& matched) {
@@ -638,33 +570,16 @@ Column pointProgramValues(GMap& gmap, const PointProgram& program, const Matched
         throw py::value_error("point program: reads left node " +
                               std::to_string(program.leftNodesRead() - 1) + " of a rule with " +
                               std::to_string(rows.leftSize) + " left nodes");
-    if (auto swept = sweptProgramValues(program, matched, positions, reads))
-        return std::move(*swept);
+    if (auto swept = sweptProgramValues(program, matched, reads)) return std::move(*swept);
     Run run(gmap, program, rows, positions, dartsBefore(gmap, matched));
     const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
     const std::vector<int>& shared = program.ops()[root].shared;
     Numbering* cells = shared.empty() ? nullptr : &run.numbering(shared);
-    // Cells whose darts all compute the first one's value: their later rows take it unevaluated.
-    std::vector<std::uint32_t> checked;
-    const bool byConstruction = cells && program.ops()[root].rowFree &&
-                                sharedByConstruction(program.ops(), root, shared, checked);
-    std::vector<unsigned char> uniform;
     CellSharedColumn out(rows.count, 0);
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
-        if (!cells) {
-            out.add(r, kAbsent, run.value(root, x, r));
-            continue;
-        }
-        const std::uint32_t c = cells->cell(x);
-        if (c < uniform.size() && uniform[c]) {
-            out.repeat(r, c);
-            continue;
-        }
-        if (out.add(r, c, run.value(root, x, r))) {
-            if (c >= uniform.size()) uniform.resize(c + 1, 0);
-            uniform[c] = byConstruction && run.uniformOver(*cells, c, checked);
-        }
+        const std::uint32_t c = cells ? cells->cell(x) : kAbsent;
+        out.add(r, c, run.value(root, x, r));
     }
     return std::move(out).finish();
 }

@@ -88,8 +88,8 @@ class CellSharedColumn {
         out_.of = backedVector<std::uint32_t>(rows);
         out_.reserve(cells);
     }
-    // Row r of cell c takes p; true when p became the cell's first value.
-    bool add(std::size_t r, std::uint32_t c, const Point& p);
+    // Row r of cell c takes p.
+    void add(std::size_t r, std::uint32_t c, const Point& p);
     bool has(std::uint32_t c) const {
         return c < firstOfCell_.size() && firstOfCell_[c] != kAbsent;
     }

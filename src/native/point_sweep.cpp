@@ -1,6 +1,6 @@
 // Point programs swept op by op over every dart below the bound. A mean adds its darts' values in
-// ascending dart order, as the per-row evaluation does, so both give the same bits. Fields are
-// freed after their last reader.
+// ascending dart order, as the per-row evaluation does, so both give the same bits. The buffers
+// of a program's fields are taken again by the next program's.
 #include "point_sweep.h"
 
 #include "link_summary.h"
@@ -18,7 +18,7 @@ namespace {
 
 using Kind = PointProgram::Kind;
 using Op = PointProgram::Op;
-using Shape = Field::Shape;
+using Shape = Form::Shape;
 
 bool includes(const std::vector<int>& outer, const std::vector<int>& inner) {
     return std::includes(outer.begin(), outer.end(), inner.begin(), inner.end());
@@ -36,7 +36,7 @@ template <class ValueAt>
 Field gathered(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt) {
     const std::size_t universe = reads.universe();
     if (cells) {
-        Field out = reads.cellsField(cells);
+        Field out = reads.zeros({Shape::cells, cells});
         bool uniform = true;
         for (DartID d = 0; d < universe && uniform; ++d) {
             const std::uint32_t c = cells->cellOf[d];
@@ -50,7 +50,7 @@ Field gathered(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt) {
         if (uniform) return out;
         reads.recycle(std::move(out));
     }
-    Field out = reads.dartsField();
+    Field out = reads.zeros({Shape::darts, nullptr});
     for (DartID d = 0; d < universe; ++d)
         if (reads.gmap().darts()[d].exists()) out.values[d] = valueAt(d);
     return out;
@@ -65,7 +65,7 @@ void markBad(Field& field, std::size_t i) {
 // from 0.0 as the per-row walk adds them; bad where no dart is kept or a kept dart's value is.
 template <class ValueAt, class Keep>
 Field cellMeans(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt, Keep&& keep) {
-    Field out = reads.cellsField(cells);
+    Field out = reads.zeros({Shape::cells, cells});
     std::vector<std::uint32_t> size = backedVector<std::uint32_t>(cells->representatives.size());
     for (DartID d = 0; d < reads.universe(); ++d) {
         const std::uint32_t c = cells->cellOf[d];
@@ -88,12 +88,6 @@ Field cellMeans(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt, K
     }
     return out;
 }
-
-// Where an op's values vary: one for all darts, one per cell of an orbit, or one per dart.
-struct Form {
-    Shape shape = Shape::uniform;
-    const OrbitCells* cells = nullptr;
-};
 
 // The form of an op over its operands' forms: one value when they all have one, one per cell of
 // the finest operand cells when every other operand's cells hold those, else one per dart.
@@ -157,10 +151,10 @@ bool reads(const Op& op) {
 // as fields too.
 class Sweep {
   public:
-    Sweep(const PointProgram& program, PositionReader& positions, SweepReads& reads)
-        : program_(program), positions_(positions), reads_(reads), gmap_(reads.gmap()),
-          universe_(reads.universe()), forms_(program.ops().size()),
-          stored_(program.ops().size(), nullptr), owned_(program.ops().size()) {}
+    Sweep(const PointProgram& program, SweepReads& reads)
+        : program_(program), reads_(reads), gmap_(reads.gmap()), universe_(reads.universe()),
+          forms_(program.ops().size()), stored_(program.ops().size(), nullptr),
+          owned_(program.ops().size()) {}
 
     ~Sweep() {
         for (auto& field : owned_)
@@ -176,10 +170,10 @@ class Sweep {
     }
 
     void run() {
-        const std::vector<bool> kept = keptOps();
+        const std::vector<bool> stored = storedOps();
         for (std::uint32_t i = 0; i < forms_.size(); ++i) {
-            if (kept[i]) store(i);
-            forms_[i] = stored_[i] ? Form{stored_[i]->shape, stored_[i]->cells} : formOf(i);
+            if (stored[i]) store(i);
+            forms_[i] = stored_[i] ? stored_[i]->form : formOf(i);
         }
     }
 
@@ -197,17 +191,17 @@ class Sweep {
   private:
     static constexpr std::uint32_t kRepeats = 4;
 
-    std::vector<bool> keptOps() const {
+    std::vector<bool> storedOps() const {
         const auto& ops = program_.ops();
-        std::vector<bool> kept(ops.size(), false);
+        std::vector<bool> stored(ops.size(), false);
         std::vector<std::uint32_t> repeats(ops.size(), 0);
         repeats.back() = 1;
         for (std::uint32_t i = static_cast<std::uint32_t>(ops.size()); i-- > 0;) {
-            kept[i] = reads(ops[i]) || repeats[i] > kRepeats;
+            stored[i] = reads(ops[i]) || repeats[i] > kRepeats;
             for (std::uint32_t r : operandsOf(ops[i]))
-                repeats[r] += kept[i] ? 1 : repeats[i];
+                repeats[r] += stored[i] ? 1 : repeats[i];
         }
-        return kept;
+        return stored;
     }
 
     Form formOf(std::uint32_t i) const {
@@ -252,11 +246,10 @@ class Sweep {
         const Op& op = program_.ops()[i];
         switch (op.kind) {
         case Kind::position:
-            stored_[i] = reads_.positions(positions_);
+            stored_[i] = reads_.positions();
             return;
         case Kind::orbitMean:
-            stored_[i] = op.dims.empty() ? reads_.positions(positions_)
-                                         : reads_.orbitMean(op.dims, positions_);
+            stored_[i] = op.dims.empty() ? reads_.positions() : reads_.orbitMean(op.dims);
             return;
         case Kind::isFree:
             owned_[i] = op.dims.empty() ? freeness(op) : cellValues(op);
@@ -276,9 +269,7 @@ class Sweep {
     // The op's values in a field of its form, each computed at its cell's first dart.
     Field computedField(std::uint32_t i) {
         const Form form = formOf(i);
-        Field out = form.shape == Shape::uniform ? Field::one({})
-                    : form.shape == Shape::cells ? reads_.cellsField(form.cells)
-                                                 : reads_.dartsField();
+        Field out = reads_.zeros(form);
         for (std::size_t k = 0; k < out.values.size(); ++k) {
             DartID d = static_cast<DartID>(k);
             if (form.shape == Shape::cells)
@@ -333,7 +324,7 @@ class Sweep {
                 reads_, cells, [&](DartID d, bool& bad) { return valueAt(op.a, d, bad); },
                 [&](DartID d) { return kept(op, d); });
         const std::size_t count = cells->representatives.size();
-        Field out = reads_.cellsField(cells);
+        Field out = reads_.zeros({Shape::cells, cells});
         std::vector<std::uint32_t> size = backedVector<std::uint32_t>(count);
         for (DartID d = 0; d < universe_; ++d) {
             const std::uint32_t c = cells->cellOf[d];
@@ -368,7 +359,6 @@ class Sweep {
     }
 
     const PointProgram& program_;
-    PositionReader& positions_;
     SweepReads& reads_;
     const GMap& gmap_;
     std::size_t universe_;
@@ -380,7 +370,8 @@ class Sweep {
 
 } // namespace
 
-SweepReads::SweepReads(const GMap& gmap, std::size_t universe) : gmap_(gmap), universe_(universe) {
+SweepReads::SweepReads(const GMap& gmap, std::size_t universe, PositionReader& positions)
+    : gmap_(gmap), universe_(universe), reader_(positions) {
     const LinkSummary links(
         gmap.darts(), [](DartID, Dim, DartID, std::int64_t) {}, universe);
     involutive_ = links.involutive;
@@ -403,45 +394,48 @@ const OrbitCells* SweepReads::cells(const std::vector<int>& dims) {
     return &found->second;
 }
 
-const Field* SweepReads::positions(PositionReader& reader) {
+const Field* SweepReads::positions() {
     if (!positions_)
-        positions_ = gathered(*this, cells({1, 2, 3}), [&](DartID d) { return reader.point(d); });
+        positions_ = gathered(*this, cells({1, 2, 3}), [&](DartID d) { return reader_.point(d); });
     return &*positions_;
 }
 
-Field SweepReads::make(Field::Shape shape, const OrbitCells* cells, std::size_t size) {
+Field SweepReads::zeros(const Form& form) {
+    const std::size_t size = form.shape == Shape::uniform ? 1
+                             : form.shape == Shape::cells ? form.cells->representatives.size()
+                                                          : universe_;
     auto best = spare_.end();
     for (auto spare = spare_.begin(); spare != spare_.end(); ++spare)
         if (spare->capacity() >= size &&
             (best == spare_.end() || spare->capacity() < best->capacity()))
             best = spare;
-    if (best == spare_.end()) return Field::make(shape, cells, backedVector<Point>(size));
+    if (best == spare_.end()) return {form, backedVector<Point>(size), {}};
     std::vector<Point> values = std::move(*best);
     spare_.erase(best);
     values.assign(size, Point{});
-    return Field::make(shape, cells, std::move(values));
+    return {form, std::move(values), {}};
 }
 
 void SweepReads::recycle(Field&& field) {
     if (field.values.capacity() > 1) spare_.push_back(std::move(field.values));
 }
 
-const Field* SweepReads::orbitMean(const std::vector<int>& dims, PositionReader& reader) {
-    auto found = means_.find(dims);
+const Field* SweepReads::orbitMean(const std::vector<int>& dims) {
+    const OrbitCells* of = cells(dims);
+    auto found = means_.find(of);
     if (found != means_.end()) return &found->second;
-    const Field* points = positions(reader);
+    const Field* points = positions();
     Field out = cellMeans(
-        *this, cells(dims), [&](DartID d, bool&) { return points->at(d); },
-        [](DartID) { return true; });
-    return &means_.emplace(dims, std::move(out)).first->second;
+        *this, of, [&](DartID d, bool&) { return points->at(d); }, [](DartID) { return true; });
+    return &means_.emplace(of, std::move(out)).first->second;
 }
 
 std::optional<Column> sweptProgramValues(const PointProgram& program, const MatchedRows& matched,
-                                         PositionReader& positions, SweepReads& reads) {
+                                         SweepReads& reads) {
     const RowTable& rows = matched.rows;
     if (!Sweep::serves(program) || !reads.serves() || rows.count * 2 < reads.universe())
         return std::nullopt;
-    Sweep sweep(program, positions, reads);
+    Sweep sweep(program, reads);
     sweep.run();
     const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
     const std::vector<int>& shared = program.ops().back().shared;

@@ -21,37 +21,37 @@ struct OrbitCells : Cells {
     std::vector<int> dims; // ascending
 };
 
-// An op's values: one for all darts, one per cell of an orbit, or one per dart. A value whose
-// evaluation fails (a mean over no dart, a division by zero, a weight that raises) is marked bad.
-struct Field {
+// Where an op's values vary: one for all darts, one per cell of an orbit, or one per dart.
+struct Form {
     enum class Shape : unsigned char { uniform, cells, darts };
     Shape shape = Shape::uniform;
     const OrbitCells* cells = nullptr;
+};
+
+// An op's values, one per place of its form. A value whose evaluation fails (a mean over no dart,
+// a division by zero, a weight that raises) is marked bad.
+struct Field {
+    Form form;
     std::vector<Point> values;
     std::vector<unsigned char> bad; // empty when none is bad
 
-    static Field one(const Point& p) { return make(Shape::uniform, nullptr, {p}); }
-    static Field make(Shape shape, const OrbitCells* cells, std::vector<Point> values) {
-        Field out;
-        out.shape = shape;
-        out.cells = cells;
-        out.values = std::move(values);
-        return out;
-    }
+    static Field one(const Point& p) { return {{}, {p}, {}}; }
 
     std::size_t index(DartID d) const {
-        return shape == Shape::uniform ? 0 : shape == Shape::cells ? cells->cellOf[d] : d;
+        return form.shape == Form::Shape::uniform ? 0
+               : form.shape == Form::Shape::cells ? form.cells->cellOf[d]
+                                                  : d;
     }
     const Point& at(DartID d) const { return values[index(d)]; }
     bool badAt(DartID d) const { return !bad.empty() && bad[index(d)]; }
 };
 
 // What the programs of one application read alike: the cells of each orbit and the fields of
-// the positions and of their orbit means. Valid while the G-map's links and values stay as they
-// were when it was made.
+// the positions (read through `positions`) and of their orbit means. Valid while the G-map's links
+// and values stay as they were when it was made.
 class SweepReads {
   public:
-    SweepReads(const GMap& gmap, std::size_t universe);
+    SweepReads(const GMap& gmap, std::size_t universe, PositionReader& positions);
 
     // Whether every link of a live dart below the bound names itself or a live dart below the
     // bound that links back: the maps a sweep serves (the per-row evaluation walks the others as
@@ -60,14 +60,11 @@ class SweepReads {
     // The cells of `dims`, numbered once for dims that differ only by dims no dart is linked
     // along.
     const OrbitCells* cells(const std::vector<int>& dims);
-    const Field* positions(PositionReader& reader);
-    const Field* orbitMean(const std::vector<int>& dims, PositionReader& reader);
-    // Fields of zero values per cell or per dart, in the buffers of fields recycled before:
+    const Field* positions();
+    const Field* orbitMean(const std::vector<int>& dims);
+    // A field of zero values, one per place of the form, in the buffer of a field recycled before:
     // fresh large buffers cost a page fault for every page.
-    Field cellsField(const OrbitCells* cells) {
-        return make(Field::Shape::cells, cells, cells->representatives.size());
-    }
-    Field dartsField() { return make(Field::Shape::darts, nullptr, universe_); }
+    Field zeros(const Form& form);
     void recycle(Field&& field);
     std::size_t universe() const { return universe_; }
     const GMap& gmap() const { return gmap_; }
@@ -75,20 +72,19 @@ class SweepReads {
   private:
     const GMap& gmap_;
     std::size_t universe_;
+    PositionReader& reader_;
     bool involutive_ = true;
     std::vector<int> linkedDims_; // the dims some live dart is linked along
     std::map<std::vector<int>, OrbitCells> cells_;
     std::optional<Field> positions_;
-    std::map<std::vector<int>, Field> means_;
+    std::map<const OrbitCells*, Field> means_;
     std::vector<std::vector<Point>> spare_;
-
-    Field make(Field::Shape shape, const OrbitCells* cells, std::size_t size);
 };
 
 // The program's values for every row as pointProgramValues gives them, or nothing when the sweep
 // does not serve the program or the map, or when a row's value fails (the per-row evaluation then
 // raises the error it meets first).
 std::optional<Column> sweptProgramValues(const PointProgram& program, const MatchedRows& matched,
-                                         PositionReader& positions, SweepReads& reads);
+                                         SweepReads& reads);
 
 } // namespace gorvin::native
