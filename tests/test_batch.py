@@ -9,7 +9,15 @@ import pytest
 import gorvinpy
 import gorvinpy_bin as gorvin
 from gorvinpy import _native
-from gorvinpy.geometry.point_rules import Constant, PointRule, edge_midpoint, face_centre, position, volume_centre
+from gorvinpy.geometry.point_rules import (
+    Constant,
+    PointRule,
+    compile_ops,
+    edge_midpoint,
+    face_centre,
+    position,
+    volume_centre,
+)
 from gorvinpy.operations.batch import BatchExpression, Expression
 
 SLOT_MEMBERS = ["ebd", "ebd0", "ebd1", "ebd2", "ebd3", "ebd01", "ebd02", "ebd03", "ebd12", "ebd13",
@@ -251,7 +259,7 @@ def test_point_rules_combine_and_read_other_left_nodes():
     mid = 0.5 * position + 0.5 * edge_midpoint - (1, 1, 1)
     p, m = gorvinpy.position(gmap, 4), edge_midpoint(gmap, 4)
     assert mid(gmap, 4) == tuple(0.5 * a + 0.5 * b - 1 for a, b in zip(p, m))
-    assert edge_midpoint.of(0).program(3) == ("affine", [(0, [0], 1.0)], None)
+    assert compile_ops(edge_midpoint.of(0), 3) == [("orbit_mean", (0,)), ("of", 0, 0), ("number", 1.0), ("scale", 2, 1)]
     with pytest.raises(TypeError, match="inside a rule"):
         edge_midpoint.of(0)(gmap, 4)
 

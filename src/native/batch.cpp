@@ -1,6 +1,6 @@
 // Rule applications whose expressions are evaluated once for all rows. An expression whose
-// callable has a `batch_program` (built-in position programs) runs here without a Python call per
-// row; one with a `batch` method is called once with the rows as NumPy arrays; any other is
+// callable has a `batch_program` (a compiled point rule, point_program.h) runs here without a
+// Python call per row; one with a `batch` method is called once with the rows as NumPy arrays; any other is
 // called per row with a Context3D, as GMap3D.apply calls it. Same engine, rows, darts and links as
 // GMap3D.apply; an evaluation that raises leaves the G-map as it was.
 // The darts of a created node store nothing of their own for a slot with one expression: they are
@@ -56,253 +56,6 @@ Column ownValues(std::vector<py::object> values) {
     for (std::size_t r = 0; r < values.size(); ++r)
         column.of[r] = column.add(std::move(values[r]));
     return column;
-}
-
-// The cell of each row in the orbit `dims` of its dart of left node 0, numbered from 0 in order of
-// first row, found through the rows' neighbours: for a rule with one left node whose orbit holds
-// every dimension of `dims` at a position where rows know their neighbour. Empty otherwise.
-std::vector<std::uint32_t> rowCells(const MatchedRows& matched, const std::vector<int>& dims) {
-    const RulePlan& plan = matched.plan;
-    const RowTable& rows = matched.rows;
-    if (plan.leftSize != 1 || plan.hooks.size() != 1) return {};
-    std::vector<std::size_t> positions;
-    for (int d : dims) {
-        std::size_t k = 0;
-        while (k < plan.orbitLength && plan.hookDim(0, k) != d)
-            ++k;
-        if (k == plan.orbitLength ||
-            !std::binary_search(plan.neededPositions.begin(), plan.neededPositions.end(), k))
-            return {};
-        positions.push_back(k);
-    }
-    std::vector<std::uint32_t> cell(rows.count, kAbsent);
-    std::vector<std::uint32_t> stack;
-    std::uint32_t cells = 0;
-    for (std::size_t r = 0; r < rows.count; ++r) {
-        if (cell[r] != kAbsent) continue;
-        cell[r] = cells;
-        stack.push_back(static_cast<std::uint32_t>(r));
-        while (!stack.empty()) {
-            const std::uint32_t w = stack.back();
-            stack.pop_back();
-            for (std::size_t k : positions) {
-                const std::uint32_t n = rows.neighbourRow(w, k);
-                if (n != kNoLink && cell[n] == kAbsent) {
-                    cell[n] = cells;
-                    stack.push_back(n);
-                }
-            }
-        }
-        ++cells;
-    }
-    return cell;
-}
-
-// The mean position over the orbit `dims` of darts. Each cell is summed once, its darts in
-// ascending id order from 0.0, then divided by its size; its darts remember the cell. An empty
-// `dims` is the dart's own position.
-class OrbitMeans {
-  public:
-    OrbitMeans(GMap& gmap, std::vector<int> dims, PositionReader& positions)
-        : gmap_(gmap), dims_(std::move(dims)), positions_(positions), cellOf_(gmap.size()) {}
-
-    bool single() const { return dims_.empty(); }
-    const std::vector<int>& dims() const { return dims_; }
-    PositionReader& positions() { return positions_; }
-
-    // The cell of slot x, summed on first use (not for an empty orbit).
-    std::uint32_t cell(DartID x) {
-        const std::uint32_t c = cellOf_.get(x);
-        if (c != kAbsent) return c;
-        const std::vector<DartID> members = orbitDarts(gmap_, dims_, x);
-        for (DartID d : members)
-            cellOf_.set(d, static_cast<std::uint32_t>(means_.size()));
-        return addCell(members);
-    }
-
-    // A cell of these darts, known to be one (in ascending order); its number.
-    std::uint32_t addCell(const std::vector<DartID>& ascending) {
-        Point sum{0.0, 0.0, 0.0};
-        for (DartID d : ascending) {
-            const Point p = positions_.point(d);
-            for (int axis = 0; axis < 3; ++axis)
-                sum[axis] += p[axis];
-        }
-        for (double& axis : sum)
-            axis /= static_cast<double>(ascending.size());
-        means_.push_back(sum);
-        return static_cast<std::uint32_t>(means_.size() - 1);
-    }
-
-    const Point& meanOfCell(std::uint32_t c) const { return means_[c]; }
-    Point mean(DartID x) { return single() ? positions_.point(x) : means_[cell(x)]; }
-
-  private:
-    GMap& gmap_;
-    std::vector<int> dims_;
-    PositionReader& positions_;
-    DartMap cellOf_;
-    std::vector<Point> means_;
-};
-
-// OrbitMeans of the darts of a left node, by row. Cells that the rows themselves tell (rowCells)
-// are summed up front, without walking the G-map.
-class RowMeans {
-  public:
-    RowMeans(GMap& gmap, const MatchedRows& matched, std::uint32_t node, std::vector<int> dims,
-             PositionReader& positions)
-        : rows_(matched.rows), node_(node), means_(gmap, std::move(dims), positions) {
-        if (!means_.single() && node == 0) rowCell_ = rowCells(matched, means_.dims());
-        if (!rowCell_.empty()) sumRowCells();
-    }
-
-    bool single() const { return means_.single(); }
-    PositionReader& positions() { return means_.positions(); }
-    DartID dart(std::size_t r) const { return rows_.leftDart(r, node_); }
-
-    // The cell of row r's dart (not for an empty orbit).
-    std::uint32_t cell(std::size_t r) {
-        return rowCell_.empty() ? means_.cell(dart(r)) : rowCell_[r];
-    }
-    Point mean(std::size_t r) {
-        return single() ? means_.mean(dart(r)) : means_.meanOfCell(cell(r));
-    }
-
-  private:
-    // Sums every row cell, numbered as rowCells numbers them, over its darts in ascending order.
-    void sumRowCells() {
-        const std::uint32_t cells = *std::max_element(rowCell_.begin(), rowCell_.end()) + 1;
-        std::vector<std::size_t> start(cells + 1, 0);
-        for (std::uint32_t c : rowCell_)
-            ++start[c + 1];
-        for (std::uint32_t c = 0; c < cells; ++c)
-            start[c + 1] += start[c];
-        std::vector<DartID> darts(rows_.count);
-        std::vector<std::size_t> next(start.begin(), start.end() - 1);
-        for (std::size_t r = 0; r < rows_.count; ++r)
-            darts[next[rowCell_[r]]++] = dart(r);
-        std::vector<DartID> members;
-        for (std::uint32_t c = 0; c < cells; ++c) {
-            members.assign(darts.begin() + static_cast<std::ptrdiff_t>(start[c]),
-                           darts.begin() + static_cast<std::ptrdiff_t>(start[c + 1]));
-            std::sort(members.begin(), members.end());
-            means_.addCell(members);
-        }
-    }
-
-    const RowTable& rows_;
-    std::uint32_t node_;
-    OrbitMeans means_;
-    std::vector<std::uint32_t> rowCell_;
-};
-
-// A built-in position computation, read from an expression's `batch_program`:
-// ("copy", node): the position object of the node's dart;
-// ("constant", point): that object;
-// ("affine", [(node, orbit, weight), ...], offset or None): sum of weight * orbit mean, in term
-// order (the first term alone starts the sum), plus the offset.
-struct Program {
-    struct Term {
-        std::uint32_t node;
-        std::vector<int> orbit;
-        double weight;
-    };
-    std::string kind;
-    std::uint32_t node = 0;
-    py::object constant;
-    std::vector<Term> terms;
-    std::optional<Point> offset;
-};
-
-std::uint32_t checkedNode(const py::handle& value, std::size_t leftSize) {
-    const auto node = value.cast<std::uint32_t>();
-    if (node >= leftSize)
-        throw py::value_error("batch program: left node " + std::to_string(node) +
-                              " of a rule with " + std::to_string(leftSize) + " left nodes");
-    return node;
-}
-
-Program programOf(const py::object& form, std::size_t leftSize) {
-    const auto items = form.cast<py::tuple>();
-    Program program;
-    program.kind = items[0].cast<std::string>();
-    if (program.kind == "copy") {
-        program.node = checkedNode(items[1], leftSize);
-    } else if (program.kind == "constant") {
-        program.constant = items[1];
-    } else if (program.kind == "affine") {
-        for (const auto& term : items[1].cast<py::list>()) {
-            const auto parts = term.cast<py::tuple>();
-            program.terms.push_back({checkedNode(parts[0], leftSize),
-                                     parts[1].cast<std::vector<int>>(), parts[2].cast<double>()});
-        }
-        if (!items[2].is_none()) program.offset = items[2].cast<Point>();
-    } else {
-        throw py::value_error("batch program: unknown kind '" + program.kind + "'");
-    }
-    return program;
-}
-
-// The values of an affine program for every row, as points. Rows of one cell (a single term over
-// an orbit), or of darts deferred to one position pattern (a single term without orbit), share one.
-Column affineValues(GMap& gmap, const Program& program, const MatchedRows& matched,
-                    PositionReader& positions) {
-    const RowTable& rows = matched.rows;
-    std::vector<RowMeans> means;
-    for (const auto& term : program.terms)
-        means.emplace_back(gmap, matched, term.node, term.orbit, positions);
-    const auto pointAt = [&](std::size_t r) {
-        Point sum{};
-        for (std::size_t i = 0; i < means.size(); ++i) {
-            const Point m = means[i].mean(r);
-            for (int axis = 0; axis < 3; ++axis) {
-                const double term = program.terms[i].weight * m[axis];
-                sum[axis] = i == 0 ? term : sum[axis] + term;
-            }
-        }
-        if (program.offset)
-            for (int axis = 0; axis < 3; ++axis)
-                sum[axis] =
-                    means.empty() ? (*program.offset)[axis] : sum[axis] + (*program.offset)[axis];
-        return sum;
-    };
-    Column out;
-    out.of = backedVector<std::uint32_t>(rows.count);
-    if (means.size() != 1) {
-        for (std::size_t r = 0; r < rows.count; ++r)
-            out.of[r] = out.add(pointAt(r));
-        return std::move(out).finish();
-    }
-    RowMeans& only = means[0];
-    SharedBy shared(only.single() ? gmap.embeddings().patternCount() : rows.count);
-    for (std::size_t r = 0; r < rows.count; ++r) {
-        const std::size_t key =
-            only.single() ? only.positions().pattern(only.dart(r)) : only.cell(r);
-        out.of[r] = shared(out, key, [&] { return pointAt(r); });
-    }
-    return std::move(out).finish();
-}
-
-// The positions of the node's darts; darts deferred to one pattern share it.
-Column copiedValues(GMap& gmap, std::uint32_t node, const RowTable& rows,
-                    PositionReader& positions) {
-    Column out;
-    out.of = backedVector<std::uint32_t>(rows.count);
-    SharedBy shared(gmap.embeddings().patternCount());
-    for (std::size_t r = 0; r < rows.count; ++r) {
-        const DartID x = rows.leftDart(r, node);
-        out.of[r] = shared(out, positions.pattern(x), [&] { return positions.item(x); });
-    }
-    return out;
-}
-
-Column programValues(GMap& gmap, const Program& program, const MatchedRows& matched,
-                     PositionReader& positions) {
-    if (program.kind == "affine") return affineValues(gmap, program, matched, positions);
-    if (program.kind == "copy") return copiedValues(gmap, program.node, matched.rows, positions);
-    Column out;
-    out.of.assign(matched.rows.count, out.add(program.constant));
-    return out;
 }
 
 // What a `batch` method returned, one value per row: a 2-d array gives a tuple of floats per row,
@@ -484,24 +237,15 @@ class Evaluation {
     // The values of one expression for every row. Built-in programs are run once per
     // application: nodes with the same program share its column.
     const Column& columnOf(const Expression3D& expr, const RowsOf& rows) {
-        const RowTable& table = rows.matched.rows;
-        if (py::hasattr(expr.fct, "batch_program")) {
-            const py::object form = expr.fct.attr("batch_program");
-            if (py::isinstance<PointProgram>(form)) {
-                const auto& program = form.cast<const PointProgram&>();
-                auto [known, added] = programs_.try_emplace(program.key());
-                if (!positions_) positions_.emplace(*gmap_);
-                if (!sweep_) sweep_.emplace(*gmap_, dartsBefore(*gmap_, rows.matched), *positions_);
-                if (added)
-                    known->second =
-                        pointProgramValues(*gmap_, program, rows.matched, *positions_, *sweep_);
-                return known->second;
-            }
-            auto [known, added] = programs_.try_emplace(py::repr(form).cast<std::string>());
+        if (const py::object form = py::getattr(expr.fct, "batch_program", py::none());
+            py::isinstance<PointProgram>(form)) {
+            const auto& program = form.cast<const PointProgram&>();
+            auto [known, added] = programs_.try_emplace(program.key());
             if (!positions_) positions_.emplace(*gmap_);
+            if (!sweep_) sweep_.emplace(*gmap_, dartsBefore(*gmap_, rows.matched), *positions_);
             if (added)
-                known->second = programValues(*gmap_, programOf(form, table.leftSize), rows.matched,
-                                              *positions_);
+                known->second =
+                    pointProgramValues(*gmap_, program, rows.matched, *positions_, *sweep_);
             return known->second;
         }
         sweep_.reset(); // the expression may change the G-map's links and patterns
@@ -545,21 +289,6 @@ void applyBatch(const std::shared_ptr<GMap>& gmap, const std::shared_ptr<Rule>& 
     applyRuleWith(gmap, rule, AtomicInputHooks(std::move(hooks)), Evaluation(modeler, rule, gmap));
 }
 
-// The orbit means of many darts, as an (n, 3) array.
-py::array_t<double> orbitMeans(GMap& gmap, const Ids& ids, const std::vector<int>& dims) {
-    const std::vector<DartID> darts = checkedIds(gmap, ids);
-    PositionReader positions(gmap);
-    OrbitMeans means(gmap, dims, positions);
-    py::array_t<double> out({static_cast<py::ssize_t>(darts.size()), py::ssize_t{3}});
-    double* row = out.mutable_data();
-    for (DartID dart : darts) {
-        const Point mean = means.mean(dart);
-        std::copy(mean.begin(), mean.end(), row);
-        row += 3;
-    }
-    return out;
-}
-
 } // namespace
 
 void bindBatch(py::module_& m) {
@@ -573,9 +302,6 @@ void bindBatch(py::module_& m) {
         py::arg("rule"), py::arg("name"),
         "The column of rule.hooks that the first left node named name holds; None when there is "
         "none or it is no hook.");
-    m.def("orbit_means", &orbitMeans, py::arg("gmap"), py::arg("darts"), py::arg("dims"),
-          "The mean position over the orbit dims of each dart, as an (n, 3) array; each cell is "
-          "summed once, in ascending dart order.");
 }
 
 } // namespace gorvin::native

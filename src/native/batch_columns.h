@@ -111,6 +111,9 @@ class PositionReader {
     explicit PositionReader(GMap& gmap)
         : gmap_(gmap), patternCount_(gmap.embeddings().patternCount()), knownOf_(patternCount_) {}
 
+    // Pattern numbers are below this.
+    std::size_t patternCount() const { return patternCount_; }
+
     // The pattern that gives the dart's position, or kAbsent.
     std::uint32_t pattern(DartID x) {
         const std::uint32_t p = gmap_.embeddings().deferred(x, kVertexSlot);

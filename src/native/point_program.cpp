@@ -77,7 +77,6 @@ const std::vector<int> kVertexTurn{1, 2};
 
 PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t node)
     : key_(std::move(key)), node_(node) {
-    nodesRead_ = node + 1;
     for (const auto& entry : ops) {
         const auto items = entry.cast<py::tuple>();
         const auto name = items[0].cast<std::string>();
@@ -173,6 +172,24 @@ PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t n
         ops_.push_back(std::move(op));
     }
     if (ops_.empty()) throw py::value_error("point program: no op");
+    const auto readsDart = [](const Op& op) {
+        switch (op.kind) {
+        case Kind::position:
+        case Kind::orbitMean:
+        case Kind::of:
+        case Kind::at:
+        case Kind::mean:
+        case Kind::orbitSize:
+        case Kind::weight:
+        case Kind::isFree:
+        case Kind::faceNormal:
+        case Kind::vertexNormal:
+            return true;
+        default:
+            return false;
+        }
+    };
+    if (std::any_of(ops_.begin(), ops_.end(), readsDart)) nodesRead_ = std::max(nodesRead_, node + 1);
 }
 
 namespace {
@@ -563,6 +580,23 @@ std::size_t dartsBefore(const GMap& gmap, const MatchedRows& matched) {
     return gmap.size() - matched.rows.count * matched.plan.created.size();
 }
 
+namespace {
+
+// The stored position objects of the node's darts, as the position alone gives them; darts
+// deferred to one pattern share it.
+Column copiedPositions(std::uint32_t node, const RowTable& rows, PositionReader& positions) {
+    Column out;
+    out.of = backedVector<std::uint32_t>(rows.count);
+    SharedBy shared(positions.patternCount());
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        const DartID x = rows.leftDart(r, node);
+        out.of[r] = shared(out, positions.pattern(x), [&] { return positions.item(x); });
+    }
+    return out;
+}
+
+} // namespace
+
 Column pointProgramValues(GMap& gmap, const PointProgram& program, const MatchedRows& matched,
                           PositionReader& positions, SweepReads& reads) {
     const RowTable& rows = matched.rows;
@@ -570,9 +604,17 @@ Column pointProgramValues(GMap& gmap, const PointProgram& program, const Matched
         throw py::value_error("point program: reads left node " +
                               std::to_string(program.leftNodesRead() - 1) + " of a rule with " +
                               std::to_string(rows.leftSize) + " left nodes");
+    if (program.ops().size() == 1 && program.ops()[0].kind == PointProgram::Kind::position)
+        return copiedPositions(program.node(), rows, positions);
+    const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
+    if (program.leftNodesRead() == 0) { // one value, read at no dart
+        Run run(gmap, program, rows, positions, 0);
+        Column out;
+        out.of.assign(rows.count, out.add(run.value(root, kNoLink, 0)));
+        return std::move(out).finish();
+    }
     if (auto swept = sweptProgramValues(program, matched, reads)) return std::move(*swept);
     Run run(gmap, program, rows, positions, dartsBefore(gmap, matched));
-    const auto root = static_cast<std::uint32_t>(program.ops().size() - 1);
     const std::vector<int>& shared = program.ops()[root].shared;
     Numbering* cells = shared.empty() ? nullptr : &run.numbering(shared);
     CellSharedColumn out(rows.count, 0);
@@ -584,7 +626,33 @@ Column pointProgramValues(GMap& gmap, const PointProgram& program, const Matched
     return std::move(out).finish();
 }
 
+namespace {
+
+// The mean position over the orbit `dims` of each dart, as an (n, 3) array, summed as a point
+// program sums it.
+py::array_t<double> orbitMeans(GMap& gmap, const Ids& ids, const std::vector<int>& dims) {
+    const std::vector<DartID> darts = checkedIds(gmap, ids);
+    py::list ops;
+    ops.append(py::make_tuple("orbit_mean", dims));
+    const PointProgram program(ops, "orbit_mean", 0);
+    PositionReader positions(gmap);
+    const RowTable noRows{};
+    Run run(gmap, program, noRows, positions, gmap.size());
+    py::array_t<double> out({static_cast<py::ssize_t>(darts.size()), py::ssize_t{3}});
+    double* row = out.mutable_data();
+    for (DartID dart : darts) {
+        const Point mean = run.value(0, dart, 0);
+        row = std::copy(mean.begin(), mean.end(), row);
+    }
+    return out;
+}
+
+} // namespace
+
 void bindPointPrograms(py::module_& m) {
+    m.def("orbit_means", &orbitMeans, py::arg("gmap"), py::arg("darts"), py::arg("dims"),
+          "The mean position over the orbit dims of each dart, as an (n, 3) array; each cell is "
+          "summed once, in ascending dart order.");
     py::class_<PointProgram>(m, "PointProgram",
                              "A point rule compiled for the batch evaluation: flat ops, read at "
                              "the dart of left node `node`.")

@@ -78,11 +78,6 @@ class PointRule:
         assert total is not None
         return total
 
-    def program(self, node: int) -> tuple:
-        """What the native evaluation runs for this rule evaluated at left node `node`."""
-        terms = [(node if n is None else n, list(orbit), weight) for weight, orbit, n in self.terms]
-        return ("affine", terms, self.shift)
-
     def of(self, node: int) -> "PointRule":
         """This rule read at the dart of left node `node` rather than the evaluated node."""
         return PointRule([(w, orbit, node if n is None else n) for w, orbit, n in self.terms], self.shift)
@@ -153,9 +148,6 @@ class StoredPosition(PointRule):
     def value(self, gmap: gorvinpy_bin.GMap3D, dart_of: DartOf) -> Point:
         return stored_position(gmap, dart_of(None))
 
-    def program(self, node: int) -> tuple:
-        return ("copy", node)
-
     def __repr__(self) -> str:
         return "position"
 
@@ -169,9 +161,6 @@ class Constant(PointRule):
     def value(self, gmap: gorvinpy_bin.GMap3D, dart_of: DartOf) -> Point:
         assert self.shift is not None
         return self.shift
-
-    def program(self, node: int) -> tuple:
-        return ("constant", self.shift)
 
     def __repr__(self) -> str:
         return f"Constant({self.shift})"
@@ -251,8 +240,7 @@ def emit_point(rule: PointRule, ops: Ops, node: int) -> int:
 
 
 def _emit_affine(rule: PointRule, ops: Ops, node: int) -> int:
-    kind = rule.program(node)[0]
-    if kind == "copy":
+    if isinstance(rule, StoredPosition):
         return ops.add(("position",), ("position",))
     total: Optional[int] = None
     for weight_value, orbit, term_node in rule.terms:
@@ -272,7 +260,7 @@ def _emit_affine(rule: PointRule, ops: Ops, node: int) -> int:
 def point_key(rule: PointRule) -> Any:
     if isinstance(rule, Term):
         return rule.key()
-    return ("affine", rule.program(0)[0], rule.terms, rule.shift)
+    return ("affine", type(rule).__name__, rule.terms, rule.shift)
 
 
 def evaluate_point(rule: PointRule, gmap: gorvinpy_bin.GMap3D, dart: int, dart_of: DartOf) -> Point:
@@ -299,11 +287,6 @@ class Derived(Term, PointRule):
     def value(self, gmap: gorvinpy_bin.GMap3D, dart_of: DartOf) -> Point:
         """The point as a tuple of floats, as the native evaluation stores it."""
         return as_point(self.evaluate(gmap, dart_of(None), dart_of))
-
-    def program(self, node: int) -> tuple:
-        ops = Ops()
-        emit_point(self, ops, node)
-        return ("ops", ops.ops)
 
     def of(self, node: int) -> "PointRule":
         return _Of(self, node)

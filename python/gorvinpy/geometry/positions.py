@@ -11,7 +11,7 @@ number.
 from __future__ import annotations
 
 import re
-from typing import Any, Callable, Iterable, Optional, Sequence
+from typing import Any, Callable, Optional, Sequence
 
 import numpy as np
 
@@ -45,8 +45,13 @@ def stored_position(gmap: gorvinpy_bin.GMap3D, dart: int) -> Point:
 
 def positions(gmap: gorvinpy_bin.GMap3D, darts: Any) -> np.ndarray:
     """The positions stored on darts, as an (n, 3) float64 array."""
+    return _named_missing(gmap, _native.positions, darts)
+
+
+def _named_missing(gmap: gorvinpy_bin.GMap3D, read: Callable[..., np.ndarray], *args: Any) -> np.ndarray:
+    """read(gmap, *args), a missing position raised as MissingPositionError naming the G-map."""
     try:
-        return _native.positions(gmap, darts)
+        return read(gmap, *args)
     except KeyError as error:
         dart = re.match(r"dart (\d+)", str(error.args[0]))
         raise MissingPositionError(
@@ -71,17 +76,6 @@ def as_point(values: Sequence[float]) -> Point:
     return (float(x), float(y), float(z))
 
 
-def mean(points: Iterable[Sequence[float]]) -> Point:
-    """The average of points, summed in order from 0.0."""
-    total = [0.0, 0.0, 0.0]
-    count = 0
-    for point in points:
-        for axis in range(3):
-            total[axis] += point[axis]
-        count += 1
-    return (total[0] / count, total[1] / count, total[2] / count)
-
-
 def offset(point: Sequence[float], vector: Sequence[float]) -> Point:
     """point + vector."""
     return (point[0] + vector[0], point[1] + vector[1], point[2] + vector[2])
@@ -89,8 +83,7 @@ def offset(point: Sequence[float], vector: Sequence[float]) -> Point:
 
 def orbit_mean(gmap: gorvinpy_bin.GMap3D, dart: int, orbit: Sequence[int]) -> Point:
     """The mean position over the orbit of a dart, its darts taken in ascending id order; the
-    dart's own position (as floats) for an empty orbit."""
-    if not orbit:
-        return as_point(stored_position(gmap, dart))
-    darts = sorted(gorvinpy_bin.Orbit(list(orbit))(gmap, dart))
-    return mean(as_point(stored_position(gmap, d)) for d in darts)
+    dart's own position (as floats) for an empty orbit. Summed natively, as `gorvinpy.apply` sums
+    it."""
+    x, y, z = _named_missing(gmap, _native.orbit_means, [dart], list(orbit))[0].tolist()
+    return (x, y, z)

@@ -63,11 +63,8 @@ class Expression:
     def __init__(self, rule: PointRule, node: int = 0) -> None:
         self.rule = rule
         self.node = node
-        if rule.affine:
-            self.batch_program: Any = rule.program(node)
-        else:
-            ops = compile_ops(rule, node)
-            self.batch_program = _native.PointProgram(ops, f"ops:{node}:{ops!r}", node)
+        ops = compile_ops(rule, node)
+        self.batch_program = _native.PointProgram(ops, f"ops:{node}:{ops!r}", node)
 
     def __call__(self, context: gorvinpy_bin.Context3D) -> Any:
         pattern = context.leftpattern
