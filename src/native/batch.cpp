@@ -35,18 +35,14 @@ using python::Context;
 using python::Expression3D;
 using python::Rule;
 
-Pattern patternFor(const Item& item, const py::str& key, unsigned slot) {
-    return item.blockRow ? pointRowPattern(key, item.item, item.index, slot)
-                         : oneEntryPattern(key, item.item, slot);
-}
-
 // Whether the table pattern an item was read from is still that item under key in slot.
 bool isPattern(const Item& item, const GMap::Embeddings& table, const py::str& key, unsigned slot) {
     if (item.pattern == kAbsent || item.pattern >= table.patternCount()) return false;
     const Pattern& known = table.pattern(item.pattern);
-    return known.make == (item.blockRow ? &pointRowDict : &oneEntryDict) &&
-           known.item.is(item.item) && known.index == item.index && known.key.is(key) &&
-           known.slot == slot;
+    const DeferredDict& value = known.value;
+    return known.held && known.slot == slot && value.kind != DeferredDict::Kind::copy &&
+           value.item.is(item.item) && value.block == item.block && value.row == item.row &&
+           value.key.is(key);
 }
 
 // A column whose rows have their own values.
@@ -157,7 +153,7 @@ class BatchValues {
             const Source& source = sources_[i];
             number[i] = isPattern(*source.item, table, source.key, source.slot)
                             ? source.item->pattern
-                            : table.addPattern(patternFor(*source.item, source.key, source.slot));
+                            : table.addPattern(source.item->deferred(source.key), source.slot);
         }
         for (const Deferred& group : deferred_) {
             const std::vector<std::uint32_t>& of = group.column->of;
@@ -166,8 +162,12 @@ class BatchValues {
                         table.defer((*right_)(r, group.node), number[group.first + of[r]]))
                     replaced.push_back(std::move(old));
         }
-        for (py::object& unused : table.takeUnusedPatterns()) // patterns the deferrals replaced
-            replaced.push_back(std::move(unused));
+        // Patterns the deferrals replaced: their objects are released by the caller; a point
+        // block holds only tuples of floats, which run no code when released.
+        for (DeferredDict& unused : table.takeUnusedPatterns()) {
+            replaced.push_back(std::move(unused.key));
+            replaced.push_back(std::move(unused.item));
+        }
         return replaced;
     }
 

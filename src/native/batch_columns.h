@@ -60,7 +60,7 @@ struct Column {
     std::uint32_t add(const Point& point) {
         const auto row = static_cast<std::uint32_t>(points_.size() / 3);
         points_.insert(points_.end(), point.begin(), point.end());
-        return add(Item{py::object(), row, true, kAbsent});
+        return add(Item{py::object(), nullptr, row, kAbsent});
     }
     // Room for `count` distinct points, backed by pages at once.
     void reserve(std::size_t count) {
@@ -71,9 +71,9 @@ struct Column {
     }
     Column&& finish() && {
         if (!points_.empty()) {
-            const py::object block = pointBlock(std::move(points_));
+            const auto block = std::make_shared<PointBlock>(std::move(points_));
             for (Item& item : distinct)
-                if (item.blockRow && !item.item) item.item = block;
+                if (!item.holds()) item.block = block;
         }
         return std::move(*this);
     }
@@ -136,7 +136,7 @@ class PositionReader {
         }
         Known& known = this->known(p, x);
         if (!known.pointRead) {
-            if (known.item.blockRow)
+            if (known.item.block)
                 std::copy_n(known.item.point(), 3, known.point.begin());
             else
                 readPoint(known.item.item, x, known.point.data());
@@ -168,8 +168,8 @@ class PositionReader {
 
     void learn(DartID x, Known& known) {
         auto deferred = patternItem(gmap_, x, kVertexSlot, positionKey());
-        if (!deferred || !deferred->item) return;
-        if (!deferred->blockRow) deferred->item = untrackedIfFloats(std::move(deferred->item));
+        if (!deferred || !deferred->holds()) return;
+        if (!deferred->block) deferred->item = untrackedIfFloats(std::move(deferred->item));
         known.item = std::move(*deferred);
         known.state = State::item;
     }

@@ -15,7 +15,9 @@
 namespace gorvin::native {
 
 namespace py = pybind11;
+using python::DeferredDict;
 using python::GMap;
+using python::PointBlock;
 
 // Id arrays arrive as C-ordered int64, whatever integer type the caller used.
 constexpr int kIdArray = py::array::c_style | py::array::forcecast;
@@ -48,8 +50,8 @@ class PointRows {
         return static_cast<std::size_t>(rows_ ? rows_->data()[entry] : std::int64_t(entry));
     }
     const py::object& tuple(std::size_t entry);
-    // The points as a new point block (slot_patterns.cpp).
-    py::object block() const;
+    // The points as a new point block.
+    std::shared_ptr<PointBlock> block() const;
 
   private:
     Points points_;
@@ -90,41 +92,32 @@ template <class T> py::array_t<T> asArray(std::vector<T>&& values, py::ssize_t c
 // pattern when the slot is deferred to one of the companion's; KeyError naming the dart when there
 // is none, IndexError when the dart is gone.
 py::object storedPosition(GMap& gmap, DartID dart);
-// A tuple of `size` floats. Floats hold no cycle, so the tuple is untracked by the garbage
-// collector, as the collector itself would leave it; the dicts that hold it then stay untracked
-// too, and millions of new values cost no collection passes.
-py::object tupleOf(const double* values, std::size_t size);
+using python::tupleOf;
 // The three coordinates of `value`, the position of `dart`; ValueError naming the dart when it is
 // not three numbers.
 void readPoint(const py::handle& value, DartID dart, double* out);
 
-// Deferred slot values (see slot_patterns.cpp): the makers of the companion's patterns.
+// Deferred slot values (deferred_dict.h).
 using Pattern = GMap::Embeddings::Pattern;
-py::object oneEntryDict(const Pattern& pattern); // {key: item}
-py::object pointRowDict(const Pattern& pattern); // {key: row `index` of the point block item}
-py::object dictCopy(const Pattern& pattern);     // a copy of the dict item
-py::object copiedDict(const py::object& dict);
 // The str `name`, interned: patterns made with it compare by identity.
 py::str internedKey(const std::string& name);
-Pattern oneEntryPattern(py::object key, py::object item, unsigned slot);
-// A point block: n points (3n coordinates) that nothing changes, each read as one tuple of three
-// floats, made on first read and shared by every read after.
-py::object pointBlock(std::vector<double>&& points);
-const double* blockPoint(const py::object& block, std::uint32_t row);
-py::object blockTuple(const py::object& block, std::uint32_t row);
-// row < the block's points.
-Pattern pointRowPattern(py::object key, py::object block, std::uint32_t row, unsigned slot);
-// A value as a deferred slot holds it: the object `item`, or row `index` of the point block `item`.
-// `pattern` is the table pattern that holds it as its own item (kAbsent: none), which other darts
+// A value as a deferred slot holds it: the object `item`, or row `row` of the point block `block`.
+// `pattern` is the table pattern that holds it as its one entry (kAbsent: none), which other darts
 // given the same value may share.
 struct PatternItem {
     py::object item;
-    std::uint32_t index = 0;
-    bool blockRow = false;
+    std::shared_ptr<PointBlock> block = nullptr;
+    std::uint32_t row = 0;
     std::uint32_t pattern = kAbsent;
 
-    py::object object() const { return blockRow ? blockTuple(item, index) : item; }
-    const double* point() const { return blockRow ? blockPoint(item, index) : nullptr; }
+    // Whether there is a value (a deferred slot may hold none under the key asked for).
+    bool holds() const { return item || block; }
+    py::object object() const { return block ? block->tuple(row) : item; }
+    const double* point() const { return block ? block->point(row) : nullptr; }
+    // The pattern value that gives it under key.
+    DeferredDict deferred(const py::str& key) const {
+        return block ? DeferredDict::pointRow(key, block, row) : DeferredDict::entry(key, item);
+    }
 };
 // What a deferred slot of a dart holds under key, read from its pattern (a null item when there is
 // none under key). Nothing when the slot is not deferred, or to a pattern of another maker (its

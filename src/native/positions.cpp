@@ -43,7 +43,7 @@ py::object storedPosition(GMap& gmap, DartID dart) {
     if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
     const py::str& key = positionKey();
     if (const auto deferred = patternItem(gmap, dart, kVertexSlot, key)) {
-        if (deferred->item) return deferred->object();
+        if (deferred->holds()) return deferred->object();
         throw py::key_error(dartText(dart) + " has no 'position'");
     }
     const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
@@ -65,7 +65,7 @@ py::array_t<double> positions(GMap& gmap, const Ids& ids) {
     double* point = out.mutable_data();
     for (DartID dart : darts) {
         const auto deferred = patternItem(gmap, dart, kVertexSlot, positionKey());
-        if (deferred && deferred->blockRow)
+        if (deferred && deferred->block)
             std::copy_n(deferred->point(), 3, point);
         else
             readPoint(storedPosition(gmap, dart), dart, point);
@@ -112,17 +112,9 @@ PointRows::PointRows(Points points, std::optional<Ids> rows, std::size_t entries
                                   " points");
 }
 
-py::object tupleOf(const double* values, std::size_t size) {
-    py::tuple out(size);
-    for (std::size_t i = 0; i < size; ++i)
-        PyTuple_SET_ITEM(out.ptr(), i, PyFloat_FromDouble(values[i]));
-    PyObject_GC_UnTrack(out.ptr());
-    return std::move(out);
-}
-
-py::object PointRows::block() const {
+std::shared_ptr<PointBlock> PointRows::block() const {
     const double* data = points_.data();
-    return pointBlock(std::vector<double>(data, data + 3 * rowCount()));
+    return std::make_shared<PointBlock>(std::vector<double>(data, data + 3 * rowCount()));
 }
 
 const py::object& PointRows::tuple(std::size_t entry) {
@@ -138,18 +130,19 @@ const py::object& PointRows::tuple(std::size_t entry) {
 // points: each reads as its own dict, made on first read, and the darts of a row share one tuple.
 void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
     auto& table = gmap.embeddings();
-    const py::object block = points.block();
+    const std::shared_ptr<PointBlock> block = points.block();
     std::vector<std::uint32_t> patterns(points.rowCount(), kAbsent);
     table.reservePatterns(points.rowCount());
     for (std::size_t i = 0; i < points.size(); ++i) {
         const std::size_t row = points.row(i);
         std::uint32_t& p = patterns[row];
         if (p == kAbsent)
-            p = table.addPattern(pointRowPattern(positionKey(), block,
-                                                 static_cast<std::uint32_t>(row), kVertexSlot));
+            p = table.addPattern(
+                DeferredDict::pointRow(positionKey(), block, static_cast<std::uint32_t>(row)),
+                kVertexSlot);
         const py::object unmade = table.defer(first + static_cast<DartID>(i), p);
     }
-    const std::vector<py::object> unused = table.takeUnusedPatterns(); // keeps the list short
+    const std::vector<DeferredDict> unused = table.takeUnusedPatterns(); // keeps the list short
 }
 
 void bindPositions(py::module_& m) {

@@ -29,15 +29,13 @@ py::list slotItems(GMap& gmap, DartID dart, unsigned slot) {
     const auto& table = gmap.embeddings();
     py::object value;
     if (const std::uint32_t p = table.deferred(dart, slot); p != kAbsent) {
-        const Pattern pattern = table.pattern(p);
-        if (pattern.make == &oneEntryDict || pattern.make == &pointRowDict) {
+        const DeferredDict deferred = table.pattern(p).value;
+        if (deferred.kind != DeferredDict::Kind::copy) {
             py::list pair(1);
-            pair[0] = py::make_tuple(pattern.key, pattern.make == &pointRowDict
-                                                      ? blockTuple(pattern.item, pattern.index)
-                                                      : pattern.item);
+            pair[0] = py::make_tuple(deferred.key, deferred.entryValue());
             return pair;
         }
-        value = pattern.make == &dictCopy ? pattern.item : pattern.make(pattern);
+        value = deferred.item;
     } else if (const py::object* stored = table.peek(dart, slot)) {
         value = *stored;
     } else {

@@ -29,8 +29,8 @@ py::tuple embeddingRecords(GMap& gmap) {
     auto& table = gmap.embeddings();
     std::vector<py::object> made(table.patternCount()); // may run code: before the records are read
     for (std::uint32_t p = 0; p < made.size(); ++p)
-        if (const Pattern pattern = table.pattern(p); pattern.make && pattern.uses > 0)
-            made[p] = pattern.make(pattern);
+        if (const Pattern pattern = table.pattern(p); pattern.held && pattern.uses > 0)
+            made[p] = pattern.value.make();
     const std::size_t n = gmap.size();
     std::vector<py::object> values;
     std::unordered_map<PyObject*, std::int64_t> index;
@@ -132,12 +132,12 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
             }
             const py::object value = values[static_cast<std::size_t>(ownCopyOf(j))];
             if (deferred[i] || !PyDict_CheckExact(value.ptr())) { // one deferred slot per dart
-                const py::object old = table.set(i, k, copiedDict(value));
+                const py::object old = table.set(i, k, DeferredDict::copyOf(value).make());
                 continue;
             }
             auto [known, added] = patterns.try_emplace({ownCopyOf(j), k}, 0);
             if (added)
-                known->second = table.addPattern(Pattern{py::none(), value, 0, &dictCopy, k, 0});
+                known->second = table.addPattern(DeferredDict::copyOf(value), k);
             const py::object old = table.defer(i, known->second);
             deferred[i] = true;
         }

@@ -7,6 +7,7 @@
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/modeler.h"
 
+#include "deferred_dict.h"
 #include "owner.h"
 
 #include <pybind11/pybind11.h>
@@ -20,11 +21,14 @@ namespace gorvin::python {
 
 namespace py = pybind11;
 
-// Embedding values are Python objects; the modeler's descriptors make new empty dicts.
+// Embedding values are Python objects; the modeler's descriptors make new empty dicts, and
+// deferred slots are made as new dicts.
 struct DictEmbedding {
     using Value = py::object;
+    using Deferred = DeferredDict;
     static std::string typeName() { return typeid(py::dict).name(); }
     static Value create() { return py::dict(); }
+    static Value make(const Deferred& deferred) { return deferred.make(); }
 };
 
 using Modeler = IModeler<DictEmbedding>;

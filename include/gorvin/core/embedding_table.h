@@ -6,7 +6,8 @@
 // position in the table is held.
 // A slot may also be deferred: it reads as the dart's own value made from a pattern on first read,
 // and the pattern, not a value per dart, is all that is kept until then. Many darts deferred to one
-// pattern cost one index each.
+// pattern cost one index each. What a pattern holds is the policy's `Deferred` type, and
+// `Policy::make(deferred)` makes a new value from it.
 #pragma once
 
 #include "gorvin/core/embedding_descriptor.h"
@@ -25,8 +26,10 @@
 
 namespace gorvin {
 
-template <class Value> class EmbeddingTable {
+template <class Policy> class EmbeddingTable {
   public:
+    using Value = typename Policy::Value;
+    using Deferred = typename Policy::Deferred;
     using Descriptors = EmbeddingDescriptors<Value>;
 
     struct Record {
@@ -35,16 +38,12 @@ template <class Value> class EmbeddingTable {
     };
     using RecordPtr = std::unique_ptr<Record>;
 
-    // What a deferred slot is made from: make(pattern), a new value on every call (for dict
-    // values, for example, a dict holding item under key, or holding entry `index` of item under
-    // key, or a copy of item).
+    // What deferred slots are made from: Policy::make(value), a new value on every call.
     struct Pattern {
-        Value key;
-        Value item;
-        std::uint32_t index = 0;
-        Value (*make)(const Pattern& pattern) = nullptr;
+        Deferred value;
         unsigned slot = 0;
-        std::size_t uses = 0; // deferred slots made from it
+        std::uint32_t uses = 0; // deferred slots made from it
+        bool held = false;      // in the table, not taken back
     };
 
     explicit EmbeddingTable(std::shared_ptr<const Descriptors> descriptors)
@@ -87,7 +86,7 @@ template <class Value> class EmbeddingTable {
         for (std::size_t i = n; i < deferred_.size(); ++i)
             if (deferred_[i] != 0) undefer(i);
         if (deferred_.size() > n) deferred_.resize(n);
-        const std::vector<Value> unused = takeUnusedPatterns();
+        const std::vector<Deferred> unused = takeUnusedPatterns();
         for (Record* record : dropped)
             release(record);
     }
@@ -131,10 +130,10 @@ template <class Value> class EmbeddingTable {
         return value;
     }
 
-    // Adds a pattern for `defer`; returns its number. Until a slot is deferred to it, the next
-    // takeUnusedPatterns may take it back.
-    std::uint32_t addPattern(Pattern pattern) {
-        pattern.uses = 0;
+    // Adds a pattern for `defer` of slot `slot`; returns its number. Until a slot is deferred to
+    // it, the next takeUnusedPatterns may take it back.
+    std::uint32_t addPattern(Deferred value, unsigned slot) {
+        Pattern pattern{std::move(value), slot, 0, true};
         std::uint32_t p;
         if (freePatterns_.empty()) {
             if (patterns_.size() >= kMaxPatterns) throw std::length_error("too many patterns");
@@ -184,13 +183,12 @@ template <class Value> class EmbeddingTable {
 
     // The values of the patterns that no slot is deferred to any more, which leave the table: the
     // caller releases them once it no longer works on the table.
-    [[nodiscard]] std::vector<Value> takeUnusedPatterns() {
-        std::vector<Value> values;
+    [[nodiscard]] std::vector<Deferred> takeUnusedPatterns() {
+        std::vector<Deferred> values;
         for (const std::uint32_t p : std::exchange(unusedPatterns_, {})) {
             Pattern& pattern = patterns_[p];
-            if (pattern.uses != 0 || !pattern.make) continue; // used again, or already taken
-            values.push_back(std::move(pattern.key));
-            values.push_back(std::move(pattern.item));
+            if (pattern.uses != 0 || !pattern.held) continue; // used again, or already taken
+            values.push_back(std::move(pattern.value));
             pattern = Pattern{};
             freePatterns_.push_back(p);
         }
@@ -224,12 +222,12 @@ template <class Value> class EmbeddingTable {
 
     // Makes the deferred slot k of record i (tagged `tag`) and stores it there.
     Value makeDeferred(std::size_t i, unsigned k, std::uint32_t tag) {
-        const Pattern pattern = patterns_[patternOf(tag)];
-        Value made = pattern.make(pattern); // may run code changing the table
+        const Deferred value = patterns_[patternOf(tag)].value;
+        Value made = Policy::make(value); // may run code changing the table
         if (i >= records_.size()) throw GorvinUnexistentDartException{};
         if (deferredTag(i, k) != tag) return get(i, k);
         const Value old = set(i, k, made);
-        const std::vector<Value> unused = takeUnusedPatterns();
+        const std::vector<Deferred> unused = takeUnusedPatterns();
         return made;
     }
 

@@ -22,7 +22,7 @@ template <class Policy> class IGMap {
   public:
     using Value = typename Policy::Value;
     using Modeler = IModeler<Policy>;
-    using Embeddings = EmbeddingTable<Value>;
+    using Embeddings = EmbeddingTable<Policy>;
 
     IGMap(std::weak_ptr<Modeler> modeler,
           std::shared_ptr<const typename Embeddings::Descriptors> descriptors, std::uint32_t id)

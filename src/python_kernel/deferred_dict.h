@@ -1,0 +1,87 @@
+// What a deferred dict slot is made from (the embedding table's patterns): a dict holding one item
+// under one key, a dict holding a row of a point block under one key, or a copy of a dict. Readers
+// that only look inside the value read these instead and make nothing.
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace gorvin::python {
+
+namespace py = pybind11;
+
+// A tuple of `size` floats. Floats hold no cycle, so the tuple is untracked by the garbage
+// collector, as the collector itself would leave it; the dicts that hold it then stay untracked
+// too, and millions of new values cost no collection passes.
+inline py::object tupleOf(const double* values, std::size_t size) {
+    py::tuple out(size);
+    for (std::size_t i = 0; i < size; ++i)
+        PyTuple_SET_ITEM(out.ptr(), i, PyFloat_FromDouble(values[i]));
+    PyObject_GC_UnTrack(out.ptr());
+    return std::move(out);
+}
+
+// Points that nothing changes, each read as one tuple of three floats, made on first read and
+// shared by every read after.
+class PointBlock {
+  public:
+    explicit PointBlock(std::vector<double>&& points)
+        : points_(std::move(points)), tuples_(points_.size() / 3) {}
+
+    std::size_t size() const { return tuples_.size(); }
+    // row < size()
+    const double* point(std::uint32_t row) const { return points_.data() + 3 * std::size_t{row}; }
+    const py::object& tuple(std::uint32_t row) {
+        py::object& made = tuples_[row];
+        if (!made) made = tupleOf(point(row), 3);
+        return made;
+    }
+
+  private:
+    std::vector<double> points_;
+    std::vector<py::object> tuples_;
+};
+
+struct DeferredDict {
+    enum class Kind : unsigned char { entry, pointRow, copy };
+
+    Kind kind = Kind::entry;
+    std::uint32_t row = 0;             // pointRow: the row of block
+    py::object key;                    // entry, pointRow
+    py::object item;                   // entry: the value under key; copy: the dict copied
+    std::shared_ptr<PointBlock> block; // pointRow
+
+    static DeferredDict entry(py::object key, py::object item) {
+        return {Kind::entry, 0, std::move(key), std::move(item), nullptr};
+    }
+    static DeferredDict pointRow(py::object key, std::shared_ptr<PointBlock> block,
+                                 std::uint32_t row) {
+        return {Kind::pointRow, row, std::move(key), py::object(), std::move(block)};
+    }
+    static DeferredDict copyOf(py::object dict) {
+        return {Kind::copy, 0, py::object(), std::move(dict), nullptr};
+    }
+
+    // The one value under key (entry and pointRow).
+    py::object entryValue() const { return kind == Kind::pointRow ? block->tuple(row) : item; }
+
+    // A new dict.
+    py::object make() const {
+        if (kind == Kind::copy) {
+            PyObject* copy = PyDict_Copy(item.ptr());
+            if (!copy) throw py::error_already_set();
+            return py::reinterpret_steal<py::object>(copy);
+        }
+        py::dict dict;
+        if (PyDict_SetItem(dict.ptr(), key.ptr(), entryValue().ptr()) != 0)
+            throw py::error_already_set();
+        return std::move(dict);
+    }
+};
+
+} // namespace gorvin::python
