@@ -1,11 +1,11 @@
 // Rule applications whose expressions are evaluated once for all rows. An expression whose
 // callable has a `batch_program` (a compiled point rule, point_program.h) runs here without a
-// Python call per row; one with a `batch` method is called once with the rows as NumPy arrays; any other is
-// called per row with a Context3D, as GMap3D.apply calls it. Same engine, rows, darts and links as
-// GMap3D.apply; an evaluation that raises leaves the G-map as it was.
-// The darts of a created node store nothing of their own for a slot with one expression: they are
-// deferred to one pattern per distinct value (each reads as its own dict, made on first read), so
-// that a rule creating millions of darts makes dicts only for the darts that Python reads.
+// Python call per row; one with a `batch` method is called once with the rows as NumPy arrays; any
+// other is called per row with a Context3D, as GMap3D.apply calls it. Same engine, rows, darts and
+// links as GMap3D.apply; an evaluation that raises leaves the G-map as it was. The darts of a
+// created node store nothing of their own for a slot with one expression: they are deferred to one
+// pattern per distinct value (each reads as its own dict, made on first read), so that a rule
+// creating millions of darts makes dicts only for the darts that Python reads.
 #include "batch_columns.h"
 #include "point_program.h"
 #include "point_sweep.h"

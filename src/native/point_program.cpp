@@ -189,7 +189,8 @@ PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t n
             return false;
         }
     };
-    if (std::any_of(ops_.begin(), ops_.end(), readsDart)) nodesRead_ = std::max(nodesRead_, node + 1);
+    if (std::any_of(ops_.begin(), ops_.end(), readsDart))
+        nodesRead_ = std::max(nodesRead_, node + 1);
 }
 
 namespace {

@@ -136,8 +136,7 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
                 continue;
             }
             auto [known, added] = patterns.try_emplace({ownCopyOf(j), k}, 0);
-            if (added)
-                known->second = table.addPattern(DeferredDict::copyOf(value), k);
+            if (added) known->second = table.addPattern(DeferredDict::copyOf(value), k);
             const py::object old = table.defer(i, known->second);
             deferred[i] = true;
         }
