@@ -1,0 +1,64 @@
+// The values a batch application stores (batch.cpp): dicts made at once, and deferrals of a
+// created node's darts to one pattern per distinct value.
+#pragma once
+
+#include "batch_columns.h"
+
+#include "gorvin/rules/engine.h"
+
+#include <cstdint>
+#include <map>
+#include <tuple>
+#include <vector>
+
+namespace gorvin::native {
+
+// The computed values of an application: dicts made now for nodes and slots with several
+// expressions, and for a created node's darts one pattern per distinct value, which they are
+// deferred to when the values are stored: a table pattern the value was read from when it still
+// is that value, else a new one.
+class BatchValues {
+  public:
+    explicit BatchValues(const RightDarts* right = nullptr) : right_(right) {}
+
+    bool empty() const { return dicts_.empty() && deferred_.empty(); }
+
+    void addDicts(ComputedValues<py::object> dicts) {
+        for (auto& computed : dicts.values)
+            dicts_.values.push_back(std::move(computed));
+    }
+
+    // Row r's dart of right node `node` gets distinct value column.of[r] under key in slot. Nodes
+    // deferred to the same column, key and slot share its patterns.
+    void defer(std::uint32_t node, const Column& column, const py::str& key, unsigned slot) {
+        auto [known, added] = firstSource_.try_emplace({&column, key.ptr(), slot},
+                                                       static_cast<std::uint32_t>(sources_.size()));
+        if (added)
+            for (const Item& item : column.distinct)
+                sources_.push_back({&item, key, slot});
+        deferred_.push_back({node, &column, known->second});
+    }
+
+    // Stores the dicts and the deferrals; returns the values they replaced, for the caller to
+    // release once it no longer works on the G-map.
+    std::vector<py::object> store(GMap& gmap);
+
+  private:
+    struct Source {
+        const Item* item;
+        py::str key;
+        unsigned slot;
+    };
+    struct Deferred {
+        std::uint32_t node;
+        const Column* column;
+        std::uint32_t first; // its first source
+    };
+    const RightDarts* right_;
+    ComputedValues<py::object> dicts_;
+    std::vector<Source> sources_;
+    std::map<std::tuple<const Column*, PyObject*, unsigned>, std::uint32_t> firstSource_;
+    std::vector<Deferred> deferred_;
+};
+
+} // namespace gorvin::native
