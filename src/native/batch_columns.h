@@ -109,14 +109,14 @@ class SharedBy {
 class PositionReader {
   public:
     explicit PositionReader(GMap& gmap)
-        : gmap_(gmap), patternCount_(gmap.embeddings().patternCount()), knownOf_(patternCount_) {}
+        : gmap_(gmap), patternCount_(Bulk(gmap).patternCount()), knownOf_(patternCount_) {}
 
     // Pattern numbers are below this.
     std::size_t patternCount() const { return patternCount_; }
 
     // The pattern that gives the dart's position, or kAbsent.
     std::uint32_t pattern(DartID x) {
-        const std::uint32_t p = gmap_.embeddings().deferred(x, kVertexSlot);
+        const std::uint32_t p = Bulk(gmap_).deferredTo(x, kVertexSlot);
         if (p >= patternCount_) return kAbsent; // none, or added since
         return known(p, x).state == State::item ? p : kAbsent;
     }

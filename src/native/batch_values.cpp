@@ -8,9 +8,9 @@ namespace gorvin::native {
 namespace {
 
 // Whether the table pattern an item was read from is still that item under key in slot.
-bool isPattern(const Item& item, const GMap::Embeddings& table, const py::str& key, unsigned slot) {
-    if (item.pattern == kAbsent || item.pattern >= table.patternCount()) return false;
-    const Pattern& known = table.pattern(item.pattern);
+bool isPattern(const Item& item, Bulk& bulk, const py::str& key, unsigned slot) {
+    if (item.pattern == kAbsent || item.pattern >= bulk.patternCount()) return false;
+    const Pattern& known = bulk.pattern(item.pattern);
     const DeferredDict& value = known.value;
     return known.held && known.slot == slot && value.kind != DeferredDict::Kind::copy &&
            value.item.is(item.item) && value.block == item.block && value.row == item.row &&
@@ -21,24 +21,24 @@ bool isPattern(const Item& item, const GMap::Embeddings& table, const py::str& k
 
 std::vector<py::object> BatchValues::store(GMap& gmap) {
     std::vector<py::object> replaced = dicts_.store(gmap);
-    auto& table = gmap.embeddings();
-    table.reservePatterns(sources_.size());
+    Bulk bulk(gmap);
+    bulk.reservePatterns(sources_.size());
     std::vector<std::uint32_t> number(sources_.size());
     for (std::size_t i = 0; i < sources_.size(); ++i) {
         const Source& source = sources_[i];
-        number[i] = isPattern(*source.item, table, source.key, source.slot)
+        number[i] = isPattern(*source.item, bulk, source.key, source.slot)
                         ? source.item->pattern
-                        : table.addPattern(source.item->deferred(source.key), source.slot);
+                        : bulk.addPattern(source.item->deferred(source.key), source.slot);
     }
     for (const Deferred& group : deferred_) {
         const std::vector<std::uint32_t>& of = group.column->of;
         for (std::size_t r = 0; r < of.size(); ++r)
-            if (py::object old = table.defer((*right_)(r, group.node), number[group.first + of[r]]))
+            if (py::object old = bulk.defer((*right_)(r, group.node), number[group.first + of[r]]))
                 replaced.push_back(std::move(old));
     }
     // Patterns the deferrals replaced: their objects are released by the caller; a point
     // block holds only tuples of floats, which run no code when released.
-    for (DeferredDict& unused : table.takeUnusedPatterns()) {
+    for (DeferredDict& unused : bulk.takeUnused()) {
         replaced.push_back(std::move(unused.key));
         replaced.push_back(std::move(unused.item));
     }

@@ -60,8 +60,9 @@ void linkPairs(GMap& gmap, Dim dim, const Ids& a, const Ids& b) {
     const std::vector<DartID> first = checkedIds(gmap, a);
     const std::vector<DartID> second = checkedIds(gmap, b);
     if (dim > kDimension) return;
+    Bulk bulk(gmap);
     for (std::size_t i = 0; i < first.size(); ++i)
-        gmap.linkSlots(dim, first[i], second[i]);
+        bulk.link(dim, first[i], second[i]);
 }
 
 // Appends len(links) darts; dart first + i links to first + links[i, d] along d. The links must be
@@ -83,10 +84,8 @@ DartID appendLinkedTable(GMap& gmap, const py::array_t<Id, Flags>& links,
     }
     std::optional<PointRows> positions;
     if (points) positions.emplace(std::move(*points), std::move(rows), n, "append_darts");
-    const DartID first = gmap.makeDarts(n);
-    for (std::uint64_t i = 0; i < 4 * n; ++i)
-        gmap.setLink(static_cast<DartID>(first + i / 4), static_cast<Dim>(i % 4),
-                     static_cast<DartID>(first + table[i]));
+    const DartID first = Bulk(gmap).appendLinked(
+        n, [&](std::uint64_t i, Dim d) { return static_cast<DartID>(table[4 * i + d]); });
     if (positions) storeNewPositions(gmap, first, *positions);
     return first;
 }

@@ -4,6 +4,8 @@
 
 #include "python_types.h"
 
+#include "gorvin/core/bulk_edit.h"
+
 #include <pybind11/numpy.h>
 
 #include <cstdint>
@@ -97,8 +99,10 @@ using python::tupleOf;
 // not three numbers.
 void readPoint(const py::handle& value, DartID dart, double* out);
 
-// Deferred slot values (deferred_dict.h).
-using Pattern = GMap::Embeddings::Pattern;
+// The kernel's bulk interface, which the companion reaches the G-map's tables through; deferred
+// slot values are DeferredDicts.
+using Bulk = BulkEdit<python::DictEmbedding>;
+using Pattern = Bulk::Pattern;
 // The str `name`, interned: patterns made with it compare by identity.
 py::str internedKey(const std::string& name);
 // A value as a deferred slot holds it: the object `item`, or row `row` of the point block `block`.

@@ -46,7 +46,7 @@ py::object storedPosition(GMap& gmap, DartID dart) {
         if (deferred->holds()) return deferred->object();
         throw py::key_error(dartText(dart) + " has no 'position'");
     }
-    const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
+    const py::object slot = Bulk(gmap).value(dart, kVertexSlot);
     if (PyDict_CheckExact(slot.ptr())) {
         PyObject* value = PyDict_GetItemWithError(slot.ptr(), key.ptr());
         if (value) return py::reinterpret_borrow<py::object>(value);
@@ -83,7 +83,7 @@ void setPositions(GMap& gmap, const Ids& ids, Points points, std::optional<Ids> 
     for (std::size_t i = 0; i < darts.size(); ++i) {
         const DartID dart = darts[i];
         if (dart >= gmap.size()) throw py::index_error(dartText(dart) + " is gone");
-        const py::object slot = gmap.embeddings().get(dart, kVertexSlot);
+        const py::object slot = Bulk(gmap).value(dart, kVertexSlot);
         if (PyDict_CheckExact(slot.ptr())) {
             if (PyDict_SetItem(slot.ptr(), key.ptr(), entries.tuple(i).ptr()) != 0)
                 throw py::error_already_set();
@@ -129,20 +129,20 @@ const py::object& PointRows::tuple(std::size_t entry) {
 // Darts given the same row are deferred to one pattern, a row of a point block copied from the
 // points: each reads as its own dict, made on first read, and the darts of a row share one tuple.
 void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
-    auto& table = gmap.embeddings();
+    Bulk bulk(gmap);
     const std::shared_ptr<PointBlock> block = points.block();
     std::vector<std::uint32_t> patterns(points.rowCount(), kAbsent);
-    table.reservePatterns(points.rowCount());
+    bulk.reservePatterns(points.rowCount());
     for (std::size_t i = 0; i < points.size(); ++i) {
         const std::size_t row = points.row(i);
         std::uint32_t& p = patterns[row];
         if (p == kAbsent)
-            p = table.addPattern(
+            p = bulk.addPattern(
                 DeferredDict::pointRow(positionKey(), block, static_cast<std::uint32_t>(row)),
                 kVertexSlot);
-        const py::object unmade = table.defer(first + static_cast<DartID>(i), p);
+        const py::object unmade = bulk.defer(first + static_cast<DartID>(i), p);
     }
-    const std::vector<DeferredDict> unused = table.takeUnusedPatterns(); // keeps the list short
+    const std::vector<DeferredDict> unused = bulk.takeUnused(); // keeps the list short
 }
 
 void bindPositions(py::module_& m) {

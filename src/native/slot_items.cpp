@@ -26,17 +26,17 @@ std::string dartSlotText(DartID dart, unsigned slot) {
 // change what is read.
 py::list slotItems(GMap& gmap, DartID dart, unsigned slot) {
     if (dart >= gmap.size()) throw py::index_error("dart " + std::to_string(dart) + " is gone");
-    const auto& table = gmap.embeddings();
+    Bulk bulk(gmap);
     py::object value;
-    if (const std::uint32_t p = table.deferred(dart, slot); p != kAbsent) {
-        const DeferredDict deferred = table.pattern(p).value;
+    if (const std::uint32_t p = bulk.deferredTo(dart, slot); p != kAbsent) {
+        const DeferredDict deferred = bulk.pattern(p).value;
         if (deferred.kind != DeferredDict::Kind::copy) {
             py::list pair(1);
             pair[0] = py::make_tuple(deferred.key, deferred.entryValue());
             return pair;
         }
         value = deferred.item;
-    } else if (const py::object* stored = table.peek(dart, slot)) {
+    } else if (const py::object* stored = bulk.madeValue(dart, slot)) {
         value = *stored;
     } else {
         return py::list(); // not made yet: an empty dict
@@ -103,7 +103,7 @@ void storeItems(GMap& gmap, const Ids& ids, int slot, const py::tuple& keys,
     for (std::size_t i = 0; i < darts.size() && !keys.empty(); ++i) {
         if (darts[i] >= gmap.size())
             throw py::index_error("dart " + std::to_string(darts[i]) + " is gone");
-        const py::object value = gmap.embeddings().get(darts[i], k);
+        const py::object value = Bulk(gmap).value(darts[i], k);
         for (std::size_t j = 0; j < keys.size(); ++j) {
             PyObject* item = PyTuple_GET_ITEM(columns[j].ptr(), row[i]);
             if (PyObject_SetItem(value.ptr(), keys[j].ptr(), item) != 0)

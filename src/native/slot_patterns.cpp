@@ -23,10 +23,10 @@ bool sameKey(const py::object& key, const py::str& wanted) {
 } // namespace
 
 std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, const py::str& key) {
-    const auto& table = gmap.embeddings();
-    const std::uint32_t p = table.deferred(dart, slot);
+    Bulk bulk(gmap);
+    const std::uint32_t p = bulk.deferredTo(dart, slot);
     if (p == kAbsent) return std::nullopt;
-    const DeferredDict& value = table.pattern(p).value;
+    const DeferredDict& value = bulk.pattern(p).value;
     if (value.kind == DeferredDict::Kind::copy) {
         if (!PyDict_CheckExact(value.item.ptr())) return std::nullopt;
         PyObject* item = PyDict_GetItemWithError(value.item.ptr(), key.ptr());

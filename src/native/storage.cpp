@@ -26,10 +26,10 @@ std::int64_t ownCopyOf(std::int64_t j) {
 // the index of its value; an empty dict used by one slot only is kOwnEmptyDict instead, and a
 // deferred slot ownCopyOf the value its pattern makes (made once per pattern).
 py::tuple embeddingRecords(GMap& gmap) {
-    auto& table = gmap.embeddings();
-    std::vector<py::object> made(table.patternCount()); // may run code: before the records are read
+    Bulk bulk(gmap);
+    std::vector<py::object> made(bulk.patternCount()); // may run code: before the records are read
     for (std::uint32_t p = 0; p < made.size(); ++p)
-        if (const Pattern pattern = table.pattern(p); pattern.held && pattern.uses > 0)
+        if (const Pattern pattern = bulk.pattern(p); pattern.held && pattern.uses > 0)
             made[p] = pattern.value.make();
     const std::size_t n = gmap.size();
     std::vector<py::object> values;
@@ -49,13 +49,13 @@ py::tuple embeddingRecords(GMap& gmap) {
     };
     for (std::size_t i = 0; i < n; ++i) {
         for (unsigned k = 0; k < kSlots; ++k) {
-            if (const std::uint32_t p = table.deferred(i, k); p != kAbsent) {
+            if (const std::uint32_t p = bulk.deferredTo(i, k); p != kAbsent) {
                 if (p >= made.size() || !made[p])
                     throw py::value_error("a pattern changed while saving");
                 record[i * kSlots + k] = ownCopyOf(indexOf(made[p]));
                 continue;
             }
-            const py::object* value = table.peek(i, k);
+            const py::object* value = bulk.madeValue(i, k);
             if (!value) { // not made yet: it would be a new empty dict of its own
                 record[i * kSlots + k] = kOwnEmptyDict;
                 continue;
@@ -108,17 +108,10 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
             throw py::value_error("restore: dart " + std::to_string(i / kSlots) + " slot " +
                                   std::to_string(i % kSlots) + " names value " +
                                   std::to_string(record[i]) + " of " + std::to_string(count));
-    gmap.makeDarts(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto dart = static_cast<DartID>(i);
-        if (!live.data()[i]) {
-            gmap.eraseSlot(dart);
-            continue;
-        }
-        for (Dim d = 0; d <= kDimension; ++d)
-            gmap.setLink(dart, d, alpha[4 * i + d]);
-    }
-    auto& table = gmap.embeddings();
+    Bulk bulk(gmap);
+    bulk.appendLinked(n, [&](std::uint64_t i, Dim d) { return alpha[4 * i + d]; });
+    for (std::size_t i = 0; i < n; ++i)
+        if (!live.data()[i]) bulk.erase(static_cast<DartID>(i));
     std::map<std::pair<std::int64_t, unsigned>, std::uint32_t> patterns; // (value, slot)
     std::vector<bool> deferred(n);
     for (std::size_t i = 0; i < n; ++i) {
@@ -127,17 +120,17 @@ void restore(GMap& gmap, const py::array_t<std::uint32_t, kIdArray>& links,
             if (j == kOwnEmptyDict) continue; // made on first use, as for any new dart
             if (j >= 0) {
                 const py::object old =
-                    table.set(i, k, py::object(values[static_cast<std::size_t>(j)]));
+                    bulk.replace(i, k, py::object(values[static_cast<std::size_t>(j)]));
                 continue;
             }
             const py::object value = values[static_cast<std::size_t>(ownCopyOf(j))];
             if (deferred[i] || !PyDict_CheckExact(value.ptr())) { // one deferred slot per dart
-                const py::object old = table.set(i, k, DeferredDict::copyOf(value).make());
+                const py::object old = bulk.replace(i, k, DeferredDict::copyOf(value).make());
                 continue;
             }
             auto [known, added] = patterns.try_emplace({ownCopyOf(j), k}, 0);
-            if (added) known->second = table.addPattern(DeferredDict::copyOf(value), k);
-            const py::object old = table.defer(i, known->second);
+            if (added) known->second = bulk.addPattern(DeferredDict::copyOf(value), k);
+            const py::object old = bulk.defer(i, known->second);
             deferred[i] = true;
         }
     }
