@@ -9,7 +9,6 @@ import gorvinpy
 import gorvinpy_bin as gorvin
 import per_dart_reference as reference
 from gorvinpy import _native
-from gorvinpy.files.polygon_files import _read_obj_text, _read_off_text
 from gorvinpy.geometry.layout import polygon_layout
 
 
@@ -116,36 +115,6 @@ def test_bad_arrays_raise_before_anything_changes(gmap, call, error, words):
     with pytest.raises(error, match=words):
         call(gmap)
     assert len(gmap) == 0
-
-
-OBJ_FILES = [
-    "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0 1.0\nvt 0 0\nvn 0 0 1\nf 1/1/1 2//1 3/1 4\nf -4 -2 -1\n",
-    "# comment\r\nv +1.5e-3 -2 .5\r\nv 1. 2 3 # tail\r\nv 1E2 0 0\r\n\r\nfo 1 2 3\r\nusemtl x\r\n",
-    "v 0 0 0\nf 1 2 3\nv 1 0 0\nv 0 1 0\n",  # faces may name points given later
-]
-OFF_FILES = [
-    "OFF\n4 2 5\n0 0 0 1 0 0\n1 0 0\n1 1 0\n0 1 0  # last\n\n3 0 1 2 0.5 0.5 0.5\n3 0 2 3\n",
-    "# c\nSTCNOFF\n3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n",
-    "OFF 3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 +0 1 2\n",
-    "3 1 0\n0 0 0\n1 0 0\n1 1 0\n3 0 1 2\n",
-]
-
-
-@pytest.mark.parametrize("suffix, text", [(".obj", t) for t in OBJ_FILES] + [(".off", t) for t in OFF_FILES])
-def test_native_reading_gives_what_the_python_reader_gives(tmp_path, suffix, text):
-    path = tmp_path / f"mesh{suffix}"
-    path.write_bytes(text.encode())
-    assert _native.read_mesh_text(str(path), suffix[1:], sorted(gorvinpy.files.polygon_files._OBJ_IGNORED)) is not None
-    python_reader = _read_obj_text if suffix == ".obj" else _read_off_text
-    assert gorvinpy.read_mesh(path) == python_reader(str(path))
-
-
-@pytest.mark.parametrize("text", ["v 0 0 0\nv 1_0 0 0\n", "v 0 0 inf\n", "v 0 0 0 \\\n 1\n", "v 0 0 0\rv 1 1 1\n"])
-def test_native_reading_leaves_unusual_text_to_the_python_reader(tmp_path, text):
-    path = tmp_path / "mesh.obj"
-    path.write_bytes(text.encode())
-    assert _native.read_mesh_text(str(path), "obj", sorted(gorvinpy.files.polygon_files._OBJ_IGNORED)) is None
-    assert gorvinpy.read_obj(path) == _read_obj_text(str(path))
 
 
 def test_obj_text_spells_floats_as_python_repr(tmp_path):
