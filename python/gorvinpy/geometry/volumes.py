@@ -218,13 +218,15 @@ class GMapTables:
     vertex: np.ndarray  # labels over <1,2,3>
     face: np.ndarray  # labels over <0,1>
     volume: np.ndarray  # labels over <0,1,2>
+    face_walks: np.ndarray  # the darts of each <0,1> face walked from its smallest dart, face after face
+    face_offsets: np.ndarray  # face f: face_walks[face_offsets[f]:face_offsets[f + 1]], by smallest dart
 
     @classmethod
     def of(cls, gmap: gorvinpy_bin.GMap3D) -> "GMapTables":
         labels = [np.asarray(_native.cell_labels(gmap, dims), dtype=np.int64)
                   for dims in ([1, 2, 3], [0, 1], [0, 1, 2])]
         links = _native.links(gmap).astype(np.int64)
-        return cls(links, np.flatnonzero(_native.live_mask(gmap)), *labels)
+        return cls(links, np.flatnonzero(_native.live_mask(gmap)), *labels, *_native.face_darts(gmap))
 
     def step(self, darts: np.ndarray, *dims: int) -> np.ndarray:
         """The darts reached from darts along dims, in order."""
@@ -248,14 +250,14 @@ def face_cycles(tables: GMapTables, darts: np.ndarray) -> Dict[int, Tuple[np.nda
     """The faces (<0,1> orbits) of the given darts as vertex-label cycles, grouped by corner count:
     {k: ((f, k) labels, (f,) first dart)}, faces in the order of their smallest dart."""
     starts = np.unique(tables.face[darts])
-    corners = np.bincount(tables.face[darts], minlength=len(tables.face))[starts] // 2
+    face = np.searchsorted(tables.face_walks[tables.face_offsets[:-1]], starts)
+    begin = tables.face_offsets[face]
+    corners = tables.face_offsets[face + 1] - begin
     cycles = {}
     for k in np.unique(corners):
-        first = starts[corners == k]
-        walk = [first]
-        for _ in range(int(k) - 1):
-            walk.append(tables.step(walk[-1], 0, 1))
-        cycles[int(k)] = (tables.vertex[np.stack(walk, axis=1)], first)
+        chosen = corners == k
+        walk = tables.face_walks[begin[chosen][:, None] + np.arange(k)]
+        cycles[int(k)] = (tables.vertex[walk], starts[chosen])
     return cycles
 
 
