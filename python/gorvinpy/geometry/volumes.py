@@ -4,7 +4,8 @@ A cell (tetrahedron, hexahedron, wedge, pyramid, or a polyhedron given by its fa
 volume. A face with corners v0 .. vk-1 gets 2k darts: dart 2i lies at vi and dart 2i+1 at vi+1, both
 on the edge (vi, vi+1); alpha0 joins the two darts of an edge and alpha1 the two darts of a corner.
 alpha2 joins two faces of one cell, and alpha3 two cells that share a face, each time dart to dart at
-the same vertex and edge. Everything works on whole arrays: no loop runs over darts or cells.
+the same vertex and edge. The layout and the sewing are the compiled companion's volume_layout, the
+polygon layout with cells; the rest works on whole arrays.
 
 Back from a G-map, a closed volume (no dart free along alpha2) whose faces and vertices have the
 counts of a tetrahedron, hexahedron, wedge or pyramid becomes a cell of that type, its corners in the
@@ -56,7 +57,6 @@ _SHAPES = {
     "wedge": _Shape(2, 3, 6, 3, 3, True),
     "pyramid": _Shape(4, 1, 5, 4, 1, False),
 }
-FREE = -1  # no partner along a dimension
 
 
 class VolumeCellError(GorvinError, ValueError):
@@ -113,7 +113,7 @@ class CellFaces:
 
 @dataclass
 class DartBlock:
-    """Darts numbered from 0, before they exist in a G-map: links (free darts: FREE) and the point of each."""
+    """Darts numbered from 0, before they exist in a G-map: links (a free dart to itself) and the point of each."""
 
     links: np.ndarray  # (n, 4) int64
     vertex: np.ndarray  # (n,) int64
@@ -130,21 +130,14 @@ def volume_darts(cells: CellFaces, point_count: int) -> DartBlock:
     _check_corners(cells, point_count)
     if not cells.faces:
         return DartBlock(np.zeros((0, 4), np.int64), np.zeros(0, np.int64), np.zeros(0, np.int64))
-    parts = [_face_darts(faces, owners) for faces, owners in zip(cells.faces, cells.cells)]
-    vertex, other, cell = (np.concatenate([part[i] for part in parts]) for i in range(3))
-    links = np.full((len(vertex), 4), FREE, dtype=np.int64)
-    offset = 0
-    for part in parts:
-        links[offset : offset + len(part[0]), :2] = part[3] + offset
-        offset += len(part[0])
-    darts_per_face = np.concatenate([np.full(len(faces), 2 * faces.shape[1]) for faces in cells.faces])
-    face = np.repeat(np.arange(len(darts_per_face)), darts_per_face)
-    same_face = np.unique(cells.keys(), axis=0, return_inverse=True)[1].reshape(-1)[face]
-    _sew(links, 2, (cell, vertex, other), lambda dart: f"an edge of cell {cell[dart]} ({cells.names[cell[dart]]})")
-    _sew(links, 3, (same_face, vertex, other), lambda dart: f"face {sorted(set(vertex[face == face[dart]].tolist()))}")
-    free = links == FREE
-    links[free] = np.broadcast_to(np.arange(len(vertex))[:, None], links.shape)[free]
-    return DartBlock(links, vertex, cell)
+    corners = np.concatenate([faces.reshape(-1) for faces in cells.faces])
+    sizes = np.concatenate([np.full(len(faces), faces.shape[1]) for faces in cells.faces])
+    offsets = np.r_[0, np.cumsum(sizes)]
+    owners = np.concatenate(cells.cells)
+    vertex, links, fault = _native.volume_layout(corners, offsets, owners, point_count)
+    if fault is not None:
+        raise _shared_too_often(cells, corners, offsets, *fault)
+    return DartBlock(links.astype(np.int64), vertex, np.repeat(owners, 2 * sizes))
 
 
 def add_volumes(gmap: gorvinpy_bin.GMap3D, points: np.ndarray, cells: CellFaces) -> range:
@@ -158,6 +151,17 @@ def add_volume_darts(gmap: gorvinpy_bin.GMap3D, points: np.ndarray, block: DartB
     darts = np.arange(first, first + len(block.vertex))
     _native.set_positions(gmap, darts, np.asarray(points, dtype=np.float64)[block.vertex])
     return range(first, first + len(block.vertex))
+
+
+def _shared_too_often(cells: CellFaces, corners: np.ndarray, offsets: np.ndarray, dim: int, dart: int):
+    """The error for a dart of volume_layout's fault: its edge in more than two faces of its cell
+    (dim 2), or its face in more than two cells (dim 3)."""
+    face = np.searchsorted(offsets, dart // 2, side="right") - 1
+    if dim == 2:
+        cell = np.concatenate(cells.cells)[face]
+        return VolumeCellError(f"an edge of cell {cell} ({cells.names[cell]}) is shared by more than two faces")
+    face_corners = sorted(corners[offsets[face] : offsets[face + 1]].tolist())
+    return VolumeCellError(f"face {face_corners} is shared by more than two cells")
 
 
 def _check_corners(cells: CellFaces, point_count: int) -> None:
@@ -174,39 +178,6 @@ def _check_corners(cells: CellFaces, point_count: int) -> None:
                 raise VolumeCellError(
                     f"cell {number} ({cells.names[number]}) has {problem}: {faces[np.argmax(mask)].tolist()}"
                 )
-
-
-def _face_darts(faces: np.ndarray, owners: np.ndarray):
-    """For faces of k corners: each dart's vertex, the other end of its edge, its cell, and its alpha0
-    and alpha1 partners numbered inside this array of faces."""
-    count, k = faces.shape
-    local = np.arange(2 * k)
-    corner = (local // 2 + local % 2) % k  # dart 2i at corner i, dart 2i+1 at corner i+1
-    far = (local // 2 + 1 - local % 2) % k
-    alpha0 = local ^ 1
-    alpha1 = np.where(local % 2 == 1, (local + 1) % (2 * k), (local - 1) % (2 * k))
-    base = (np.arange(count) * 2 * k)[:, None]
-    links = np.stack([(base + alpha0).reshape(-1), (base + alpha1).reshape(-1)], axis=1)
-    return faces[:, corner].reshape(-1), faces[:, far].reshape(-1), np.repeat(owners, 2 * k), links
-
-
-def _sew(links: np.ndarray, dim: int, keys, where) -> None:
-    """Links along dim the two darts of each group with equal keys; a group of one stays free.
-
-    Raises VolumeCellError, naming the place given by where(dart), for a group of more than two."""
-    if not len(links):
-        return
-    order = np.lexsort(keys[::-1])
-    sorted_keys = np.stack([key[order] for key in keys], axis=1)
-    starts = np.flatnonzero(np.r_[True, (sorted_keys[1:] != sorted_keys[:-1]).any(axis=1)])
-    sizes = np.diff(np.r_[starts, len(order)])
-    if (sizes > 2).any():
-        dart = int(order[starts[np.argmax(sizes > 2)]])
-        raise VolumeCellError(f"{where(dart)} is shared by more than two {'faces' if dim == 2 else 'cells'}")
-    pairs = starts[sizes == 2]
-    first, second = order[pairs], order[pairs + 1]
-    links[first, dim] = second
-    links[second, dim] = first
 
 
 @dataclass
