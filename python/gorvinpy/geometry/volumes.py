@@ -194,10 +194,11 @@ class GMapTables:
 
     @classmethod
     def of(cls, gmap: gorvinpy_bin.GMap3D) -> "GMapTables":
-        labels = [np.asarray(_native.cell_labels(gmap, dims), dtype=np.int64)
-                  for dims in ([1, 2, 3], [0, 1], [0, 1, 2])]
+        vertex, face, volume = (np.asarray(_native.cell_labels(gmap, dims), dtype=np.int64)
+                                for dims in ([1, 2, 3], [0, 1], [0, 1, 2]))
         links = _native.links(gmap).astype(np.int64)
-        return cls(links, np.flatnonzero(_native.live_mask(gmap)), *labels, *_native.face_darts(gmap))
+        walks, offsets = _native.face_darts(gmap)
+        return cls(links, np.flatnonzero(_native.live_mask(gmap)), vertex, face, volume, walks, offsets)
 
     def step(self, darts: np.ndarray, *dims: int) -> np.ndarray:
         """The darts reached from darts along dims, in order."""
