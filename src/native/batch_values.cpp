@@ -22,13 +22,14 @@ bool isPattern(const Item& item, Bulk& bulk, const py::str& key, unsigned slot) 
 std::vector<py::object> BatchValues::store(GMap& gmap) {
     std::vector<py::object> replaced = dicts_.store(gmap);
     Bulk bulk(gmap);
-    bulk.reservePatterns(sources_.size());
-    std::vector<std::uint32_t> number(sources_.size());
-    for (std::size_t i = 0; i < sources_.size(); ++i) {
-        const Source& source = sources_[i];
-        number[i] = isPattern(*source.item, bulk, source.key, source.slot)
-                        ? source.item->pattern
-                        : bulk.addPattern(source.item->deferred(source.key), source.slot);
+    bulk.reservePatterns(values_);
+    std::vector<std::uint32_t> number(values_);
+    for (const Source& source : sources_) {
+        std::uint32_t* out = number.data() + source.first;
+        for (const Item& item : source.column->distinct)
+            *out++ = isPattern(item, bulk, source.key, source.slot)
+                         ? item.pattern
+                         : bulk.addPattern(item.deferred(source.key), source.slot);
     }
     for (const Deferred& group : deferred_) {
         const std::vector<std::uint32_t>& of = group.column->of;

@@ -32,10 +32,11 @@ class BatchValues {
     // deferred to the same column, key and slot share its patterns.
     void defer(std::uint32_t node, const Column& column, const py::str& key, unsigned slot) {
         auto [known, added] = firstSource_.try_emplace({&column, key.ptr(), slot},
-                                                       static_cast<std::uint32_t>(sources_.size()));
-        if (added)
-            for (const Item& item : column.distinct)
-                sources_.push_back({&item, key, slot});
+                                                       static_cast<std::uint32_t>(values_));
+        if (added) {
+            sources_.push_back({&column, key, slot, known->second});
+            values_ += column.distinct.size();
+        }
         deferred_.push_back({node, &column, known->second});
     }
 
@@ -44,10 +45,12 @@ class BatchValues {
     std::vector<py::object> store(GMap& gmap);
 
   private:
+    // The distinct values of a column under key in slot: patterns first, first + 1, ...
     struct Source {
-        const Item* item;
+        const Column* column;
         py::str key;
         unsigned slot;
+        std::uint32_t first;
     };
     struct Deferred {
         std::uint32_t node;
@@ -57,6 +60,7 @@ class BatchValues {
     const RightDarts* right_;
     ComputedValues<py::object> dicts_;
     std::vector<Source> sources_;
+    std::size_t values_ = 0; // distinct values of all sources
     std::map<std::tuple<const Column*, PyObject*, unsigned>, std::uint32_t> firstSource_;
     std::vector<Deferred> deferred_;
 };

@@ -30,13 +30,13 @@ inline py::object tupleOf(const double* values, std::size_t size) {
 // shared by every read after.
 class PointBlock {
   public:
-    explicit PointBlock(std::vector<double>&& points)
-        : points_(std::move(points)), tuples_(points_.size() / 3) {}
+    explicit PointBlock(std::vector<double>&& points) : points_(std::move(points)) {}
 
-    std::size_t size() const { return tuples_.size(); }
+    std::size_t size() const { return points_.size() / 3; }
     // row < size()
     const double* point(std::uint32_t row) const { return points_.data() + 3 * std::size_t{row}; }
     const py::object& tuple(std::uint32_t row) {
+        if (tuples_.empty()) tuples_.resize(size()); // on first read: most blocks are never read
         py::object& made = tuples_[row];
         if (!made) made = tupleOf(point(row), 3);
         return made;
