@@ -112,7 +112,7 @@ void reachCells(const DartTable& darts, const Dims& dims, std::size_t bound, Cel
 } // namespace detail
 
 // The cells over dims (a std::array or std::vector of Dim) of the live darts below the bound
-// (all darts by default), by union-find when the links are involutions.
+// (all darts by default), joined by a walk over the links when they are involutions.
 template <class Dims>
 Cells cells(const DartTable& darts, const Dims& dims,
             std::size_t bound = std::numeric_limits<std::size_t>::max()) {
