@@ -20,6 +20,7 @@ namespace py = pybind11;
 using python::DeferredDict;
 using python::GMap;
 using python::PointBlock;
+using python::tupleOf;
 
 // Id arrays arrive as C-ordered int64, whatever integer type the caller used.
 constexpr int kIdArray = py::array::c_style | py::array::forcecast;
@@ -94,7 +95,6 @@ template <class T> py::array_t<T> asArray(std::vector<T>&& values, py::ssize_t c
 // pattern when the slot is deferred to one of the companion's; KeyError naming the dart when there
 // is none, IndexError when the dart is gone.
 py::object storedPosition(GMap& gmap, DartID dart);
-using python::tupleOf;
 // The three coordinates of `value`, the position of `dart`; ValueError naming the dart when it is
 // not three numbers.
 void readPoint(const py::handle& value, DartID dart, double* out);
@@ -123,9 +123,9 @@ struct PatternItem {
         return block ? DeferredDict::pointRow(key, block, row) : DeferredDict::entry(key, item);
     }
 };
-// What a deferred slot of a dart holds under key, read from its pattern (a null item when there is
-// none under key). Nothing when the slot is not deferred, or to a pattern of another maker (its
-// value must be made to be read).
+// What a deferred slot of a dart holds under key, read from its pattern (nothing it holds() when
+// there is none under key). Nothing when the slot is not deferred, or deferred to a copy of a value
+// that is no plain dict (its value must be made to be read).
 std::optional<PatternItem> patternItem(GMap& gmap, DartID dart, unsigned slot, const py::str& key);
 
 void bindBulk(py::module_& m);

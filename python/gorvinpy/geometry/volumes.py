@@ -136,7 +136,7 @@ def volume_darts(cells: CellFaces, point_count: int) -> DartBlock:
     owners = np.concatenate(cells.cells)
     vertex, links, fault = _native.volume_layout(corners, offsets, owners, point_count)
     if fault is not None:
-        raise _shared_too_often(cells, corners, offsets, *fault)
+        raise _shared_too_often(cells, owners, corners, offsets, *fault)
     return DartBlock(links.astype(np.int64), vertex, np.repeat(owners, 2 * sizes))
 
 
@@ -153,12 +153,13 @@ def add_volume_darts(gmap: gorvinpy_bin.GMap3D, points: np.ndarray, block: DartB
     return range(first, first + len(block.vertex))
 
 
-def _shared_too_often(cells: CellFaces, corners: np.ndarray, offsets: np.ndarray, dim: int, dart: int):
+def _shared_too_often(cells: CellFaces, owners: np.ndarray, corners: np.ndarray, offsets: np.ndarray, dim: int,
+                      dart: int):
     """The error for a dart of volume_layout's fault: its edge in more than two faces of its cell
     (dim 2), or its face in more than two cells (dim 3)."""
     face = np.searchsorted(offsets, dart // 2, side="right") - 1
     if dim == 2:
-        cell = np.concatenate(cells.cells)[face]
+        cell = owners[face]
         return VolumeCellError(f"an edge of cell {cell} ({cells.names[cell]}) is shared by more than two faces")
     face_corners = sorted(corners[offsets[face] : offsets[face + 1]].tolist())
     return VolumeCellError(f"face {face_corners} is shared by more than two cells")
