@@ -11,6 +11,7 @@ import sample_surfaces as surfaces
 import subdivision_reference as reference
 from sample_surfaces import elephant_surface as elephant
 from sample_surfaces import grid
+from engine_rules import orbits
 from test_batch import both_ways, built, random_mesh
 
 SCHEMES = {
@@ -171,3 +172,32 @@ def test_darts_of_one_vertex_with_their_own_positions_keep_their_own_points(sche
     per_row, batch = both_ways(moved, SCHEMES[scheme][0](), [0])
     assert batch == per_row
     assert not isinstance(batch, Exception)
+
+
+
+def plain_surface_faults(gmap, hook, corners):
+    """surface_faults from the link table: the part and the faces as plain orbits."""
+    links = gorvinpy._native.links(gmap)
+    darts = sorted(next(orbit for orbit in orbits(gmap, range(4)) if hook in orbit))
+    first = [next((x for x in darts if test(x)), -1) for test in (
+        lambda x: links[x][0] == x, lambda x: links[x][1] == x,
+        lambda x: links[x][3] != x, lambda x: links[x][2] == x)]
+    face = (-1, 0)
+    if corners and first[0] < 0 and first[1] < 0:
+        size = {x: len(face) // 2 for face in orbits(gmap, (0, 1)) for x in face}
+        face = next(((x, size[x]) for x in darts if size[x] != corners), face)
+    return (*first, *face)
+
+
+@pytest.mark.parametrize("seed", range(6))
+@pytest.mark.parametrize("corners", [0, 3, 4])
+def test_surface_faults_name_the_smallest_faulty_dart(seed, corners):
+    rng = random.Random(seed)
+    points, faces = random_mesh(seed)
+    gmap = built(points, faces)
+    live = [x for x in range(len(gmap)) if gmap.exists(x)]
+    for _ in range(seed % 3):  # open some faces: darts free along alpha0 or alpha1
+        x = rng.choice(live)
+        gmap.linkAlpha(rng.choice([0, 1]), x)
+    hook = rng.choice(live)
+    assert gorvinpy._native.surface_faults(gmap, hook, corners) == plain_surface_faults(gmap, hook, corners)

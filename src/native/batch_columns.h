@@ -11,6 +11,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -45,41 +47,53 @@ inline py::object untrackedIfFloats(py::object value) {
 // One distinct value of a column (see PatternItem).
 using Item = PatternItem;
 
-// The values of one expression for every row: row r has distinct[of[r]]. Points computed here
-// are rows of one block, made when the column is complete (finish).
+// The values of one expression for every row: row r has distinct value of[r]. The distinct values
+// are items, then points computed here, which become rows of one block when the column is
+// complete (finish); a point costs no item.
 struct Column {
-    std::vector<Item> distinct;
     std::vector<std::uint32_t> of;
 
-    py::object at(std::size_t r) const { return distinct[of[r]].object(); }
+    std::size_t size() const {
+        return items_.size() + (block_ ? block_->size() : points_.size() / 3);
+    }
+    // Distinct value i (i < size()) of a finished column.
+    Item item(std::size_t i) const {
+        if (i < items_.size()) return items_[i];
+        return Item{py::object(), block_, static_cast<std::uint32_t>(i - items_.size()), kAbsent};
+    }
+    // The distinct values that are items, then the block of the computed points (null before
+    // finish or when there are none): value i >= items().size() is its row i - items().size().
+    const std::vector<Item>& items() const { return items_; }
+    const BlockRef& block() const { return block_; }
+    // Computed point i (i >= items().size()) while the column is being filled.
+    const double* point(std::size_t i) const { return points_.data() + 3 * (i - items_.size()); }
+    py::object at(std::size_t r) const { return item(of[r]).object(); }
+
     std::uint32_t add(Item item) {
-        distinct.push_back(std::move(item));
-        return static_cast<std::uint32_t>(distinct.size() - 1);
+        if (!points_.empty()) throw std::logic_error("column: an item after computed points");
+        items_.push_back(std::move(item));
+        return static_cast<std::uint32_t>(items_.size() - 1);
     }
     std::uint32_t add(py::object value) { return add(Item{std::move(value)}); }
     std::uint32_t add(const Point& point) {
-        const auto row = static_cast<std::uint32_t>(points_.size() / 3);
         points_.insert(points_.end(), point.begin(), point.end());
-        return add(Item{py::object(), nullptr, row, kAbsent});
+        return static_cast<std::uint32_t>(size() - 1);
     }
-    // Room for `count` distinct points, backed by pages at once.
+    // Room for `count` computed points, backed by pages at once.
     void reserve(std::size_t count) {
-        distinct.reserve(count);
-        prefaultPages(distinct.data(), count * sizeof(Item));
         points_.reserve(3 * count);
         prefaultPages(points_.data(), 3 * count * sizeof(double));
     }
     Column&& finish() && {
-        if (!points_.empty()) {
-            const auto block = std::make_shared<PointBlock>(std::move(points_));
-            for (Item& item : distinct)
-                if (!item.holds()) item.block = block;
-        }
+        if (!points_.empty()) block_ = BlockRef::of(std::move(points_));
+        points_.clear();
         return std::move(*this);
     }
 
   private:
+    std::vector<Item> items_;
     std::vector<double> points_;
+    BlockRef block_;
 };
 
 // Distinct values of a column by a key below a bound: rows with the same key share one value. Its

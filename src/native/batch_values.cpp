@@ -25,11 +25,16 @@ std::vector<py::object> BatchValues::store(GMap& gmap) {
     bulk.reservePatterns(values_);
     std::vector<std::uint32_t> number(values_);
     for (const Source& source : sources_) {
+        const Column& column = *source.column;
         std::uint32_t* out = number.data() + source.first;
-        for (const Item& item : source.column->distinct)
+        for (const Item& item : column.items())
             *out++ = isPattern(item, bulk, source.key, source.slot)
                          ? item.pattern
                          : bulk.addPattern(item.deferred(source.key), source.slot);
+        const std::size_t points = column.size() - column.items().size();
+        for (std::uint32_t row = 0; row < points; ++row)
+            *out++ = bulk.addPattern(DeferredDict::pointRow(source.key, column.block(), row),
+                                     source.slot);
     }
     for (const Deferred& group : deferred_) {
         const std::vector<std::uint32_t>& of = group.column->of;

@@ -35,7 +35,7 @@ class BatchValues {
                                                        static_cast<std::uint32_t>(values_));
         if (added) {
             sources_.push_back({&column, key, slot, known->second});
-            values_ += column.distinct.size();
+            values_ += column.size();
         }
         deferred_.push_back({node, &column, known->second});
     }

@@ -53,6 +53,7 @@ PYBIND11_MODULE(_native, m) {
     gorvin::native::bindRaster(m);
     gorvin::native::bindStorage(m);
     gorvin::native::bindSlotItems(m);
+    gorvin::native::bindSurfaceFaults(m);
     m.attr("VERTEX_SLOT") = gorvin::native::kVertexSlot;
     m.attr("FACE_SLOT") = gorvin::native::kFaceSlot;
     m.attr("VOLUME_SLOT") = gorvin::native::kVolumeSlot;

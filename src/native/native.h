@@ -17,6 +17,7 @@
 namespace gorvin::native {
 
 namespace py = pybind11;
+using python::BlockRef;
 using python::DeferredDict;
 using python::GMap;
 using python::PointBlock;
@@ -54,7 +55,7 @@ class PointRows {
     }
     const py::object& tuple(std::size_t entry);
     // The points as a new point block.
-    std::shared_ptr<PointBlock> block() const;
+    BlockRef block() const;
 
   private:
     Points points_;
@@ -110,7 +111,7 @@ py::str internedKey(const std::string& name);
 // given the same value may share.
 struct PatternItem {
     py::object item;
-    std::shared_ptr<PointBlock> block = nullptr;
+    BlockRef block = nullptr;
     std::uint32_t row = 0;
     std::uint32_t pattern = kAbsent;
 
@@ -140,5 +141,6 @@ void bindObjWriter(py::module_& m);
 void bindRaster(py::module_& m);
 void bindStorage(py::module_& m);
 void bindSlotItems(py::module_& m);
+void bindSurfaceFaults(py::module_& m);
 
 } // namespace gorvin::native

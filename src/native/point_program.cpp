@@ -69,6 +69,27 @@ std::vector<int> common(std::vector<int> a, const std::vector<int>& b) {
 }
 
 const std::vector<int> kAllDims{0, 1, 2, 3};
+
+// Whether alpha_e maps the darts free along `free` (and linked along `linked`; -1: no condition)
+// to darts that are too: e is that dim, or commutes with it.
+bool keepsFreeness(int e, int dim) {
+    return dim < 0 || e == dim || std::abs(e - dim) >= 2;
+}
+
+// What a value over the orbit `dims` is expected to stay the same over: the orbit, and every dim
+// of `over` that commutes with all of its dims (alpha_e then maps the orbit of a dart onto the
+// orbit of its image, whose darts give the same values) and keeps the freeness conditions.
+std::vector<int> sharedOver(const std::vector<int>& dims, const std::vector<int>& over,
+                            int free = -1, int linked = -1) {
+    std::vector<int> shared = dims;
+    for (int e : over)
+        if (std::find(dims.begin(), dims.end(), e) == dims.end() &&
+            std::all_of(dims.begin(), dims.end(), [e](int d) { return std::abs(e - d) >= 2; }) &&
+            keepsFreeness(e, free) && keepsFreeness(e, linked))
+            shared.push_back(e);
+    std::sort(shared.begin(), shared.end());
+    return shared;
+}
 const std::vector<int> kVertexDims{1, 2, 3};
 const std::vector<int> kFaceDims{0, 1};
 const std::vector<int> kVertexTurn{1, 2};
@@ -108,7 +129,7 @@ PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t n
             break;
         case Kind::orbitMean:
             op.dims = checkedDims(items[1]);
-            op.shared = op.dims.empty() ? kVertexDims : op.dims;
+            op.shared = op.dims.empty() ? kVertexDims : sharedOver(op.dims, kVertexDims);
             break;
         case Kind::of:
             op.node = items[1].cast<std::uint32_t>();
@@ -125,26 +146,24 @@ PointProgram::PointProgram(const py::list& ops, std::string key, std::uint32_t n
             op.free = items[2].cast<int>();
             op.linked = items[3].cast<int>();
             reads = {op.a = operand(4)};
-            op.shared = op.dims;
+            op.shared = sharedOver(op.dims, ops_[op.a].shared, op.free, op.linked);
             break;
         case Kind::orbitSize:
             op.dims = checkedDims(items[1]);
             op.free = items[2].cast<int>();
             op.linked = items[3].cast<int>();
-            op.shared = op.dims;
+            op.shared = sharedOver(op.dims, kAllDims, op.free, op.linked);
             break;
         case Kind::weight:
             op.function = items[1];
             op.dims = checkedDims(items[2]);
-            op.shared = op.dims;
+            op.shared = sharedOver(op.dims, kAllDims);
             break;
         case Kind::isFree:
             op.dim = checkedDims(py::make_tuple(items[1]))[0];
             op.dims = checkedDims(items[2]);
-            if (op.dims.empty()) // a G-map keeps freeness along d over the dims two apart from d
-                for (int d : kAllDims)
-                    if (std::abs(d - op.dim) >= 2) op.shared.push_back(d);
-            if (!op.dims.empty()) op.shared = op.dims;
+            op.shared = op.dims.empty() ? sharedOver({op.dim}, kAllDims)
+                                        : sharedOver(op.dims, kAllDims, op.dim);
             break;
         case Kind::faceNormal:
         case Kind::vertexNormal:
@@ -563,18 +582,14 @@ void CellSharedColumn::add(std::size_t r, std::uint32_t c, const Point& p) {
         out_.of[r] = firstOfCell_[c] = out_.add(p);
         return;
     }
-    if (c >= firstOfCell_.size()) {
-        firstOfCell_.resize(c + 1, kAbsent);
-        pointOfCell_.resize(c + 1);
-    }
-    if (firstOfCell_[c] != kAbsent && sameBits(pointOfCell_[c], p)) {
-        out_.of[r] = firstOfCell_[c];
+    if (c >= firstOfCell_.size()) firstOfCell_.resize(c + 1, kAbsent);
+    const std::uint32_t first = firstOfCell_[c];
+    if (first != kAbsent && std::memcmp(out_.point(first), p.data(), sizeof(Point)) == 0) {
+        out_.of[r] = first;
         return;
     }
     out_.of[r] = out_.add(p);
-    if (firstOfCell_[c] != kAbsent) return;
-    firstOfCell_[c] = out_.of[r];
-    pointOfCell_[c] = p;
+    if (first == kAbsent) firstOfCell_[c] = out_.of[r];
 }
 
 std::size_t dartsBefore(const GMap& gmap, const MatchedRows& matched) {

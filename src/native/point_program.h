@@ -81,10 +81,9 @@ std::optional<Point> elementwise(PointProgram::Kind kind, const Point& p, const 
 class CellSharedColumn {
   public:
     // `cells` (when known, else 0) bounds the cells the rows lie in. Unless `compared`, only a
-    // cell's first row is added, and its value is not kept for comparing.
+    // cell's first row is added.
     CellSharedColumn(std::size_t rows, std::size_t cells, bool compared = true)
-        : compared_(compared), firstOfCell_(backedVector(cells, kAbsent)),
-          pointOfCell_(backedVector<Point>(compared ? cells : 0)) {
+        : compared_(compared), firstOfCell_(backedVector(cells, kAbsent)) {
         out_.of = backedVector<std::uint32_t>(rows);
         out_.reserve(cells);
     }
@@ -101,7 +100,6 @@ class CellSharedColumn {
     bool compared_;
     Column out_;
     std::vector<std::uint32_t> firstOfCell_;
-    std::vector<Point> pointOfCell_;
 };
 
 class SweepReads;

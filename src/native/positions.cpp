@@ -112,9 +112,9 @@ PointRows::PointRows(Points points, std::optional<Ids> rows, std::size_t entries
                                   " points");
 }
 
-std::shared_ptr<PointBlock> PointRows::block() const {
+BlockRef PointRows::block() const {
     const double* data = points_.data();
-    return std::make_shared<PointBlock>(std::vector<double>(data, data + 3 * rowCount()));
+    return BlockRef::of(std::vector<double>(data, data + 3 * rowCount()));
 }
 
 const py::object& PointRows::tuple(std::size_t entry) {
@@ -130,7 +130,7 @@ const py::object& PointRows::tuple(std::size_t entry) {
 // points: each reads as its own dict, made on first read, and the darts of a row share one tuple.
 void storeNewPositions(GMap& gmap, DartID first, PointRows& points) {
     Bulk bulk(gmap);
-    const std::shared_ptr<PointBlock> block = points.block();
+    const BlockRef block = points.block();
     std::vector<std::uint32_t> patterns(points.rowCount(), kAbsent);
     bulk.reservePatterns(points.rowCount());
     for (std::size_t i = 0; i < points.size(); ++i) {

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <utility>
 #include <vector>
 
@@ -27,7 +26,7 @@ inline py::object tupleOf(const double* values, std::size_t size) {
 }
 
 // Points that nothing changes, each read as one tuple of three floats, made on first read and
-// shared by every read after.
+// shared by every read after. Held through BlockRef.
 class PointBlock {
   public:
     explicit PointBlock(std::vector<double>&& points) : points_(std::move(points)) {}
@@ -43,28 +42,60 @@ class PointBlock {
     }
 
   private:
+    friend class BlockRef;
     std::vector<double> points_;
     std::vector<py::object> tuples_;
+    std::size_t refs_ = 0;
+};
+
+// A counted reference to a point block, the size of a pointer: millions of patterns hold one.
+// Blocks hold Python objects and are only used with the GIL held, so the count is a plain one.
+class BlockRef {
+  public:
+    BlockRef() = default;
+    BlockRef(std::nullptr_t) {}
+    // A new block of the points.
+    static BlockRef of(std::vector<double>&& points) {
+        return BlockRef(new PointBlock(std::move(points)));
+    }
+    BlockRef(const BlockRef& other) : block_(other.block_) {
+        if (block_) ++block_->refs_;
+    }
+    BlockRef(BlockRef&& other) noexcept : block_(std::exchange(other.block_, nullptr)) {}
+    BlockRef& operator=(BlockRef other) noexcept {
+        std::swap(block_, other.block_);
+        return *this;
+    }
+    ~BlockRef() {
+        if (block_ && --block_->refs_ == 0) delete block_;
+    }
+
+    PointBlock* operator->() const { return block_; }
+    explicit operator bool() const { return block_ != nullptr; }
+    bool operator==(const BlockRef& other) const { return block_ == other.block_; }
+
+  private:
+    explicit BlockRef(PointBlock* block) : block_(block) { ++block_->refs_; }
+    PointBlock* block_ = nullptr;
 };
 
 struct DeferredDict {
     enum class Kind : unsigned char { entry, pointRow, copy };
 
+    py::object key;        // entry, pointRow
+    py::object item;       // entry: the value under key; copy: the dict copied
+    BlockRef block;        // pointRow
+    std::uint32_t row = 0; // pointRow: the row of block
     Kind kind = Kind::entry;
-    std::uint32_t row = 0;             // pointRow: the row of block
-    py::object key;                    // entry, pointRow
-    py::object item;                   // entry: the value under key; copy: the dict copied
-    std::shared_ptr<PointBlock> block; // pointRow
 
     static DeferredDict entry(py::object key, py::object item) {
-        return {Kind::entry, 0, std::move(key), std::move(item), nullptr};
+        return {std::move(key), std::move(item), nullptr, 0, Kind::entry};
     }
-    static DeferredDict pointRow(py::object key, std::shared_ptr<PointBlock> block,
-                                 std::uint32_t row) {
-        return {Kind::pointRow, row, std::move(key), py::object(), std::move(block)};
+    static DeferredDict pointRow(py::object key, BlockRef block, std::uint32_t row) {
+        return {std::move(key), py::object(), std::move(block), row, Kind::pointRow};
     }
     static DeferredDict copyOf(py::object dict) {
-        return {Kind::copy, 0, py::object(), std::move(dict), nullptr};
+        return {py::object(), std::move(dict), nullptr, 0, Kind::copy};
     }
 
     // The one value under key (entry and pointRow).

@@ -39,10 +39,11 @@ template <class Policy> class EmbeddingTable {
     using RecordPtr = std::unique_ptr<Record>;
 
     // What deferred slots are made from: Policy::make(value), a new value on every call.
+    // Millions of them may be kept: the fields are as small as they can be.
     struct Pattern {
         Deferred value;
-        unsigned slot = 0;
         std::uint32_t uses = 0; // deferred slots made from it
+        std::uint8_t slot = 0;  // below kSlots
         bool held = false;      // in the table, not taken back
     };
 
@@ -133,7 +134,7 @@ template <class Policy> class EmbeddingTable {
     // Adds a pattern for `defer` of slot `slot`; returns its number. Until a slot is deferred to
     // it, the next takeUnusedPatterns may take it back.
     std::uint32_t addPattern(Deferred value, unsigned slot) {
-        Pattern pattern{std::move(value), slot, 0, true};
+        Pattern pattern{std::move(value), 0, static_cast<std::uint8_t>(slot), true};
         std::uint32_t p;
         if (freePatterns_.empty()) {
             if (patterns_.size() >= kMaxPatterns) throw std::length_error("too many patterns");

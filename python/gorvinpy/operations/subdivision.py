@@ -123,32 +123,23 @@ def part_darts(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> np.ndarray:
     return np.flatnonzero(labels == labels[int(hooks[0])])
 
 
-def _first_fault(darts: np.ndarray, bad: np.ndarray, operation: str, what: str) -> None:
-    if bad.any():
-        raise RuleInputError(f"{operation}: dart {int(darts[np.argmax(bad)])} {what}")
-
-
 def _closed_faces(operation: str, corners: int = 0, closed: bool = False):
     """The part is a surface (free along alpha3) whose faces are closed polygons (of `corners`
     corners when given), and with `closed` a surface without boundary (no dart free along alpha2).
-    The part and its links are read once."""
+    Each fault names the smallest dart of the part that shows it; the part is walked once."""
 
     def check(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
-        darts = part_darts(gmap, hooks)
-        links = _native.dart_links(gmap, darts)
-        _first_fault(darts, links[:, 0] == darts, operation, "is free along alpha0: its face is open")
-        _first_fault(darts, links[:, 1] == darts, operation, "is free along alpha1: its face is open")
-        _first_fault(darts, links[:, 3] != darts, operation,
-                     "is sewn along alpha3: the part is a volume mesh, not a surface")
-        if corners:
-            faces = _native.cell_labels(gmap, list(_FACE))[darts]  # each face's smallest dart
-            sizes = np.bincount(faces)[faces] // 2
-            _first_fault(darts, sizes != corners, operation,
-                         f"lies on a face of {int(sizes[np.argmax(sizes != corners)])} corners, "
-                         f"not {corners}")
-        if closed:
-            _first_fault(darts, links[:, 2] == darts, operation,
-                         "is free along alpha2: the surface is open (a boundary)")
+        if not hooks or not 0 <= int(hooks[0]) < len(gmap) or not gmap.exists(int(hooks[0])):
+            return  # the application names the missing dart
+        free0, free1, sewn3, free2, face, face_corners = _native.surface_faults(gmap, int(hooks[0]), corners)
+        faults = [(free0, "is free along alpha0: its face is open"),
+                  (free1, "is free along alpha1: its face is open"),
+                  (sewn3, "is sewn along alpha3: the part is a volume mesh, not a surface"),
+                  (face, f"lies on a face of {face_corners} corners, not {corners}"),
+                  (free2 if closed else -1, "is free along alpha2: the surface is open (a boundary)")]
+        for dart, what in faults:
+            if dart >= 0:
+                raise RuleInputError(f"{operation}: dart {dart} {what}")
 
     return check
 
