@@ -68,6 +68,10 @@ class Evaluation {
             else
                 values.addDicts(dictsOf(rows, group.slot, columns, keys));
         }
+        // The reads are released before the values are stored: their pages serve the store's
+        // tables, where fresh pages would cost more than the work.
+        sweep_.reset();
+        positions_.reset();
         return values;
     }
 

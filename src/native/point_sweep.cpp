@@ -129,14 +129,23 @@ std::vector<std::uint32_t> operandsOf(const Op& op) {
     }
 }
 
-// Ops that read over cells or the map's values: kept as fields, computed in one pass each.
+// Whether dart d is free along dim (links to deleted or absent slots read as free).
+bool freeAlong(const GMap& gmap, DartID d, int dim) {
+    return liveNeighbour(gmap.darts(), d, static_cast<Dim>(dim)) == d;
+}
+
+// Whether dart d is free along `free` and linked along `linked` (-1: no condition).
+bool kept(const GMap& gmap, DartID d, int free, int linked) {
+    return (free < 0 || freeAlong(gmap, d, free)) && (linked < 0 || !freeAlong(gmap, d, linked));
+}
+
+// Ops that read over cells or the map's values: kept as fields, computed in one pass each. Orbit
+// sizes and weights read the sizes SweepReads counts once per orbit.
 bool reads(const Op& op) {
     switch (op.kind) {
     case Kind::position:
     case Kind::orbitMean:
     case Kind::mean:
-    case Kind::orbitSize:
-    case Kind::weight:
         return true;
     case Kind::isFree:
         return !op.dims.empty();
@@ -154,7 +163,7 @@ class Sweep {
     Sweep(const PointProgram& program, SweepReads& reads)
         : program_(program), reads_(reads), gmap_(reads.gmap()), universe_(reads.universe()),
           forms_(program.ops().size()), stored_(program.ops().size(), nullptr),
-          owned_(program.ops().size()) {}
+          owned_(program.ops().size()), sizes_(program.ops().size()) {}
 
     ~Sweep() {
         for (auto& field : owned_)
@@ -170,6 +179,14 @@ class Sweep {
     }
 
     void run() {
+        for (std::uint32_t i = 0; i < forms_.size(); ++i) {
+            const Op& op = program_.ops()[i];
+            if (op.kind != Kind::orbitSize && op.kind != Kind::weight) continue;
+            const bool all = op.kind == Kind::weight; // a weight counts every dart
+            const OrbitCells* cells = reads_.cells(op.dims);
+            sizes_[i].cells = cells;
+            sizes_[i].sizes = &reads_.cellSizes(cells, all ? -1 : op.free, all ? -1 : op.linked);
+        }
         const std::vector<bool> stored = storedOps();
         for (std::uint32_t i = 0; i < forms_.size(); ++i) {
             if (stored[i]) store(i);
@@ -208,6 +225,8 @@ class Sweep {
         const Op& op = program_.ops()[i];
         if (op.kind == Kind::at) return {Shape::darts, nullptr};
         if (op.kind == Kind::isFree) return freenessForm(op);
+        if (op.kind == Kind::orbitSize || op.kind == Kind::weight)
+            return {Shape::cells, sizes_[i].cells};
         std::vector<Form> operands;
         for (std::uint32_t r : operandsOf(op))
             operands.push_back(forms_[r]);
@@ -223,6 +242,14 @@ class Sweep {
             return {op.number, 0.0, 0.0};
         case Kind::isFree:
             return {freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
+        case Kind::orbitSize:
+        case Kind::weight: {
+            const auto size = (*sizes_[i].sizes)[sizes_[i].cells->cellOf[d]];
+            if (op.kind == Kind::orbitSize) return {static_cast<double>(size), 0.0, 0.0};
+            const std::optional<double> w = weight(i, size);
+            if (!w) bad = true;
+            return {w.value_or(0.0), 0.0, 0.0};
+        }
         case Kind::at:
             for (int dim : op.dims)
                 d = liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim));
@@ -255,8 +282,6 @@ class Sweep {
             owned_[i] = op.dims.empty() ? freeness(op) : cellValues(op);
             break;
         case Kind::mean:
-        case Kind::orbitSize:
-        case Kind::weight:
             owned_[i] = cellValues(op);
             break;
         default:
@@ -285,14 +310,8 @@ class Sweep {
         return out;
     }
 
-    bool freeAlong(DartID d, int dim) const {
-        return liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim)) == d;
-    }
-
-    bool kept(const Op& op, DartID d) const {
-        return (op.free < 0 || freeAlong(d, op.free)) &&
-               (op.linked < 0 || !freeAlong(d, op.linked));
-    }
+    bool freeAlong(DartID d, int dim) const { return native::freeAlong(gmap_, d, dim); }
+    bool kept(const Op& op, DartID d) const { return native::kept(gmap_, d, op.free, op.linked); }
 
     // A dart's own freeness: one per cell of the dims it is expected to be shared over when every
     // dart of each of those cells agrees with the cell's first.
@@ -323,39 +342,28 @@ class Sweep {
             return cellMeans(
                 reads_, cells, [&](DartID d, bool& bad) { return valueAt(op.a, d, bad); },
                 [&](DartID d) { return kept(op, d); });
-        const std::size_t count = cells->representatives.size();
-        Field out = reads_.zeros({Shape::cells, cells});
-        std::vector<std::uint32_t> size = backedVector<std::uint32_t>(count);
+        Field out = reads_.zeros({Shape::cells, cells}); // freeness of any kept dart of the cell
         for (DartID d = 0; d < universe_; ++d) {
             const std::uint32_t c = cells->cellOf[d];
-            if (c == kAbsent || (op.kind != Kind::weight && !kept(op, d))) continue;
-            ++size[c];
-            if (op.kind == Kind::isFree && freeAlong(d, op.dim)) out.values[c][0] = 1.0;
-        }
-        for (std::size_t c = 0; c < count; ++c) {
-            if (op.kind == Kind::orbitSize) {
-                out.values[c] = {static_cast<double>(size[c]), 0.0, 0.0};
-            } else if (op.kind == Kind::weight) {
-                const std::optional<double> w = weight(op, size[c]);
-                if (w)
-                    out.values[c] = {*w, 0.0, 0.0};
-                else
-                    markBad(out, c);
-            }
+            if (c != kAbsent && kept(op, d) && freeAlong(d, op.dim)) out.values[c][0] = 1.0;
         }
         return out;
     }
 
-    // The weight of a cell size, its function called once per size; nothing when it raises.
-    std::optional<double> weight(const Op& op, std::uint32_t size) {
-        auto [known, added] = weights_.try_emplace({&op, size});
+    // The weight op i gives a cell of `size` darts, its function called once per size; nothing
+    // when it raises. Cells of one size often follow one another: the last size is kept apart.
+    std::optional<double> weight(std::uint32_t i, std::uint32_t size) const {
+        Sizes& known = sizes_[i];
+        if (size == known.lastSize) return known.lastWeight;
+        auto [found, added] = weights_.try_emplace({i, size});
         if (added) {
             try {
-                known->second = py::float_(op.function(size)).cast<double>();
+                found->second = py::float_(program_.ops()[i].function(size)).cast<double>();
             } catch (py::error_already_set&) { // the per-row evaluation raises it again
             }
         }
-        return known->second;
+        known.lastSize = size;
+        return known.lastWeight = found->second;
     }
 
     const PointProgram& program_;
@@ -365,7 +373,15 @@ class Sweep {
     std::vector<Form> forms_;
     std::vector<const Field*> stored_;
     std::vector<std::optional<Field>> owned_;
-    std::map<std::pair<const Op*, std::uint32_t>, std::optional<double>> weights_;
+    // The cells and sizes an orbit size or weight op reads, with its last weight.
+    struct Sizes {
+        const OrbitCells* cells = nullptr;
+        const std::vector<std::uint32_t>* sizes = nullptr;
+        std::uint32_t lastSize = kAbsent;
+        std::optional<double> lastWeight;
+    };
+    mutable std::vector<Sizes> sizes_; // per op
+    mutable std::map<std::pair<std::uint32_t, std::uint32_t>, std::optional<double>> weights_;
 };
 
 } // namespace
@@ -398,6 +414,19 @@ const Field* SweepReads::positions() {
     if (!positions_)
         positions_ = gathered(*this, cells({1, 2, 3}), [&](DartID d) { return reader_.point(d); });
     return &*positions_;
+}
+
+const std::vector<std::uint32_t>& SweepReads::cellSizes(const OrbitCells* cells, int free,
+                                                        int linked) {
+    auto [found, added] = sizes_.try_emplace({cells, free, linked});
+    if (added) {
+        found->second = backedVector<std::uint32_t>(cells->representatives.size());
+        for (DartID d = 0; d < universe_; ++d) {
+            const std::uint32_t c = cells->cellOf[d];
+            if (c != kAbsent && kept(gmap_, d, free, linked)) ++found->second[c];
+        }
+    }
+    return found->second;
 }
 
 Field SweepReads::zeros(const Form& form) {
@@ -446,6 +475,10 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
         cells && (form.shape == Shape::uniform ||
                   (form.shape == Shape::cells && includes(form.cells->dims, cells->dims)));
     CellSharedColumn out(rows.count, cells ? cells->representatives.size() : rows.count, !perCell);
+    // Rows of one cell of the root's form have its value: consecutive rows often share the cell.
+    const OrbitCells* formCells = form.shape == Shape::cells ? form.cells : nullptr;
+    std::uint32_t lastFormCell = kAbsent;
+    Point last{};
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
         const std::uint32_t c = cells ? cells->cellOf[x] : kAbsent;
@@ -453,10 +486,14 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
             out.repeat(r, c);
             continue;
         }
-        bool bad = false;
-        const Point p = sweep.valueAt(root, x, bad);
-        if (bad) return std::nullopt;
-        out.add(r, c, p);
+        const std::uint32_t formCell = formCells ? formCells->cellOf[x] : kAbsent;
+        if (formCell == kAbsent || formCell != lastFormCell) {
+            bool bad = false;
+            last = sweep.valueAt(root, x, bad);
+            if (bad) return std::nullopt;
+            lastFormCell = formCell;
+        }
+        out.add(r, c, last);
     }
     return std::move(out).finish();
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -62,6 +63,8 @@ class SweepReads {
     const OrbitCells* cells(const std::vector<int>& dims);
     const Field* positions();
     const Field* orbitMean(const std::vector<int>& dims);
+    // The darts of each cell free along `free` and linked along `linked` (-1: no condition).
+    const std::vector<std::uint32_t>& cellSizes(const OrbitCells* cells, int free, int linked);
     // A field of zero values, one per place of the form, in the buffer of a field recycled before:
     // fresh large buffers cost a page fault for every page.
     Field zeros(const Form& form);
@@ -78,6 +81,7 @@ class SweepReads {
     std::map<std::vector<int>, OrbitCells> cells_;
     std::optional<Field> positions_;
     std::map<const OrbitCells*, Field> means_;
+    std::map<std::tuple<const OrbitCells*, int, int>, std::vector<std::uint32_t>> sizes_;
     std::vector<std::vector<Point>> spare_;
 };
 
