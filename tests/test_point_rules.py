@@ -6,7 +6,7 @@ import pytest
 import gorvinpy
 import gorvinpy_bin as gorvin
 from gorvinpy import cross, dot, face_normal, is_free, mean, normalized, orbit_size, vertex_normal, weight, where
-from gorvinpy.geometry.point_rules import edge_midpoint, face_centre, position
+from gorvinpy.geometry.point_rules import OrbitMean, edge_midpoint, face_centre, position
 from test_batch import both_ways, built, random_mesh
 
 RULES = {
@@ -20,6 +20,8 @@ RULES = {
     "products": normalized(cross(position - face_centre, edge_midpoint)) * dot(position, face_centre),
     "negation": -position + (1, 2, 3),
     "walk in a sum": 0.7 * position + 0.3 * position.at(0),
+    "pair means": where(is_free(2), OrbitMean((1,), "m1"), mean(edge_midpoint, (0, 2)) + OrbitMean((2,), "m2"))
+    + orbit_size((0, 1)) * OrbitMean((3,), "m3"),
 }
 
 def apply_rule(point_rule):

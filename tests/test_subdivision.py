@@ -9,9 +9,9 @@ import gorvinpy
 import gorvinpy_bin as gorvin
 import sample_surfaces as surfaces
 import subdivision_reference as reference
+from engine_rules import orbits
 from sample_surfaces import elephant_surface as elephant
 from sample_surfaces import grid
-from engine_rules import orbits
 from test_batch import both_ways, built, random_mesh
 
 SCHEMES = {

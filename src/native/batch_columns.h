@@ -143,6 +143,10 @@ class PositionReader {
 
     Point point(DartID x) {
         Point out;
+        if (const double* row = pointRow(x)) {
+            std::copy_n(row, 3, out.begin());
+            return out;
+        }
         const std::uint32_t p = pattern(x);
         if (p == kAbsent) {
             readPoint(storedPosition(gmap_, x), x, out.data());
@@ -160,6 +164,19 @@ class PositionReader {
     }
 
   private:
+    // The dart's position when its pattern holds it as a row of a point block under the interned
+    // "position" (as the companion's own patterns do), else null: read without learning the
+    // pattern.
+    const double* pointRow(DartID x) {
+        Bulk bulk(gmap_);
+        const std::uint32_t p = bulk.deferredTo(x, kVertexSlot);
+        if (p >= patternCount_) return nullptr;
+        const DeferredDict& value = bulk.pattern(p).value;
+        if (value.kind != DeferredDict::Kind::pointRow || !value.key.is(positionKey()))
+            return nullptr;
+        return value.block->point(value.row);
+    }
+
     enum class State : unsigned char { item, none };
     struct Known {
         State state = State::none;

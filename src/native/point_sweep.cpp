@@ -50,7 +50,7 @@ Field gathered(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt) {
         if (uniform) return out;
         reads.recycle(std::move(out));
     }
-    Field out = reads.zeros({Shape::darts, nullptr});
+    Field out = reads.zeros({Shape::darts});
     for (DartID d = 0; d < universe; ++d)
         if (reads.gmap().darts()[d].exists()) out.values[d] = valueAt(d);
     return out;
@@ -89,18 +89,20 @@ Field cellMeans(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt, K
     return out;
 }
 
-// The form of an op over its operands' forms: one value when they all have one, one per cell of
-// the finest operand cells when every other operand's cells hold those, else one per dart.
+bool grouped(const Form& form) {
+    return form.shape == Shape::cells || form.shape == Shape::pairs;
+}
+
+// The form of an op over its operands' forms: one value when they all have one, one per cell (or
+// pair) of the finest operand cells when every other operand's cells hold those, else one per dart.
 Form combined(const std::vector<Form>& operands) {
     Form out;
     for (const Form& f : operands) {
-        if (f.shape == Shape::darts) return {Shape::darts, nullptr};
-        if (f.shape != Shape::cells) continue;
-        if (!out.cells || includes(out.cells->dims, f.cells->dims)) out = f;
+        if (f.shape == Shape::darts) return {Shape::darts};
+        if (grouped(f) && (!grouped(out) || includes(out.dims(), f.dims()))) out = f;
     }
     for (const Form& f : operands)
-        if (f.shape == Shape::cells && !includes(f.cells->dims, out.cells->dims))
-            return {Shape::darts, nullptr};
+        if (grouped(f) && !includes(f.dims(), out.dims())) return {Shape::darts};
     return out;
 }
 
@@ -140,13 +142,15 @@ bool kept(const GMap& gmap, DartID d, int free, int linked) {
 }
 
 // Ops that read over cells or the map's values: kept as fields, computed in one pass each. Orbit
-// sizes and weights read the sizes SweepReads counts once per orbit.
+// sizes and weights read the sizes SweepReads counts once per orbit; the mean over one dim, of a
+// dart and its neighbour, is computed where it is read.
 bool reads(const Op& op) {
     switch (op.kind) {
     case Kind::position:
-    case Kind::orbitMean:
     case Kind::mean:
         return true;
+    case Kind::orbitMean:
+        return op.dims.size() != 1;
     case Kind::isFree:
         return !op.dims.empty();
     default:
@@ -223,10 +227,11 @@ class Sweep {
 
     Form formOf(std::uint32_t i) const {
         const Op& op = program_.ops()[i];
-        if (op.kind == Kind::at) return {Shape::darts, nullptr};
+        if (op.kind == Kind::at) return {Shape::darts};
         if (op.kind == Kind::isFree) return freenessForm(op);
         if (op.kind == Kind::orbitSize || op.kind == Kind::weight)
             return {Shape::cells, sizes_[i].cells};
+        if (op.kind == Kind::orbitMean) return {Shape::pairs, nullptr, op.dims[0]};
         std::vector<Form> operands;
         for (std::uint32_t r : operandsOf(op))
             operands.push_back(forms_[r]);
@@ -242,6 +247,8 @@ class Sweep {
             return {op.number, 0.0, 0.0};
         case Kind::isFree:
             return {freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
+        case Kind::orbitMean:
+            return pairMean(d, op.dims[0]);
         case Kind::orbitSize:
         case Kind::weight: {
             const auto size = (*sizes_[i].sizes)[sizes_[i].cells->cellOf[d]];
@@ -301,7 +308,7 @@ class Sweep {
                 d = form.cells->representatives[k];
             else if (form.shape == Shape::uniform)
                 d = 0;
-            else if (!gmap_.darts()[d].exists())
+            else if (!gmap_.darts()[d].exists()) // pairs and darts
                 continue;
             bool bad = false;
             out.values[k] = computedAt(i, d, bad);
@@ -310,19 +317,34 @@ class Sweep {
         return out;
     }
 
+    // The mean position of d and its neighbour along dim, added in ascending order from 0.0 as
+    // cellMeans adds the darts of a cell.
+    Point pairMean(DartID d, int dim) const {
+        const Field* positions = reads_.positions();
+        const DartID e = liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim));
+        Point sum{0.0, 0.0, 0.0};
+        for (const DartID x : {std::min(d, e), std::max(d, e)}) {
+            const Point& p = positions->at(x);
+            for (int axis = 0; axis < 3; ++axis)
+                sum[axis] += p[axis];
+            if (d == e) return sum;
+        }
+        return {sum[0] / 2.0, sum[1] / 2.0, sum[2] / 2.0};
+    }
+
     bool freeAlong(DartID d, int dim) const { return native::freeAlong(gmap_, d, dim); }
     bool kept(const Op& op, DartID d) const { return native::kept(gmap_, d, op.free, op.linked); }
 
     // A dart's own freeness: one per cell of the dims it is expected to be shared over when every
     // dart of each of those cells agrees with the cell's first.
     Form freenessForm(const Op& op) const {
-        if (op.shared.empty()) return {Shape::darts, nullptr};
+        if (op.shared.empty()) return {Shape::darts};
         const OrbitCells* cells = reads_.cells(op.shared);
         for (DartID d = 0; d < universe_; ++d) {
             const std::uint32_t c = cells->cellOf[d];
             if (c != kAbsent &&
                 freeAlong(d, op.dim) != freeAlong(cells->representatives[c], op.dim))
-                return {Shape::darts, nullptr};
+                return {Shape::darts};
         }
         return {Shape::cells, cells};
     }
@@ -432,7 +454,7 @@ const std::vector<std::uint32_t>& SweepReads::cellSizes(const OrbitCells* cells,
 Field SweepReads::zeros(const Form& form) {
     const std::size_t size = form.shape == Shape::uniform ? 1
                              : form.shape == Shape::cells ? form.cells->representatives.size()
-                                                          : universe_;
+                                                          : universe_; // pairs and darts
     auto best = spare_.end();
     for (auto spare = spare_.begin(); spare != spare_.end(); ++spare)
         if (spare->capacity() >= size &&
@@ -471,14 +493,22 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
     const OrbitCells* cells = shared.empty() ? nullptr : reads.cells(shared);
     // A root constant over cells that hold the shared cells is computed once per shared cell.
     const Form& form = sweep.form(root);
-    const bool perCell =
-        cells && (form.shape == Shape::uniform ||
-                  (form.shape == Shape::cells && includes(form.cells->dims, cells->dims)));
+    const bool perCell = cells && (form.shape == Shape::uniform ||
+                                   (grouped(form) && includes(form.dims(), cells->dims)));
     CellSharedColumn out(rows.count, cells ? cells->representatives.size() : rows.count, !perCell);
-    // Rows of one cell of the root's form have its value: consecutive rows often share the cell.
-    const OrbitCells* formCells = form.shape == Shape::cells ? form.cells : nullptr;
-    std::uint32_t lastFormCell = kAbsent;
+    // Rows of one cell or pair of the root's form have its value: consecutive rows often share it.
+    DartID lastDart = kNoLink;
     Point last{};
+    const auto sharesLast = [&](DartID x) {
+        if (lastDart == kNoLink) return false;
+        if (form.shape == Shape::uniform) return true;
+        if (form.shape == Shape::cells)
+            return form.cells->cellOf[x] == form.cells->cellOf[lastDart];
+        if (form.shape == Shape::pairs)
+            return x == lastDart ||
+                   liveNeighbour(reads.gmap().darts(), x, static_cast<Dim>(form.dim)) == lastDart;
+        return x == lastDart;
+    };
     for (std::size_t r = 0; r < rows.count; ++r) {
         const DartID x = rows.leftDart(r, program.node());
         const std::uint32_t c = cells ? cells->cellOf[x] : kAbsent;
@@ -486,12 +516,11 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
             out.repeat(r, c);
             continue;
         }
-        const std::uint32_t formCell = formCells ? formCells->cellOf[x] : kAbsent;
-        if (formCell == kAbsent || formCell != lastFormCell) {
+        if (!sharesLast(x)) {
             bool bad = false;
             last = sweep.valueAt(root, x, bad);
             if (bad) return std::nullopt;
-            lastFormCell = formCell;
+            lastDart = x;
         }
         out.add(r, c, last);
     }

@@ -22,11 +22,18 @@ struct OrbitCells : Cells {
     std::vector<int> dims; // ascending
 };
 
-// Where an op's values vary: one for all darts, one per cell of an orbit, or one per dart.
+// Where an op's values vary: one for all darts, one per cell of an orbit, one per pair of a dart
+// and its neighbour along one dim (kept per dart, with no numbering), or one per dart.
 struct Form {
-    enum class Shape : unsigned char { uniform, cells, darts };
+    enum class Shape : unsigned char { uniform, cells, pairs, darts };
     Shape shape = Shape::uniform;
     const OrbitCells* cells = nullptr;
+    int dim = -1; // pairs
+
+    // The dims whose orbits hold the darts of one value (cells and pairs).
+    std::vector<int> dims() const {
+        return shape == Shape::pairs ? std::vector<int>{dim} : cells->dims;
+    }
 };
 
 // An op's values, one per place of its form. A value whose evaluation fails (a mean over no dart,
@@ -41,7 +48,7 @@ struct Field {
     std::size_t index(DartID d) const {
         return form.shape == Form::Shape::uniform ? 0
                : form.shape == Form::Shape::cells ? form.cells->cellOf[d]
-                                                  : d;
+                                                  : d; // pairs and darts
     }
     const Point& at(DartID d) const { return values[index(d)]; }
     bool badAt(DartID d) const { return !bad.empty() && bad[index(d)]; }
