@@ -2,10 +2,11 @@
 // smallest dart of the part that shows it, found in one walk of the part. Costs the part's size.
 #include "native.h"
 
-#include "gorvin/core/dart_marks.h"
 #include "gorvin/core/orbit.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,20 +17,38 @@ namespace {
 
 constexpr std::int64_t kNone = -1;
 
-// The smallest dart of `darts` (ascending) whose face (orbit <0,1>) is not of `corners` corners,
-// and that face's corners; kNone when there is none.
+// The darts of the face of x (orbit <0,1>) when x is its smallest, walked along alpha0, alpha1,
+// ... back to x; 0 when a smaller dart is met first. Nothing when the walk does not close (a free
+// dart, or a link its target does not return).
+std::optional<std::size_t> faceFromSmallest(const DartTable& darts, DartID x) {
+    DartID at = x;
+    for (std::size_t size = 1; size <= darts.size(); ++size) {
+        const Dim d = (size - 1) % 2;
+        const DartID next = darts[at].alpha[d];
+        if (next == at || next >= darts.size() || darts[next].alpha[d] != at) return std::nullopt;
+        if (next == x) return size;
+        if (next < x) return 0;
+        at = next;
+    }
+    return std::nullopt;
+}
+
+// The smallest dart of `darts` (ascending) whose face is not of `corners` corners, and that
+// face's corners; kNone when there is none.
 std::pair<std::int64_t, std::int64_t>
 firstFaceOtherThan(const GMap& gmap, const std::vector<DartID>& darts, std::int64_t corners) {
-    DartBits seen;
+    static const std::vector<int> kFace{0, 1};
     std::vector<DartID> face;
     for (const DartID x : darts) {
-        if (!seen.mark(x)) continue;
-        face.clear();
-        appendOrbit(gmap, {0, 1}, x, face);
-        for (const DartID y : face)
-            seen.mark(y);
-        const auto size = static_cast<std::int64_t>(face.size() / 2);
-        if (size != corners) return {x, size};
+        std::optional<std::size_t> size = faceFromSmallest(gmap.darts(), x);
+        if (!size) { // walked with marks
+            face.clear();
+            appendOrbit(gmap, kFace, x, face);
+            if (*std::min_element(face.begin(), face.end()) < x) continue;
+            size = face.size();
+        }
+        const auto faceCorners = static_cast<std::int64_t>(*size / 2);
+        if (*size != 0 && faceCorners != corners) return {x, faceCorners};
     }
     return {kNone, 0};
 }
