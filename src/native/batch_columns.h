@@ -128,6 +128,13 @@ class PositionReader {
     // Pattern numbers are below this.
     std::size_t patternCount() const { return patternCount_; }
 
+    // The pattern the dart's position slot is deferred to (one made before the reader), or
+    // kAbsent: darts deferred to one pattern have one position.
+    std::uint32_t deferredTo(DartID x) const {
+        const std::uint32_t p = Bulk(gmap_).deferredTo(x, kVertexSlot);
+        return p < patternCount_ ? p : kAbsent;
+    }
+
     // The pattern that gives the dart's position, or kAbsent.
     std::uint32_t pattern(DartID x) {
         const std::uint32_t p = Bulk(gmap_).deferredTo(x, kVertexSlot);

@@ -44,10 +44,9 @@ std::vector<py::object> BatchValues::store(GMap& gmap) {
     }
     // Patterns the deferrals replaced: their objects are released by the caller; a point
     // block holds only tuples of floats, which run no code when released.
-    for (DeferredDict& unused : bulk.takeUnused()) {
-        replaced.push_back(std::move(unused.key));
-        replaced.push_back(std::move(unused.item));
-    }
+    for (DeferredDict& unused : bulk.takeUnused())
+        for (py::object* held : {&unused.key, &unused.item})
+            if (*held) replaced.push_back(std::move(*held));
     return replaced;
 }
 

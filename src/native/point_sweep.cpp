@@ -31,9 +31,11 @@ std::vector<int> sortedUnique(std::vector<int> dims) {
 }
 
 // The values valueAt(d) of the live darts below the bound, kept once per cell when every cell's
-// darts give the same bits, else once per dart.
-template <class ValueAt>
-Field gathered(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt) {
+// darts give the same bits, else once per dart. Darts that sameAsFirst(d, first) tells give the
+// value of their cell's first dart are not read.
+template <class ValueAt, class SameAsFirst>
+Field gathered(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt,
+               SameAsFirst&& sameAsFirst) {
     const std::size_t universe = reads.universe();
     if (cells) {
         Field out = reads.zeros({Shape::cells, cells});
@@ -41,11 +43,11 @@ Field gathered(SweepReads& reads, const OrbitCells* cells, ValueAt&& valueAt) {
         for (DartID d = 0; d < universe && uniform; ++d) {
             const std::uint32_t c = cells->cellOf[d];
             if (c == kAbsent) continue;
-            const Point p = valueAt(d);
-            if (cells->representatives[c] == d)
-                out.values[c] = p;
-            else
-                uniform = sameBits(out.values[c], p);
+            const DartID first = cells->representatives[c];
+            if (first == d)
+                out.values[c] = valueAt(d);
+            else if (!sameAsFirst(d, first))
+                uniform = sameBits(out.values[c], valueAt(d));
         }
         if (uniform) return out;
         reads.recycle(std::move(out));
@@ -352,9 +354,12 @@ class Sweep {
     // Each dart's own freeness, kept per cell of the dims it is expected to be shared over.
     Field freeness(const Op& op) {
         const OrbitCells* cells = op.shared.empty() ? nullptr : reads_.cells(op.shared);
-        return gathered(reads_, cells, [&](DartID d) {
-            return Point{freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
-        });
+        return gathered(
+            reads_, cells,
+            [&](DartID d) {
+                return Point{freeAlong(d, op.dim) ? 1.0 : 0.0, 0.0, 0.0};
+            },
+            [](DartID, DartID) { return false; });
     }
 
     // Means, sizes, weights and freeness over the darts of each cell of the op's orbit.
@@ -434,7 +439,12 @@ const OrbitCells* SweepReads::cells(const std::vector<int>& dims) {
 
 const Field* SweepReads::positions() {
     if (!positions_)
-        positions_ = gathered(*this, cells({1, 2, 3}), [&](DartID d) { return reader_.point(d); });
+        positions_ = gathered(
+            *this, cells({1, 2, 3}), [&](DartID d) { return reader_.point(d); },
+            [&](DartID d, DartID first) {
+                const std::uint32_t p = reader_.deferredTo(d);
+                return p != kAbsent && p == reader_.deferredTo(first);
+            });
     return &*positions_;
 }
 

@@ -186,6 +186,7 @@ template <class Policy> class EmbeddingTable {
     // caller releases them once it no longer works on the table.
     [[nodiscard]] std::vector<Deferred> takeUnusedPatterns() {
         std::vector<Deferred> values;
+        values.reserve(unusedPatterns_.size()); // address space: only what is taken is written
         for (const std::uint32_t p : std::exchange(unusedPatterns_, {})) {
             Pattern& pattern = patterns_[p];
             if (pattern.uses != 0 || !pattern.held) continue; // used again, or already taken
