@@ -491,6 +491,23 @@ const Field* SweepReads::orbitMean(const std::vector<int>& dims) {
     return &means_.emplace(of, std::move(out)).first->second;
 }
 
+const std::vector<std::uint32_t>& SweepReads::rowsInDartOrder(const RowTable& rows,
+                                                              std::uint32_t node) {
+    auto [found, added] = rowOrders_.try_emplace(node);
+    if (!added) return found->second;
+    std::vector<std::uint32_t> rowOf = backedVector<std::uint32_t>(universe_, kAbsent);
+    for (std::size_t r = 0; r < rows.count; ++r) {
+        const DartID x = rows.leftDart(r, node);
+        if (x >= universe_ || rowOf[x] != kAbsent) return found->second; // empty: row order
+        rowOf[x] = static_cast<std::uint32_t>(r);
+    }
+    std::size_t n = 0; // rows before dart x are at most x
+    for (const std::uint32_t r : rowOf)
+        if (r != kAbsent) rowOf[n++] = r;
+    rowOf.resize(n);
+    return found->second = std::move(rowOf);
+}
+
 std::optional<Column> sweptProgramValues(const PointProgram& program, const MatchedRows& matched,
                                          SweepReads& reads) {
     const RowTable& rows = matched.rows;
@@ -519,7 +536,9 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
                    liveNeighbour(reads.gmap().darts(), x, static_cast<Dim>(form.dim)) == lastDart;
         return x == lastDart;
     };
-    for (std::size_t r = 0; r < rows.count; ++r) {
+    const std::vector<std::uint32_t>& order = reads.rowsInDartOrder(rows, program.node());
+    for (std::size_t k = 0; k < rows.count; ++k) {
+        const std::size_t r = order.empty() ? k : order[k];
         const DartID x = rows.leftDart(r, program.node());
         const std::uint32_t c = cells ? cells->cellOf[x] : kAbsent;
         if (perCell && out.has(c)) {

@@ -72,6 +72,10 @@ class SweepReads {
     const Field* orbitMean(const std::vector<int>& dims);
     // The darts of each cell free along `free` and linked along `linked` (-1: no condition).
     const std::vector<std::uint32_t>& cellSizes(const OrbitCells* cells, int free, int linked);
+    // The rows in the order of their darts of left node `node`, when no two rows share one: the
+    // reads of cells and fields then follow memory order. Empty (row order) when two rows share a
+    // dart. Made once per node.
+    const std::vector<std::uint32_t>& rowsInDartOrder(const RowTable& rows, std::uint32_t node);
     // A field of zero values, one per place of the form, in the buffer of a field recycled before:
     // fresh large buffers cost a page fault for every page.
     Field zeros(const Form& form);
@@ -90,6 +94,7 @@ class SweepReads {
     std::map<const OrbitCells*, Field> means_;
     std::map<std::tuple<const OrbitCells*, int, int>, std::vector<std::uint32_t>> sizes_;
     std::vector<std::vector<Point>> spare_;
+    std::map<std::uint32_t, std::vector<std::uint32_t>> rowOrders_;
 };
 
 // The program's values for every row as pointProgramValues gives them, or nothing when the sweep
