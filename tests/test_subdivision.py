@@ -175,13 +175,13 @@ def test_darts_of_one_vertex_with_their_own_positions_keep_their_own_points(sche
 
 
 
-def plain_surface_faults(gmap, hook, corners):
+def plain_surface_faults(gmap, hook, corners, closed):
     """surface_faults from the link table: the part and the faces as plain orbits."""
     links = gorvinpy._native.links(gmap)
     darts = sorted(next(orbit for orbit in orbits(gmap, range(4)) if hook in orbit))
     first = [next((x for x in darts if test(x)), -1) for test in (
         lambda x: links[x][0] == x, lambda x: links[x][1] == x,
-        lambda x: links[x][3] != x, lambda x: links[x][2] == x)]
+        lambda x: links[x][3] != x, lambda x: closed and links[x][2] == x)]
     face = (-1, 0)
     if corners and first[0] < 0 and first[1] < 0:
         size = {x: len(face) // 2 for face in orbits(gmap, (0, 1)) for x in face}
@@ -189,15 +189,16 @@ def plain_surface_faults(gmap, hook, corners):
     return (*first, *face)
 
 
-@pytest.mark.parametrize("seed", range(6))
-@pytest.mark.parametrize("corners", [0, 3, 4])
-def test_surface_faults_name_the_smallest_faulty_dart(seed, corners):
+@pytest.mark.parametrize("seed", range(8))
+@pytest.mark.parametrize("corners, closed", [(0, True), (3, False), (4, True)])
+def test_surface_faults_name_the_smallest_faulty_dart_of_the_part(seed, corners, closed):
+    """Two parts, the second sound or not: a fault outside the hook's part is not the part's."""
     rng = random.Random(seed)
-    points, faces = random_mesh(seed)
-    gmap = built(points, faces)
+    gmap = built(*random_mesh(seed, 2))
+    gmap.apply(gorvinpy.mesh(*(octahedron(seed) if seed % 2 else random_mesh(seed + 1, 2))))
     live = [x for x in range(len(gmap)) if gmap.exists(x)]
     for _ in range(seed % 3):  # open some faces: darts free along alpha0 or alpha1
-        x = rng.choice(live)
-        gmap.linkAlpha(rng.choice([0, 1]), x)
-    hook = rng.choice(live)
-    assert gorvinpy._native.surface_faults(gmap, hook, corners) == plain_surface_faults(gmap, hook, corners)
+        gmap.linkAlpha(rng.choice([0, 1]), rng.choice(live))
+    for hook in (live[0], live[-1]):
+        expected = plain_surface_faults(gmap, hook, corners, closed)
+        assert gorvinpy._native.surface_faults(gmap, hook, corners, closed) == expected

@@ -131,12 +131,13 @@ def _closed_faces(operation: str, corners: int = 0, closed: bool = False):
     def check(gmap: gorvinpy_bin.GMap3D, hooks: Sequence[int]) -> None:
         if not hooks or not 0 <= int(hooks[0]) < len(gmap) or not gmap.exists(int(hooks[0])):
             return  # the application names the missing dart
-        free0, free1, sewn3, free2, face, face_corners = _native.surface_faults(gmap, int(hooks[0]), corners)
+        free0, free1, sewn3, free2, face, face_corners = _native.surface_faults(gmap, int(hooks[0]), corners,
+                                                                                  closed)
         faults = [(free0, "is free along alpha0: its face is open"),
                   (free1, "is free along alpha1: its face is open"),
                   (sewn3, "is sewn along alpha3: the part is a volume mesh, not a surface"),
                   (face, f"lies on a face of {face_corners} corners, not {corners}"),
-                  (free2 if closed else -1, "is free along alpha2: the surface is open (a boundary)")]
+                  (free2, "is free along alpha2: the surface is open (a boundary)")]
         for dart, what in faults:
             if dart >= 0:
                 raise RuleInputError(f"{operation}: dart {dart} {what}")
