@@ -5,8 +5,6 @@
 
 #include "link_summary.h"
 
-#include "gorvin/core/neighbour.h"
-
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -133,9 +131,15 @@ std::vector<std::uint32_t> operandsOf(const Op& op) {
     }
 }
 
-// Whether dart d is free along dim (links to deleted or absent slots read as free).
+// The neighbour of live dart d along dim. A sweep runs where every link of a live dart names
+// itself or a live dart (SweepReads::serves), so the link is read as it is.
+DartID neighbourOf(const GMap& gmap, DartID d, int dim) {
+    return gmap.darts()[d].alpha[dim];
+}
+
+// Whether live dart d is free along dim.
 bool freeAlong(const GMap& gmap, DartID d, int dim) {
-    return liveNeighbour(gmap.darts(), d, static_cast<Dim>(dim)) == d;
+    return neighbourOf(gmap, d, dim) == d;
 }
 
 // Whether dart d is free along `free` and linked along `linked` (-1: no condition).
@@ -261,7 +265,7 @@ class Sweep {
         }
         case Kind::at:
             for (int dim : op.dims)
-                d = liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim));
+                d = neighbourOf(gmap_, d, dim);
             return valueAt(op.a, d, bad);
         case Kind::where:
         case Kind::scalarWhere:
@@ -323,7 +327,7 @@ class Sweep {
     // cellMeans adds the darts of a cell.
     Point pairMean(DartID d, int dim) const {
         const Field* positions = reads_.positions();
-        const DartID e = liveNeighbour(gmap_.darts(), d, static_cast<Dim>(dim));
+        const DartID e = neighbourOf(gmap_, d, dim);
         Point sum{0.0, 0.0, 0.0};
         for (const DartID x : {std::min(d, e), std::max(d, e)}) {
             const Point& p = positions->at(x);
@@ -532,8 +536,7 @@ std::optional<Column> sweptProgramValues(const PointProgram& program, const Matc
         if (form.shape == Shape::cells)
             return form.cells->cellOf[x] == form.cells->cellOf[lastDart];
         if (form.shape == Shape::pairs)
-            return x == lastDart ||
-                   liveNeighbour(reads.gmap().darts(), x, static_cast<Dim>(form.dim)) == lastDart;
+            return x == lastDart || neighbourOf(reads.gmap(), x, form.dim) == lastDart;
         return x == lastDart;
     };
     const std::vector<std::uint32_t>& order = reads.rowsInDartOrder(rows, program.node());
