@@ -128,8 +128,8 @@ class PositionReader {
     // Pattern numbers are below this.
     std::size_t patternCount() const { return patternCount_; }
 
-    // The pattern the dart's position slot is deferred to (one made before the reader), or
-    // kAbsent: darts deferred to one pattern have one position.
+    // The pattern the dart's position slot is deferred to (one made before the reader; not one
+    // added since), or kAbsent: darts deferred to one pattern have one position.
     std::uint32_t deferredTo(DartID x) const {
         const std::uint32_t p = Bulk(gmap_).deferredTo(x, kVertexSlot);
         return p < patternCount_ ? p : kAbsent;
@@ -137,8 +137,8 @@ class PositionReader {
 
     // The pattern that gives the dart's position, or kAbsent.
     std::uint32_t pattern(DartID x) {
-        const std::uint32_t p = Bulk(gmap_).deferredTo(x, kVertexSlot);
-        if (p >= patternCount_) return kAbsent; // none, or added since
+        const std::uint32_t p = deferredTo(x);
+        if (p == kAbsent) return kAbsent;
         return known(p, x).state == State::item ? p : kAbsent;
     }
 
@@ -175,10 +175,9 @@ class PositionReader {
     // "position" (as the companion's own patterns do), else null: read without learning the
     // pattern.
     const double* pointRow(DartID x) {
-        Bulk bulk(gmap_);
-        const std::uint32_t p = bulk.deferredTo(x, kVertexSlot);
-        if (p >= patternCount_) return nullptr;
-        const DeferredDict& value = bulk.pattern(p).value;
+        const std::uint32_t p = deferredTo(x);
+        if (p == kAbsent) return nullptr;
+        const DeferredDict& value = Bulk(gmap_).pattern(p).value;
         if (value.kind != DeferredDict::Kind::pointRow || !value.key.is(positionKey()))
             return nullptr;
         return value.block->point(value.row);

@@ -288,7 +288,7 @@ class Sweep {
         case Kind::position:
             stored_[i] = reads_.positions();
             return;
-        case Kind::orbitMean:
+        case Kind::orbitMean: // one over one dim is stored only when read often: per cell then
             stored_[i] = op.dims.empty() ? reads_.positions() : reads_.orbitMean(op.dims);
             return;
         case Kind::isFree:
@@ -366,7 +366,7 @@ class Sweep {
             [](DartID, DartID) { return false; });
     }
 
-    // Means, sizes, weights and freeness over the darts of each cell of the op's orbit.
+    // Means and freeness over the darts of each cell of the op's orbit.
     Field cellValues(const Op& op) {
         const OrbitCells* cells = reads_.cells(op.dims);
         if (op.kind == Kind::mean)

@@ -1,5 +1,6 @@
 // What keeps the connected part of a dart from being a surface of closed polygons: per fault, the
-// smallest dart of the part that shows it, found in one walk of the part. Costs the part's size.
+// smallest dart of the part that shows it. The whole map is read in memory order first; the part
+// is walked only when the map shows a fault.
 #include "native.h"
 
 #include "gorvin/core/orbit.h"

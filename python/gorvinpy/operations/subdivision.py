@@ -44,7 +44,6 @@ CORNER_FACE_NODES = {
 CORNER_FACE_LINKS = [(2, HOOK, "edge_side"), (1, "edge_side", "edge_end"), (2, "edge_end", "vertex_face")]
 _VERTEX = (1, 2)
 _EDGE = (0, 2)
-_FACE = (0, 1)
 
 
 def _valence(size: int) -> float:
