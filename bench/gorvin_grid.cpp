@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     report.resident("build", n);
 
     report.measure("face orbits", [&] {
-        const std::vector<int> face{0, 1};
+        const gorvin::LinkDims face({0, 1});
         std::vector<gorvin::DartID> darts;
         std::uint64_t visited = 0;
         for (gorvin::DartID d = 0; d < n; d += 8) {

@@ -9,6 +9,8 @@
 #include "gorvin/core/gmap.h"
 #include "gorvin/core/types.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -28,15 +30,15 @@ template <class Policy> class BulkEdit {
     // link(i, d) (below n; kDeleted: a link to no dart), links the caller has checked. Returns the
     // first new id.
     template <class LinkOf> DartID appendLinked(std::uint64_t n, LinkOf&& link) {
-        const DartID first = gmap_.makeDarts(n);
-        for (std::uint64_t i = 0; i < n; ++i) {
-            const auto dart = static_cast<DartID>(first + i);
+        const auto first = static_cast<DartID>(gmap_.size());
+        return gmap_.makeDarts(n, [&](std::size_t i) {
+            std::array<DartID, kDimension + 1> alpha;
             for (Dim d = 0; d <= kDimension; ++d) {
                 const DartID target = link(i, d);
-                gmap_.setLink(dart, d, target == kDeleted ? kDeleted : first + target);
+                alpha[d] = target == kDeleted ? kDeleted : first + target;
             }
-        }
-        return first;
+            return alpha;
+        });
     }
     // Erases slot x, leaving the links to it as they are.
     void erase(DartID x) { gmap_.eraseSlot(x); }

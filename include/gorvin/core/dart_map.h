@@ -49,6 +49,17 @@ class DartMap {
             setInSlots(key, value);
     }
 
+    // Calls f(key, value) for every entry, in ascending key order once the map is dense.
+    template <class F> void forEach(F&& f) const {
+        if (isDense()) {
+            for (DartID key = 0; key < universe_; ++key)
+                if (dense_[key] != kAbsent) f(key, dense_[key]);
+            return;
+        }
+        for (const Slot& slot : slots_)
+            if (slot.key != kNoLink) f(slot.key, slot.value);
+    }
+
   private:
     struct Slot {
         DartID key = kNoLink; // kNoLink marks an empty slot: it is never below the universe

@@ -19,6 +19,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -56,11 +58,11 @@ template <class Policy> class EmbeddingTable {
         patterns_.clear();
     }
 
-    std::size_t size() const { return records_.size(); }
+    std::size_t size() const { return size_; }
     void reserve(std::size_t n) { records_.reserve(n); }
 
     // n records whose values are made on first use, one set per dart.
-    void appendFresh(std::size_t n) { records_.append(n, nullptr); }
+    void appendFresh(std::size_t n) { appendRun(n, nullptr); }
 
     // A complete default record. Making its values may run code of the value type (a finalizer),
     // which may change this table: make it before reading positions in the table.
@@ -74,32 +76,43 @@ template <class Policy> class EmbeddingTable {
     // n records sharing `shared`, which completeRecord made.
     void appendShared(std::size_t n, RecordPtr shared) {
         if (n == 0) return;
-        records_.append(n, shared.get());
-        shared.release()->refs = n;
+        shared->refs = n;
+        appendRun(n, shared.release());
     }
 
     // Drops the records from n on. The table shrinks before they are released: releasing a value
     // may run code that uses this table.
     void truncate(std::size_t n) {
-        if (n >= records_.size()) return;
-        const std::vector<Record*> dropped(records_.begin() + n, records_.end());
-        records_.resize(n);
+        if (n >= size_) return;
+        std::vector<std::pair<Record*, std::size_t>>
+            dropped; // each record, and how many darts held it
+        for (std::size_t i = n; i < records_.size(); ++i)
+            dropped.emplace_back(records_[i], 1);
+        for (std::size_t r = 0; r < runs_.size(); ++r) {
+            const std::size_t first = std::max(n, runs_[r].first);
+            const std::size_t end = r + 1 < runs_.size() ? runs_[r + 1].first : size_;
+            if (first < end) dropped.emplace_back(runs_[r].record, end - first);
+        }
+        while (!runs_.empty() && runs_.back().first >= n)
+            runs_.pop_back();
+        if (records_.size() > n) records_.resize(n);
+        size_ = n;
         for (std::size_t i = n; i < deferred_.size(); ++i)
             if (deferred_[i] != 0) undefer(i);
         if (deferred_.size() > n) deferred_.resize(n);
         const std::vector<Deferred> unused = takeUnusedPatterns();
-        for (Record* record : dropped)
-            release(record);
+        for (const auto& [record, darts] : dropped)
+            release(record, darts);
     }
 
     // The value of slot k of record i (k < kSlots, i < size()). Making a missing value may run code
     // that changes this table; GorvinUnexistentDartException when record i is gone by then.
     Value get(std::size_t i, unsigned k) {
         if (const std::uint32_t tag = deferredTag(i, k)) return makeDeferred(i, k, tag);
-        if (const Record* record = records_[i]; record && record->slots[k]) return record->slots[k];
+        if (const Record* record = recordAt(i); record && record->slots[k]) return record->slots[k];
         Value made = (*descriptors_)[k].defaultValue();
-        if (i >= records_.size()) throw GorvinUnexistentDartException{};
-        Record*& record = records_[i];
+        if (i >= size_) throw GorvinUnexistentDartException{};
+        Record*& record = ownSlot(i);
         if (!record) record = new Record{};
         Value& value = record->slots[k];
         if (!value) value = std::move(made);
@@ -110,7 +123,7 @@ template <class Policy> class EmbeddingTable {
     // deferred slot has no value yet (see deferred).
     const Value* peek(std::size_t i, unsigned k) const {
         if (deferredTag(i, k) != 0) return nullptr;
-        const Record* record = records_[i];
+        const Record* record = recordAt(i);
         return record && record->slots[k] ? &record->slots[k] : nullptr;
     }
 
@@ -119,7 +132,7 @@ template <class Policy> class EmbeddingTable {
     // stops being deferred.
     [[nodiscard]] Value set(std::size_t i, unsigned k, Value value) {
         if (deferredTag(i, k) != 0) undefer(i);
-        Record*& record = records_[i];
+        Record*& record = ownSlot(i);
         if (!record) {
             record = new Record{};
         } else if (record->refs > 1) {
@@ -163,10 +176,10 @@ template <class Policy> class EmbeddingTable {
     // the value slot k held in an unshared record is handed back for the caller to release once it
     // no longer works on the table.
     [[nodiscard]] Value defer(std::size_t i, std::uint32_t p) {
-        if (i >= deferred_.size()) deferred_.resize(records_.size(), 0);
+        if (i >= deferred_.size()) deferred_.resize(size_, 0);
         if (deferred_[i] != 0) undefer(i);
         Value old;
-        if (Record* record = records_[i]; record && record->refs == 1)
+        if (Record* record = recordAt(i); record && record->refs == 1)
             std::swap(old, record->slots[patterns_[p].slot]);
         deferred_[i] = tagOf(p, patterns_[p].slot);
         ++patterns_[p].uses;
@@ -226,19 +239,69 @@ template <class Policy> class EmbeddingTable {
     Value makeDeferred(std::size_t i, unsigned k, std::uint32_t tag) {
         const Deferred value = patterns_[patternOf(tag)].value;
         Value made = Policy::make(value); // may run code changing the table
-        if (i >= records_.size()) throw GorvinUnexistentDartException{};
+        if (i >= size_) throw GorvinUnexistentDartException{};
         if (deferredTag(i, k) != tag) return get(i, k);
         const Value old = set(i, k, made);
         const std::vector<Deferred> unused = takeUnusedPatterns();
         return made;
     }
 
-    static void release(Record* record) {
-        if (record && --record->refs == 0) delete record;
+    // Drops `darts` of the holders of a record.
+    static void release(Record* record, std::size_t darts) {
+        if (record && (record->refs -= darts) == 0) delete record;
+    }
+
+    // Records past records_ are kept as runs, each of darts sharing one record (null: made on
+    // first use); run r covers the records from runs_[r].first up to the next run's first, or to
+    // size_. Appending millions of darts writes nothing per dart; a record is written out, with
+    // every record before it, when a value of its dart is made or replaced.
+    struct Run {
+        std::size_t first;
+        Record* record;
+    };
+
+    void appendRun(std::size_t n, Record* record) {
+        if (runs_.empty() && n < kShortRun)
+            records_.append(n, record);
+        else if (!runs_.empty() && record == nullptr && runs_.back().record == nullptr)
+            ; // the last run goes on
+        else
+            runs_.push_back({size_, record});
+        size_ += n;
+    }
+
+    const Record* recordAt(std::size_t i) const {
+        if (i < records_.size()) return records_[i];
+        const auto after =
+            std::upper_bound(runs_.begin(), runs_.end(), i,
+                             [](std::size_t x, const Run& run) { return x < run.first; });
+        return std::prev(after)->record;
+    }
+    Record* recordAt(std::size_t i) {
+        return const_cast<Record*>(std::as_const(*this).recordAt(i));
+    }
+
+    // Record i's own entry in records_ (i < size_), the runs before it written out.
+    Record*& ownSlot(std::size_t i) {
+        while (records_.size() <= i) {
+            const Run& run = runs_.front();
+            const std::size_t end = runs_.size() > 1 ? runs_[1].first : size_;
+            const std::size_t upTo = std::min(end, std::max(i + 1, records_.size() + kShortRun));
+            records_.append(upTo - records_.size(), run.record);
+            if (upTo == end)
+                runs_.pop_front();
+            else
+                runs_.front().first = upTo;
+        }
+        return records_[i];
     }
 
     std::shared_ptr<const Descriptors> descriptors_;
+    static constexpr std::size_t kShortRun = 1024;
+
     PodVector<Record*> records_;
+    std::deque<Run> runs_;
+    std::size_t size_ = 0;              // records_ and the runs
     PodVector<std::uint32_t> deferred_; // per record, tagOf(pattern, slot) or 0; may be shorter
     std::vector<Pattern> patterns_;
     std::vector<std::uint32_t> freePatterns_;

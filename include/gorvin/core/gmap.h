@@ -103,11 +103,24 @@ template <class Policy> class IGMap {
 
     // Appends n free darts whose embedding values are made on first use; returns the first id.
     DartID makeDarts(std::uint64_t n) { return grow(n, nullptr); }
+    // makeDarts, new dart i linking as links(i) says: four ids, alpha0..alpha3, that the caller
+    // has checked.
+    template <class Links> DartID makeDarts(std::uint64_t n, Links&& links) {
+        return grow(n, nullptr, linkedAs(links));
+    }
 
     // Appends n free darts sharing `record` (from embeddings().completeRecord()); returns the first
     // id.
     DartID appendSharedDarts(std::uint64_t n, typename Embeddings::RecordPtr record) {
         return grow(n, std::move(record));
+    }
+
+    // appendSharedDarts, new dart i linking as links(i) says: four ids, alpha0..alpha3, that the
+    // caller has checked.
+    template <class Links>
+    DartID appendSharedDarts(std::uint64_t n, typename Embeddings::RecordPtr record,
+                             Links&& links) {
+        return grow(n, std::move(record), linkedAs(links));
     }
 
     // Grows with darts sharing one default record, or drops the slots from n on.
@@ -147,8 +160,17 @@ template <class Policy> class IGMap {
             throw std::length_error("dart ids exhausted");
         return static_cast<DartID>(darts_.size());
     }
-    // Appends n darts, sharing `record` or, when it is null, with records made on first use.
+    // The maker of new dart i with the links links(i).
+    template <class Links> static auto linkedAs(Links& links) {
+        return [&links](DartID id, std::size_t i) { return IDart{id, links(i)}; };
+    }
+    // Appends n free darts, sharing `record` or, when it is null, with records made on first use.
     DartID grow(std::uint64_t n, typename Embeddings::RecordPtr record) {
+        return grow(n, std::move(record), [](DartID id, std::size_t) { return IDart::fresh(id); });
+    }
+    // The same with dart first + i made by make(first + i, i).
+    template <class Make>
+    DartID grow(std::uint64_t n, typename Embeddings::RecordPtr record, Make&& make) {
         const DartID first = grownSize(n);
         if (record)
             embeddings_.appendShared(n, std::move(record));
@@ -156,7 +178,7 @@ template <class Policy> class IGMap {
             embeddings_.appendFresh(n);
         try {
             darts_.appendGenerated(
-                n, [first](std::size_t i) { return IDart::fresh(static_cast<DartID>(first + i)); });
+                n, [&](std::size_t i) { return make(static_cast<DartID>(first + i), i); });
         } catch (...) {
             embeddings_.truncate(first);
             throw;

@@ -121,6 +121,21 @@ inline void appendMarkedOrbit(const DartTable& darts, const LinkDims& links, Dar
 
 } // namespace detail
 
+// The orbit of start over the link dimensions of a list read once (LinkDims), for walks from
+// many darts: appendOrbit below, for a list that is not empty and holds no whole-map marker.
+template <class Policy>
+void appendOrbit(const IGMap<Policy>& gmap, const LinkDims& links, DartID start,
+                 std::vector<DartID>& out) {
+    const auto& darts = gmap.darts();
+    if (start >= darts.size()) throw GorvinUnexistentDartException{};
+    if (links.count == 0) {
+        out.push_back(start);
+        return;
+    }
+    if (links.count <= 2 && detail::appendDihedralOrbit(darts, links, start, out)) return;
+    detail::appendMarkedOrbit(darts, links, start, out);
+}
+
 // Appends to out the darts reachable from start through the links of dims, each once and in no
 // particular order (a dimension outside 0..3 leads a dart to itself). Costs the orbit's size.
 // Throws GorvinUnexistentDartException, with out as it was, when the walk meets an index that
@@ -138,15 +153,7 @@ void appendOrbit(const IGMap<Policy>& gmap, const std::vector<int>& dims, DartID
         out.push_back(start);
         return;
     }
-    const auto& darts = gmap.darts();
-    if (start >= darts.size()) throw GorvinUnexistentDartException{};
-    const LinkDims links(dims);
-    if (links.count == 0) {
-        out.push_back(start);
-        return;
-    }
-    if (links.count <= 2 && detail::appendDihedralOrbit(darts, links, start, out)) return;
-    detail::appendMarkedOrbit(darts, links, start, out);
+    appendOrbit(gmap, LinkDims(dims), start, out);
 }
 
 // The darts of appendOrbit in ascending order. A large orbit is ordered by scanning marks, which

@@ -16,6 +16,7 @@
 #include "gorvin/rules/rule.h"
 #include "gorvin/rules/rule_plan.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -146,21 +147,106 @@ bool rowDartsLive(const IGMap<Policy>& gmap, const RowTable& rows, DartID base,
     return true;
 }
 
-// The link steps of every row, in row order.
+// The given link steps of every row, in row order.
 template <class Policy>
-void linkRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
-              const RightDarts& right) {
+void linkRows(IGMap<Policy>& gmap, const std::vector<LinkStep>& steps, const RulePlan& plan,
+              const RowTable& rows, const RightDarts& right) {
+    if (steps.empty()) return;
     std::vector<DartID> own(plan.rightSize); // the right darts of the current row
     for (std::size_t w = 0; w < rows.count; ++w) {
         for (std::uint32_t q = 0; q < plan.rightSize; ++q)
             own[q] = right(w, q);
-        for (const LinkStep& step : plan.linkSteps) {
+        for (const LinkStep& step : steps) {
             const DartID partner = step.position == kNoLink
                                        ? own[step.other]
                                        : right(rows.neighbourRow(w, step.position), step.node);
             gmap.linkSlots(step.dim, own[step.node], partner);
         }
     }
+}
+
+// The dart that a created link of row w leads to (new darts start at base, C per row).
+inline DartID createdPartner(const CreatedLink& link, std::size_t w, const RowTable& rows,
+                             DartID base, std::size_t created) {
+    if (link.position != kNoLink)
+        return static_cast<DartID>(base + rows.neighbourRow(w, link.position) * created +
+                                   link.slot);
+    if (link.left != kNoLink) return rows.leftDart(w, link.left);
+    return static_cast<DartID>(base + w * created + link.other);
+}
+
+// Writes the links between created nodes (RulePlan::createdLinks) into the new darts, both ends of
+// each link, row by row: the new darts are free and nothing else links to them.
+template <class Policy>
+void writeCreatedLinks(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
+                       DartID base) {
+    const std::size_t created = plan.created.size();
+    for (std::size_t w = 0; w < rows.count; ++w)
+        for (const CreatedLink& link : plan.createdLinks)
+            gmap.setLink(static_cast<DartID>(base + w * created + link.slot), link.dim,
+                         createdPartner(link, w, rows, base, created));
+}
+
+// The links of the new darts with RulePlan::createdLinks made, for new darts made linked: new
+// dart i is created node i % C of row i / C. Asked in order, it counts rows and nodes on.
+class CreatedDartLinks {
+  public:
+    CreatedDartLinks(const RulePlan& plan, const RowTable& rows, DartID base)
+        : rows_(rows), base_(base), created_(plan.created.size()), links_(created_) {
+        for (const CreatedLink& link : plan.createdLinks)
+            links_[link.slot].push_back(link);
+    }
+
+    std::array<DartID, kDimension + 1> operator()(std::size_t i) {
+        if (i != next_) {
+            row_ = i / created_;
+            slot_ = i % created_;
+        }
+        next_ = i + 1;
+        const auto self = static_cast<DartID>(base_ + i);
+        std::array<DartID, kDimension + 1> alpha{self, self, self, self};
+        for (const CreatedLink& link : links_[slot_])
+            alpha[link.dim] = createdPartner(link, row_, rows_, base_, created_);
+        if (++slot_ == created_) {
+            slot_ = 0;
+            ++row_;
+        }
+        return alpha;
+    }
+
+  private:
+    const RowTable& rows_;
+    DartID base_;
+    std::size_t created_;
+    std::vector<std::vector<CreatedLink>> links_; // per created node
+    std::size_t next_ = 0, row_ = 0, slot_ = 0;
+};
+
+// Writes RulePlan::keptLinks into the hook's darts, in dart order.
+template <class Policy>
+void writeKeptLinks(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows, DartID base) {
+    if (plan.keptLinks.empty()) return;
+    const std::size_t created = plan.created.size();
+    rows.rowOfDart.forEach([&](DartID x, std::uint32_t w) {
+        for (const KeptLink& link : plan.keptLinks)
+            gmap.setLink(x, link.dim, static_cast<DartID>(base + w * created + link.slot));
+    });
+}
+
+// How the link steps of an application run. Split (RulePlan::splitsLinks) where the rows' links
+// agree with them and nothing but the engine touches the G-map between the rows and the links; the
+// new darts are then made linked where no expression is evaluated to see them free. Otherwise
+// every step runs in row order. Each way gives the same links.
+enum class Linking { kStepByStep, kSplit, kSplitMadeLinked };
+
+// The link steps that `linking` leaves after the new darts are made, in row order.
+template <class Policy>
+void linkAllRows(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
+                 const RightDarts& right, DartID base, Linking linking) {
+    if (linking == Linking::kStepByStep) return linkRows(gmap, plan.linkSteps, plan, rows, right);
+    if (linking == Linking::kSplit) writeCreatedLinks(gmap, plan, rows, base);
+    writeKeptLinks(gmap, plan, rows, base);
+    linkRows(gmap, plan.keptLinkSteps, plan, rows, right);
 }
 
 // Deletes the darts that deleted left nodes matched, except those that are also right darts.
@@ -185,7 +271,8 @@ void deleteMatched(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& ro
 // evaluation stage for all rows: `evaluateAll(const MatchedRows&)` returns the computed values
 // (like ComputedValues: empty() when it computed nothing and ran no code that could change the
 // G-map, and store(gmap) writing them at most once per dart and slot and returning what they
-// replaced); it sees the new darts free and every old link unchanged. Preconditions, checked before
+// replaced); it sees the new darts free and every old link unchanged, and is called only for a
+// rule with expressions (one without has nothing to evaluate). Preconditions, checked before
 // any change (see makeRulePlan and matchRows for the rule and row checks): every hook dart is a
 // live dart of `gmap` (GorvinUnexistentDartException). When `evaluateAll` throws, the G-map is cut
 // back to its former size and the exception leaves unchanged; when it has shrunk the G-map below
@@ -203,7 +290,15 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
 
     const auto base = static_cast<DartID>(gmap->size());
     const std::uint64_t added = std::uint64_t{rows.count} * plan.created.size();
-    gmap->appendSharedDarts(added, std::move(record));
+    const bool split = plan.splitsLinks && rows.linksAgree;
+    detail::Linking linking = !split                ? detail::Linking::kStepByStep
+                              : plan.hasExpressions ? detail::Linking::kSplit
+                                                    : detail::Linking::kSplitMadeLinked;
+    if (linking == detail::Linking::kSplitMadeLinked)
+        gmap->appendSharedDarts(added, std::move(record),
+                                detail::CreatedDartLinks(plan, rows, base));
+    else
+        gmap->appendSharedDarts(added, std::move(record));
     const RightDarts right(plan, rows, base);
     const auto cutBack = [&] {
         if (gmap->size() > base) gmap->resize(base);
@@ -211,11 +306,13 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
 
     std::invoke_result_t<EvaluateAll&, const MatchedRows&> values;
     try {
-        values = evaluateAll(MatchedRows{plan, rows, right});
+        if (plan.hasExpressions) values = evaluateAll(MatchedRows{plan, rows, right});
     } catch (...) {
         cutBack();
         throw;
     }
+    // Code the evaluation ran may have changed links the split relies on.
+    if (!values.empty()) linking = detail::Linking::kStepByStep;
     // Only an evaluation that computed values ran code that could have changed the G-map.
     const bool intact = values.empty() || (gmap->size() >= base + added &&
                                            detail::rowDartsLive(*gmap, rows, base, added));
@@ -224,7 +321,7 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
         throw GorvinUnexistentDartException{};
     }
 
-    detail::linkRows(*gmap, plan, rows, right);
+    detail::linkAllRows(*gmap, plan, rows, right, base, linking);
     // The replaced values are released last: releasing one may run code that changes the G-map.
     const std::vector<typename Policy::Value> replaced = values.store(*gmap);
     detail::deleteMatched(*gmap, plan, rows, right, base);

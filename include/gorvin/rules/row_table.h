@@ -26,6 +26,14 @@ struct RowTable {
     std::size_t orbitLength = 0;
     PodVector<DartID> left;
     PodVector<std::uint32_t> opp;
+    // Set where the rows were found from one dart each and the map's links agree with them: every
+    // neighbour relation is symmetric, row r's neighbour at position k is the row of the dart that
+    // the hook orbit's entry k leads r's dart to, and no link of a row's dart names an id past the
+    // table (where new darts will be). Then the links along the hook orbit are involutions on the
+    // rows' darts. False says nothing.
+    bool linksAgree = false;
+    // Where the links agree: the row of each row's dart.
+    DartMap rowOfDart{0};
 
     DartID leftDart(std::size_t row, std::size_t node) const { return left[row * leftSize + node]; }
     std::uint32_t neighbourRow(std::size_t row, std::size_t k) const {
@@ -56,7 +64,9 @@ class RowMatcher {
             used_.set(hookDarts[i], kUsed);
         }
         extend(0);
-        if (plan_.hooks.size() == 1)
+        if (plan_.hooks.size() == 1 && plan_.leftSize == 1 && !hasLeftLinks_)
+            expandFromOneDart();
+        else if (plan_.hooks.size() == 1)
             expand<1>();
         else if (plan_.leftSize > 0)
             expand<0>();
@@ -68,6 +78,7 @@ class RowMatcher {
 
   private:
     static constexpr std::uint32_t kUsed = kAbsent - 1; // never a row number
+    static constexpr std::size_t kManyRows = std::size_t{1} << 16;
 
     bool fresh(DartID y) const {
         // the mark first: a used dart then costs no read of the dart table
@@ -81,9 +92,15 @@ class RowMatcher {
     }
 
     // Columns grow in batches already filled with kNoLink, so that adding a row writes nothing.
+    // Once the rows are many, the columns take room for as many rows as there are darts, their
+    // bound: address space until the batches fill it, and no more copies.
     std::uint32_t addRow() {
         if (rows_.count == capacity_) {
             capacity_ = std::max<std::size_t>(2 * capacity_, 16);
+            if (capacity_ == kManyRows) {
+                rows_.left.reserve((darts_.size() + 1) * plan_.leftSize);
+                rows_.opp.reserve((darts_.size() + 1) * plan_.orbitLength);
+            }
             rows_.left.resize(capacity_ * plan_.leftSize, kNoLink);
             rows_.opp.resize(capacity_ * plan_.orbitLength, kNoLink);
         }
@@ -136,6 +153,67 @@ class RowMatcher {
             }
             incomplete_ = incomplete_ || !complete(r);
         }
+    }
+
+    // expand for rows of one dart, the hook's: the same rows and neighbours, found with fewer
+    // reads and branches, telling on the way whether the links agree with them (linksAgree).
+    // `opened` counts the neighbour relations set one way that the other row has not set back.
+    void expandFromOneDart() {
+        const std::size_t n = plan_.orbitLength;
+        const auto size = static_cast<DartID>(darts_.size());
+        const std::vector<int> dims(plan_.hookOrbits.begin(), plan_.hookOrbits.begin() + n);
+        std::vector<DartID> steps(n);
+        bool agree = linksInTable(darts_[rows_.left[0]], size);
+        std::int64_t opened = 0;
+        used_.set(rows_.left[0], 0);
+        std::vector<std::uint32_t> pending{0};
+        while (!pending.empty()) {
+            const std::uint32_t r = pending.back();
+            pending.pop_back();
+            const IDart& x = darts_[rows_.left[r]];
+            for (std::size_t k = 0; k < n; ++k) {
+                const DartID y = dims[k] == -1 ? kNoLink : x.neighbour(static_cast<Dim>(dims[k]));
+                steps[k] = y;
+                if (y < size) {
+                    used_.prefetch(y);
+                    __builtin_prefetch(&darts_[y]);
+                }
+            }
+            for (std::size_t k = 0; k < n; ++k) {
+                const DartID y = steps[k];
+                const std::uint32_t row = used_.get(y);
+                const std::uint32_t mine = rows_.opp[r * n + k];
+                if (row == kAbsent && y < size && darts_[y].exists()) {
+                    agree = agree && mine == kNoLink && linksInTable(darts_[y], size);
+                    const std::uint32_t c = addRow();
+                    used_.set(y, c);
+                    rows_.opp[r * n + k] = c;
+                    rows_.opp[c * n + k] = r;
+                    rows_.left[c] = y;
+                    pending.push_back(c);
+                } else if (row == kAbsent) { // no dart of a row: no neighbour here
+                    agree = agree && mine == kNoLink;
+                } else if (mine != kNoLink) {
+                    agree = agree && mine == row;
+                } else {
+                    rows_.opp[r * n + k] = row;
+                    if (row == r) continue;
+                    const std::uint32_t back = rows_.opp[row * n + k];
+                    opened += back == r ? -1 : back == kNoLink ? 1 : 0;
+                    agree = agree && (back == r || back == kNoLink);
+                }
+            }
+            incomplete_ = incomplete_ || !complete(r);
+        }
+        rows_.linksAgree = agree && opened == 0;
+        if (rows_.linksAgree) rows_.rowOfDart = std::move(used_);
+    }
+
+    // True when no link of the dart names an id at or past `size` but the deleted marker.
+    static bool linksInTable(const IDart& dart, DartID size) {
+        for (const DartID y : dart.alpha)
+            if (y >= size && y != kDeleted) return false;
+        return true;
     }
 
     // Marks the fresh darts of a candidate row, the first hook's with the number the row will
