@@ -70,6 +70,23 @@ def test_polygon_layout_numbers_and_links_darts_as_the_reference(seed):
 
 
 @pytest.mark.parametrize("seed", range(4))
+def test_added_polygons_are_the_layout_appended(seed):
+    """add_polygons, which makes no table of links, gives the darts of polygon_layout appended."""
+    faces = random_faces(seed) + [[0, 1, 1], [2, 2, 2, 3]]
+    points = np.array(random_points(seed, 12))
+    corners, offsets = np.concatenate([np.array(f) for f in faces]), np.cumsum([0] + [len(f) for f in faces])
+    added, appended = (gorvin.Modeler3D().make_gmap() for _ in range(2))
+    for gmap in (added, appended):
+        gmap.make_darts(3)  # the new block starts past darts of the map
+    first, vertex = _native.add_polygons(added, corners, offsets, points)
+    layout_vertex, links = _native.polygon_layout(corners, offsets, len(points))
+    assert first == _native.append_darts(appended, links, points, layout_vertex)
+    assert vertex.tolist() == layout_vertex.tolist()
+    assert np.array_equal(_native.links(added), _native.links(appended))
+    assert np.array_equal(_native.positions(added, range(3, len(added))), points[vertex])
+
+
+@pytest.mark.parametrize("seed", range(4))
 def test_add_and_to_mesh_match_the_per_dart_reference(seed):
     gmap = gorvin.Modeler3D().make_gmap()
     points = random_points(seed, 12)
@@ -107,6 +124,8 @@ def test_bulk_positions_read_what_single_reads_read(gmap):
         (lambda g: _native.append_darts(g, [[0, 0, 0, 0]], None, [0]), ValueError, "rows need points"),
         (lambda g: _native.polygon_layout([0, 1, 5], [0, 3], 4), ValueError, r"face \[0, 1, 5\]"),
         (lambda g: _native.polygon_layout([0, 1, 2], [0, 2], 4), ValueError, "offsets"),
+        (lambda g: _native.add_polygons(g, [0, 1, 5], [0, 3], np.zeros((4, 3))), ValueError, r"face \[0, 1, 5\]"),
+        (lambda g: _native.add_polygons(g, [0, 1, 2], [0, 3], np.zeros((4, 2))), ValueError, r"shape \(n, 3\)"),
         (lambda g: _native.volume_layout([0, 1, 2], [0, 3], [0, 0], 4), ValueError, "each face a cell"),
         (lambda g: _native.volume_layout([0, 1, 2], [0, 3], [-1], 4), ValueError, "each face a cell"),
         (lambda g: _native.volume_layout([0, 1, 7], [0, 3], [0], 4), ValueError, r"face \[0, 1, 7\]"),

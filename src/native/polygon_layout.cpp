@@ -8,6 +8,7 @@
 #include "native.h"
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 #include <string>
 #include <utility>
@@ -39,30 +40,75 @@ void checkFaces(const FaceArrays& faces, std::int64_t pointCount) {
         throw py::value_error("polygon layout: too many darts");
 }
 
-// The point of each dart and the links along alpha0 and alpha1 (alpha2 and alpha3 free).
+// The links of the darts of side i (of k) of a face whose first dart is `first`, block-relative,
+// along alpha0 and alpha1 (alpha2 and alpha3 free): {dart 2i, dart 2i + 1}.
+std::array<std::array<std::uint32_t, 4>, 2> sideLinks(std::uint32_t first, std::uint32_t i,
+                                                      std::uint32_t k) {
+    const std::uint32_t a = first + 2 * i;
+    return {{{a + 1, first + 2 * ((i + k - 1) % k) + 1, a, a},
+             {a, first + 2 * ((i + 1) % k), a + 1, a + 1}}};
+}
+
+// The point of each dart, and with `withLinks` its links along alpha0 and alpha1 (alpha2 and
+// alpha3 free) as (n, 4) block-relative rows.
 struct Layout {
     std::vector<std::int64_t> point;
     std::vector<std::uint32_t> links;
 
-    explicit Layout(const FaceArrays& faces)
-        : point(2 * static_cast<std::size_t>(faces.corners.shape(0))), links(4 * point.size()) {
+    explicit Layout(const FaceArrays& faces, bool withLinks = true)
+        : point(2 * static_cast<std::size_t>(faces.corners.shape(0))),
+          links(withLinks ? 4 * point.size() : 0) {
         for (std::size_t f = 0; f < faces.count(); ++f) {
             const std::int64_t* corner = faces.begin(f);
             const auto k = static_cast<std::uint32_t>(faces.end(f) - corner);
             const auto first = static_cast<std::uint32_t>(2 * (corner - faces.corners.data()));
             for (std::uint32_t i = 0; i < k; ++i) {
-                const std::uint32_t a = first + 2 * i, next = first + 2 * ((i + 1) % k);
+                const std::uint32_t a = first + 2 * i;
                 point[a] = corner[i];
                 point[a + 1] = corner[(i + 1) % k];
-                std::uint32_t* row = &links[4 * a];
-                row[0] = a + 1, row[1] = first + 2 * ((i + k - 1) % k) + 1, row[2] = a, row[3] = a;
-                row[4] = a, row[5] = next, row[6] = a + 1, row[7] = a + 1;
+                if (!withLinks) continue;
+                const auto both = sideLinks(first, i, k);
+                std::copy(both[0].begin(), both[0].end(), &links[4 * a]);
+                std::copy(both[1].begin(), both[1].end(), &links[4 * a + 4]);
             }
         }
     }
     std::size_t sides() const { return point.size() / 2; }
     std::int64_t low(std::uint32_t s) const { return std::min(point[2 * s], point[2 * s + 1]); }
     std::int64_t high(std::uint32_t s) const { return std::max(point[2 * s], point[2 * s + 1]); }
+    // Writes one block-relative link of the table.
+    void link(std::uint32_t dart, unsigned dim, std::uint32_t target) {
+        links[4 * dart + dim] = target;
+    }
+};
+
+// The alpha0 and alpha1 links of the darts of the faces, new dart i being block dart i, for
+// darts appended already linked: asked in dart order, it walks the faces along.
+class FaceLinks {
+  public:
+    FaceLinks(const FaceArrays& faces, DartID first) : faces_(faces), first_(first) {}
+
+    std::array<DartID, kDimension + 1> operator()(std::size_t dart) {
+        const std::size_t side = dart / 2;
+        const std::int64_t* offsets = faces_.offsets.data();
+        if (side < std::size_t(offsets[face_]))
+            face_ = std::size_t(std::upper_bound(offsets, offsets + faces_.count() + 1,
+                                                 std::int64_t(side)) -
+                                offsets) -
+                    1;
+        while (side >= std::size_t(offsets[face_ + 1]))
+            ++face_;
+        const auto k = static_cast<std::uint32_t>(offsets[face_ + 1] - offsets[face_]);
+        const auto links =
+            sideLinks(static_cast<std::uint32_t>(2 * offsets[face_]),
+                      static_cast<std::uint32_t>(side - offsets[face_]), k)[dart % 2];
+        return {first_ + links[0], first_ + links[1], first_ + links[2], first_ + links[3]};
+    }
+
+  private:
+    const FaceArrays& faces_;
+    DartID first_;
+    std::size_t face_ = 0;
 };
 
 // The sides side(0) .. side(count - 1), stably ordered by key(side), a number below range (a
@@ -94,11 +140,14 @@ std::vector<std::uint32_t> sidesByPoints(const Layout& layout, std::size_t point
     return sides;
 }
 
-// Sews along dim the first two of each run of sides (in the order given) over the same group and
+// Sews along dim, with link(dart, dim, target) writing each block-relative link, the first two of
+// each run of sides (in the order given) over the same group and
 // points, dart to dart at the same point. With strict, a run of three or more stops the sewing and
 // gives the dart at the smaller point of its first side; kNoFault otherwise.
-std::uint32_t sewRuns(Layout& layout, const std::vector<std::uint32_t>& sides,
-                      const std::vector<std::uint32_t>& group, unsigned dim, bool strict) {
+template <class Link>
+std::uint32_t sewRuns(const Layout& layout, const std::vector<std::uint32_t>& sides,
+                      const std::vector<std::uint32_t>& group, unsigned dim, bool strict,
+                      Link&& link) {
     auto groupOf = [&](std::uint32_t s) { return group.empty() ? 0 : group[s]; };
     for (std::size_t i = 0, j; i < sides.size(); i = j) {
         const std::int64_t low = layout.low(sides[i]), high = layout.high(sides[i]);
@@ -112,11 +161,10 @@ std::uint32_t sewRuns(Layout& layout, const std::vector<std::uint32_t>& sides,
         if (j - i < 2) continue;
         const std::uint32_t b = 2 * sides[i + 1];
         const std::uint32_t crossed = layout.point[a] == layout.point[b] ? 0 : 1;
-        std::uint32_t* links = layout.links.data();
-        links[4 * a + dim] = b + crossed;
-        links[4 * (b + crossed) + dim] = a;
-        links[4 * (a + 1) + dim] = b + 1 - crossed;
-        links[4 * (b + 1 - crossed) + dim] = a + 1;
+        link(a, dim, b + crossed);
+        link(b + crossed, dim, a);
+        link(a + 1, dim, b + 1 - crossed);
+        link(b + 1 - crossed, dim, a + 1);
     }
     return kNoFault;
 }
@@ -173,8 +221,35 @@ py::tuple polygonLayout(py::array_t<std::int64_t, kIdArray> corners,
     const FaceArrays faces = checkedFaces(std::move(corners), std::move(offsets));
     checkFaces(faces, pointCount);
     Layout layout(faces);
-    sewRuns(layout, sidesByPoints(layout, static_cast<std::size_t>(pointCount)), {}, 2, false);
+    sewRuns(layout, sidesByPoints(layout, static_cast<std::size_t>(pointCount)), {}, 2, false,
+            [&](std::uint32_t dart, unsigned dim, std::uint32_t target) {
+                layout.link(dart, dim, target);
+            });
     return py::make_tuple(asArray(std::move(layout.point)), asArray(std::move(layout.links), 4));
+}
+
+// polygonLayout's darts appended to gmap, linked as they are made and sewn in place, each with
+// the position of its point: no table of links. Returns (first new dart, point of each dart).
+py::tuple addPolygons(GMap& gmap, py::array_t<std::int64_t, kIdArray> corners,
+                      py::array_t<std::int64_t, kIdArray> offsets, Points points) {
+    const FaceArrays faces = checkedFaces(std::move(corners), std::move(offsets));
+    if (points.ndim() != 2 || points.shape(1) != 3)
+        throw py::value_error("add_polygons: points must have shape (n, 3)");
+    const auto pointCount = static_cast<std::int64_t>(points.shape(0));
+    checkFaces(faces, pointCount);
+    Layout layout(faces, false);
+    const std::vector<std::uint32_t> sides =
+        sidesByPoints(layout, static_cast<std::size_t>(pointCount));
+    const std::size_t darts = layout.point.size();
+    const auto first = static_cast<DartID>(gmap.size());
+    gmap.makeDarts(darts, FaceLinks(faces, first)); // throws, adding nothing, past the last id
+    sewRuns(layout, sides, {}, 2, false, [&](std::uint32_t dart, unsigned dim, DartID target) {
+        gmap.setLink(first + dart, dim, first + target);
+    });
+    const py::array_t<std::int64_t> vertex = asArray(std::move(layout.point));
+    PointRows positions(std::move(points), Ids::ensure(vertex), darts, "add_polygons");
+    storeNewPositions(gmap, first, positions);
+    return py::make_tuple(first, vertex);
 }
 
 // (point of each dart, (n, 4) block-relative links, fault) for the faces of volume cells, the cell
@@ -197,8 +272,9 @@ py::tuple volumeLayout(py::array_t<std::int64_t, kIdArray> corners,
     const std::vector<std::uint32_t> set = perSide(faces, cornerSets(faces));
     py::object fault = py::none();
     for (const auto& [dim, group] : {std::make_pair(2u, &cell), std::make_pair(3u, &set)}) {
-        const std::uint32_t dart =
-            sewRuns(layout, sidesByGroup(byPoints, *group), *group, dim, true);
+        const std::uint32_t dart = sewRuns(
+            layout, sidesByGroup(byPoints, *group), *group, dim, true,
+            [&](std::uint32_t d, unsigned k, std::uint32_t target) { layout.link(d, k, target); });
         if (dart != kNoFault) {
             fault = py::make_tuple(dim, dart);
             break;
@@ -217,6 +293,13 @@ void bindPolygonLayout(py::module_& m) {
         "The darts of polygons (face f: corners[offsets[f]:offsets[f+1]]) as (point of each dart, "
         "(n, 4) links inside the block); ValueError naming a face with fewer than 3 corners or "
         "an index not below point_count.");
+    m.def(
+        "add_polygons", &addPolygons, py::arg("gmap"), py::arg("corners"), py::arg("offsets"),
+        py::arg("points"),
+        "Appends the darts of polygon_layout to gmap, sewn along alpha2 as it sews them, new dart "
+        "i at the position points[point[i]] in a <1,2,3> dict of its own, without making the "
+        "table of links; returns (first new dart, point of each dart). ValueError as "
+        "polygon_layout.");
     m.def("volume_layout", &volumeLayout, py::arg("corners"), py::arg("offsets"), py::arg("cells"),
           py::arg("point_count"),
           "The darts of the faces of volume cells (face f: corners[offsets[f]:offsets[f+1]], of "

@@ -36,9 +36,8 @@ def add_polygon_darts(
     gmap: gorvinpy_bin.GMap3D, coordinates: np.ndarray, corners: np.ndarray, offsets: np.ndarray
 ) -> Tuple[range, np.ndarray]:
     """Adds the faces (corners, offsets) over the points; returns the new darts and the point of each."""
-    vertex, links = _native.polygon_layout(corners, offsets, len(coordinates))
-    first = _native.append_darts(gmap, links, coordinates, vertex)
-    return range(first, first + len(vertex)), np.asarray(vertex, dtype=np.int64)
+    first, vertex = _native.add_polygons(gmap, corners, offsets, coordinates)
+    return range(first, first + len(vertex)), vertex
 
 
 def to_mesh(gmap: gorvinpy_bin.GMap3D) -> PolygonMesh:
