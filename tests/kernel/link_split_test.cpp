@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 using namespace kernel_test;
 using bench::Expression;
@@ -112,6 +113,29 @@ KERNEL_TEST(splitLinkStepsGiveTheLinksOfStepsInRowOrder) {
             if (table(*f.gmap) != expected)
                 kernel_test::fail(__FILE__, __LINE__, (ruleName + " on " + map.map).c_str());
         }
+}
+
+KERNEL_TEST(anEvaluationThatChangesLinksGetsTheStepsInRowOrder) {
+    // the first expression sews dart 0 to dart 2 along alpha0, which the rows' alpha0 steps undo
+    const auto sew = [](GMap& gmap) { gmap.linkAlpha(0, 0, 2); };
+    Fixture reference = grid(3);
+    const auto rule = bench::triangulation(true);
+    const gorvin::RulePlan plan = gorvin::makeRulePlan(*rule, 1);
+    const gorvin::RowTable rows = gorvin::matchRows(plan, reference.gmap->darts(), {0});
+    const auto base = static_cast<DartID>(reference.gmap->size());
+    reference.gmap->appendSharedDarts(rows.count * plan.created.size(),
+                                      reference.gmap->embeddings().completeRecord());
+    sew(*reference.gmap);
+    gorvin::detail::linkRows(*reference.gmap, plan.linkSteps, plan, rows,
+                             gorvin::RightDarts(plan, rows, base));
+    Fixture f = grid(3);
+    bool first = true;
+    gorvin::applyRule(f.modeler, f.gmap, rule, gorvin::AtomicInputHooks({0}),
+                      [&](const Group& group, const Context& context) {
+                          if (std::exchange(first, false)) sew(*f.gmap);
+                          return rowNumber(group, context);
+                      });
+    CHECK(table(*f.gmap) == table(*reference.gmap));
 }
 
 KERNEL_TEST(theTriangulationSplitsItsStepsIntoLinks) {

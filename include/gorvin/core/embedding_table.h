@@ -272,6 +272,7 @@ template <class Policy> class EmbeddingTable {
 
     const Record* recordAt(std::size_t i) const {
         if (i < records_.size()) return records_[i];
+        if (i >= runs_.back().first) return runs_.back().record; // the newest darts, most read
         const auto after =
             std::upper_bound(runs_.begin(), runs_.end(), i,
                              [](std::size_t x, const Run& run) { return x < run.first; });

@@ -48,6 +48,8 @@ template <class Policy> class IGMap {
 
     // The dart table, to read; it changes only through the operations below.
     const DartTable& darts() const { return darts_; }
+    // The number of changes made to the dart table so far: equal at two times, nothing changed.
+    std::uint64_t changes() const { return changes_; }
     Embeddings& embeddings() { return embeddings_; }
 
     // Links a and b along d and frees their former neighbours; d > 3 does nothing.
@@ -61,6 +63,7 @@ template <class Policy> class IGMap {
     // linkAlpha for d <= 3 and a, b known to name slots.
     void linkSlots(Dim d, DartID a, DartID b) {
         if (darts_[a].alpha[d] == b && darts_[b].alpha[d] == a) return; // already linked
+        ++changes_;
         const DartID oa = darts_[a].alpha[d];
         const DartID ob = darts_[b].alpha[d];
         makeLoop(oa, d);
@@ -73,6 +76,7 @@ template <class Policy> class IGMap {
     void linkAlpha(Dim d, DartID a) {
         if (d > kDimension) return;
         check(a);
+        ++changes_;
         makeLoop(darts_[a].alpha[d], d);
         darts_[a].alpha[d] = a;
     }
@@ -81,12 +85,14 @@ template <class Policy> class IGMap {
     // one-sided link); d > 3 does nothing. x must name a slot; target may name none.
     void setLink(DartID x, Dim d, DartID target) {
         check(x);
+        ++changes_;
         darts_[x].setLink(d, target);
     }
 
     // Erases slot x: its id and links become kDeleted; darts that link to it keep their links.
     void eraseSlot(DartID x) {
         check(x);
+        ++changes_;
         darts_[x].erase();
     }
 
@@ -94,6 +100,7 @@ template <class Policy> class IGMap {
     // to the deleted one; a one-sided link to x is left as it is.
     void deleteDart(DartID x) {
         check(x);
+        ++changes_;
         for (Dim d = 0; d <= kDimension; ++d) {
             const DartID p = darts_[x].alpha[d];
             if (p < darts_.size() && darts_[p].alpha[d] == x) darts_[p].alpha[d] = p;
@@ -132,6 +139,7 @@ template <class Policy> class IGMap {
                 return;
             }
         }
+        ++changes_;
         darts_.resize(n);
         embeddings_.truncate(n);
     }
@@ -142,6 +150,7 @@ template <class Policy> class IGMap {
     }
 
     void clear() {
+        ++changes_;
         darts_.clear();
         embeddings_.truncate(0);
     }
@@ -172,6 +181,7 @@ template <class Policy> class IGMap {
     template <class Make>
     DartID grow(std::uint64_t n, typename Embeddings::RecordPtr record, Make&& make) {
         const DartID first = grownSize(n);
+        ++changes_;
         if (record)
             embeddings_.appendShared(n, std::move(record));
         else
@@ -189,6 +199,7 @@ template <class Policy> class IGMap {
     std::weak_ptr<Modeler> modeler_;
     std::uint32_t id_;
     DartTable darts_;
+    std::uint64_t changes_ = 0;
     Embeddings embeddings_;
 };
 

@@ -234,9 +234,9 @@ void writeKeptLinks(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& r
 }
 
 // How the link steps of an application run. Split (RulePlan::splitsLinks) where the rows' links
-// agree with them and nothing but the engine touches the G-map between the rows and the links; the
-// new darts are then made linked where no expression is evaluated to see them free. Otherwise
-// every step runs in row order. Each way gives the same links.
+// agree with them and the dart table does not change between the rows and the links but by the
+// engine (IGMap::changes); the new darts are then made linked where no expression is evaluated to
+// see them free. Otherwise every step runs in row order. Each way gives the same links.
 enum class Linking { kStepByStep, kSplit, kSplitMadeLinked };
 
 // The link steps that `linking` leaves after the new darts are made, in row order.
@@ -300,6 +300,7 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
     else
         gmap->appendSharedDarts(added, std::move(record));
     const RightDarts right(plan, rows, base);
+    const std::uint64_t changesBefore = gmap->changes();
     const auto cutBack = [&] {
         if (gmap->size() > base) gmap->resize(base);
     };
@@ -312,7 +313,7 @@ void applyRuleWith(const std::shared_ptr<IGMap<Policy>>& gmap,
         throw;
     }
     // Code the evaluation ran may have changed links the split relies on.
-    if (!values.empty()) linking = detail::Linking::kStepByStep;
+    if (gmap->changes() != changesBefore) linking = detail::Linking::kStepByStep;
     // Only an evaluation that computed values ran code that could have changed the G-map.
     const bool intact = values.empty() || (gmap->size() >= base + added &&
                                            detail::rowDartsLive(*gmap, rows, base, added));
