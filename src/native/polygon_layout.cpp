@@ -76,9 +76,11 @@ struct Layout {
     std::size_t sides() const { return point.size() / 2; }
     std::int64_t low(std::uint32_t s) const { return std::min(point[2 * s], point[2 * s + 1]); }
     std::int64_t high(std::uint32_t s) const { return std::max(point[2 * s], point[2 * s + 1]); }
-    // Writes one block-relative link of the table.
-    void link(std::uint32_t dart, unsigned dim, std::uint32_t target) {
-        links[4 * dart + dim] = target;
+    // What sewRuns writes the table's block-relative links through.
+    auto tableLinks() {
+        return [this](std::uint32_t dart, unsigned dim, std::uint32_t target) {
+            links[4 * dart + dim] = target;
+        };
     }
 };
 
@@ -222,9 +224,7 @@ py::tuple polygonLayout(py::array_t<std::int64_t, kIdArray> corners,
     checkFaces(faces, pointCount);
     Layout layout(faces);
     sewRuns(layout, sidesByPoints(layout, static_cast<std::size_t>(pointCount)), {}, 2, false,
-            [&](std::uint32_t dart, unsigned dim, std::uint32_t target) {
-                layout.link(dart, dim, target);
-            });
+            layout.tableLinks());
     return py::make_tuple(asArray(std::move(layout.point)), asArray(std::move(layout.links), 4));
 }
 
@@ -272,9 +272,8 @@ py::tuple volumeLayout(py::array_t<std::int64_t, kIdArray> corners,
     const std::vector<std::uint32_t> set = perSide(faces, cornerSets(faces));
     py::object fault = py::none();
     for (const auto& [dim, group] : {std::make_pair(2u, &cell), std::make_pair(3u, &set)}) {
-        const std::uint32_t dart = sewRuns(
-            layout, sidesByGroup(byPoints, *group), *group, dim, true,
-            [&](std::uint32_t d, unsigned k, std::uint32_t target) { layout.link(d, k, target); });
+        const std::uint32_t dart =
+            sewRuns(layout, sidesByGroup(byPoints, *group), *group, dim, true, layout.tableLinks());
         if (dart != kNoFault) {
             fault = py::make_tuple(dim, dart);
             break;

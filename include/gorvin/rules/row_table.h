@@ -161,7 +161,6 @@ class RowMatcher {
     void expandFromOneDart() {
         const std::size_t n = plan_.orbitLength;
         const auto size = static_cast<DartID>(darts_.size());
-        const std::vector<int> dims(plan_.hookOrbits.begin(), plan_.hookOrbits.begin() + n);
         std::vector<DartID> steps(n);
         bool agree = linksInTable(darts_[rows_.left[0]], size);
         std::int64_t opened = 0;
@@ -170,25 +169,17 @@ class RowMatcher {
         while (!pending.empty()) {
             const std::uint32_t r = pending.back();
             pending.pop_back();
-            const IDart& x = darts_[rows_.left[r]];
-            for (std::size_t k = 0; k < n; ++k) {
-                const DartID y = dims[k] == -1 ? kNoLink : x.neighbour(static_cast<Dim>(dims[k]));
-                steps[k] = y;
-                if (y < size) {
-                    used_.prefetch(y);
-                    __builtin_prefetch(&darts_[y]);
-                }
-            }
+            readSteps(r, steps, 1);
             for (std::size_t k = 0; k < n; ++k) {
                 const DartID y = steps[k];
                 const std::uint32_t row = used_.get(y);
-                const std::uint32_t mine = rows_.opp[r * n + k];
+                const std::uint32_t mine = opp(r, k);
                 if (row == kAbsent && y < size && darts_[y].exists()) {
                     agree = agree && mine == kNoLink && linksInTable(darts_[y], size);
                     const std::uint32_t c = addRow();
                     used_.set(y, c);
-                    rows_.opp[r * n + k] = c;
-                    rows_.opp[c * n + k] = r;
+                    opp(r, k) = c; // addRow may have moved the column
+                    opp(c, k) = r;
                     rows_.left[c] = y;
                     pending.push_back(c);
                 } else if (row == kAbsent) { // no dart of a row: no neighbour here
@@ -196,9 +187,9 @@ class RowMatcher {
                 } else if (mine != kNoLink) {
                     agree = agree && mine == row;
                 } else {
-                    rows_.opp[r * n + k] = row;
+                    opp(r, k) = row;
                     if (row == r) continue;
-                    const std::uint32_t back = rows_.opp[row * n + k];
+                    const std::uint32_t back = opp(row, k);
                     opened += back == r ? -1 : back == kNoLink ? 1 : 0;
                     agree = agree && (back == r || back == kNoLink);
                 }
