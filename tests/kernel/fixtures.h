@@ -1,5 +1,6 @@
 // What the kernel tests build on: the kernel instantiated with the plain policy, the grid of
-// square faces, small G-maps from literal links, and the label sweep that labellings must match.
+// square faces, small G-maps from literal links or random ones, and the label sweep that
+// labellings must match.
 #pragma once
 
 #include "grid.h"
@@ -13,6 +14,7 @@
 #include <array>
 #include <memory>
 #include <numeric>
+#include <random>
 #include <vector>
 
 namespace kernel_test {
@@ -58,6 +60,26 @@ inline std::vector<DartID> sweptLabels(const GMap& gmap, const std::vector<int>&
             }
     }
     return labels;
+}
+
+// Up to 40 darts with random links, one-sided ones unless `involutive`, some links into slots
+// dropped afterwards and some erased slots.
+inline Fixture randomGMap(std::mt19937& rng, bool involutive) {
+    Fixture f;
+    const DartID size = rng() % 40;
+    f.gmap->makeDarts(size + 3);
+    for (DartID step = rng() % (3 * size + 1); step > 0; --step) {
+        const gorvin::Dim d = rng() % 4;
+        const DartID a = rng() % (size + 3), b = rng() % (size + 3);
+        if (involutive || rng() % 2)
+            f.gmap->linkAlpha(d, a, b);
+        else
+            f.gmap->setLink(a, d, b);
+    }
+    f.gmap->resize(size);
+    for (DartID erased = size ? rng() % 3 : 0; erased > 0; --erased)
+        f.gmap->eraseSlot(rng() % size);
+    return f;
 }
 
 inline std::vector<DartID> ownIds(std::size_t n) {

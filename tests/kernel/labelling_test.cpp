@@ -15,26 +15,6 @@ using namespace kernel_test;
 
 namespace {
 
-// Up to 40 darts with random links, one-sided ones unless `involutive`, some links into slots
-// dropped afterwards and some erased slots.
-Fixture randomGMap(std::mt19937& rng, bool involutive) {
-    Fixture f;
-    const DartID size = rng() % 40;
-    f.gmap->makeDarts(size + 3);
-    for (DartID step = rng() % (3 * size + 1); step > 0; --step) {
-        const gorvin::Dim d = rng() % 4;
-        const DartID a = rng() % (size + 3), b = rng() % (size + 3);
-        if (involutive || rng() % 2)
-            f.gmap->linkAlpha(d, a, b);
-        else
-            f.gmap->setLink(a, d, b);
-    }
-    f.gmap->resize(size);
-    for (DartID erased = size ? rng() % 3 : 0; erased > 0; --erased)
-        f.gmap->eraseSlot(rng() % size);
-    return f;
-}
-
 const std::vector<std::vector<int>> kDimLists{
     {}, {0}, {1, 2}, {0, 1, 2}, {1, 2, 3}, {0, 1, 3}, {0, 1, 2, 3}, {2, 7, -1}, {3, 3, 0}};
 

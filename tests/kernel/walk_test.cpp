@@ -1,5 +1,6 @@
 // The neighbour rule and orbit walks: faces and surfaces of the grid, the whole-map marker,
-// one-sided links that send a walk to its general form, and links that leave the table.
+// one-sided links that send a walk to its general form, links that leave the table, and walks of
+// random tables against plain reachability.
 #include "fixtures.h"
 #include "kernel_test.h"
 
@@ -8,6 +9,7 @@
 #include "gorvin/core/suborbit.h"
 
 #include <algorithm>
+#include <random>
 
 using namespace kernel_test;
 using gorvin::kDeleted;
@@ -68,4 +70,45 @@ KERNEL_TEST(subOrbitsOfTheSurfaceAreItsFaces) {
     CHECK(gorvin::subOrbitRepresentatives(*f.gmap, {0, 1, 2}, {0, 1}, 17) == faces);
     CHECK(gorvin::subOrbitRepresentatives(*f.gmap, {0, 1}, {0}, 9) ==
           (std::vector<DartID>{8, 10, 12, 14}));
+}
+
+namespace {
+
+// Every dart reachable from start by following the links of dims, each once, ascending; throws
+// where a link names no slot.
+std::vector<DartID> reachable(const GMap& gmap, const std::vector<int>& dims, DartID start) {
+    std::vector<DartID> found{start};
+    std::vector<bool> seen(gmap.size());
+    seen[start] = true;
+    for (std::size_t next = 0; next < found.size(); ++next)
+        for (int d : dims) {
+            const DartID y = gorvin::neighbour(gmap.darts(), found[next], d);
+            if (y >= gmap.size()) throw gorvin::GorvinUnexistentDartException{};
+            if (!seen[y]) found.push_back(y);
+            seen[y] = true;
+        }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+} // namespace
+
+KERNEL_TEST(orbitsOfRandomTablesAreTheReachableDarts) {
+    std::mt19937 rng(17);
+    const std::vector<std::vector<int>> dimLists{{0}, {2, 2}, {0, 1}, {1, 0}, {0, 3}, {1, 2, 3}};
+    for (int round = 0; round < 300; ++round) {
+        const Fixture f = randomGMap(rng, round % 3 != 0);
+        for (DartID start = 0; start < f.gmap->size(); ++start)
+            for (const auto& dims : dimLists) {
+                std::vector<DartID> expected;
+                try {
+                    expected = reachable(*f.gmap, dims, start);
+                } catch (const gorvin::GorvinUnexistentDartException&) {
+                    CHECK_THROWS(gorvin::GorvinUnexistentDartException,
+                                 gorvin::orbitDarts(*f.gmap, dims, start));
+                    continue;
+                }
+                CHECK(gorvin::orbitDarts(*f.gmap, dims, start) == expected);
+            }
+    }
 }

@@ -29,51 +29,83 @@ namespace detail {
 // How far past its start a walk asks for darts ahead, for the walk from the next face.
 constexpr std::size_t kAheadOfWalk = 64;
 
-// Walks from start along d0, d1, d0, ..., appending each dart met, until the walk stops at a free
-// dart or comes back to start (closed). False when a step leaves the table or follows a link
-// that its target does not return. The steps go in pairs, so that each has its dimension fixed.
-inline bool alternatingWalk(const DartTable& darts, DartID start, Dim d0, Dim d1,
-                            std::vector<DartID>& out, bool& closed) {
-    const IDart* table = darts.data();
-    const std::size_t size = darts.size();
-    enum Step { kOn, kEnd, kBroken };
-    DartID x = start;
-    if (start + kAheadOfWalk < size) // faces made together lie together
-        __builtin_prefetch(table + start + kAheadOfWalk);
-    const auto step = [&](Dim d) {
-        const DartID y = table[x].alpha[d];
-        if (y == x) return kEnd;
-        if (y >= size || table[y].alpha[d] != x) return kBroken;
-        if (y == start) {
-            closed = true;
-            return kEnd;
-        }
+// The links of every dart along one dimension, read as a strided column of the table.
+class LinkColumn {
+  public:
+    LinkColumn(const DartTable& darts, Dim d) : first_(&darts.data()->alpha[d]) {}
+    DartID operator[](DartID x) const { return first_[kStride * x]; }
+
+  private:
+    static constexpr std::size_t kStride = sizeof(IDart) / sizeof(DartID);
+    static_assert(sizeof(IDart) == kStride * sizeof(DartID), "darts are rows of ids");
+    const DartID* first_;
+};
+
+// Walks on from x along d0, d1, d0, ..., appending each dart met, to the free dart that ends a
+// path. False when a step follows a link that its target does not return, or the walk does not end.
+inline bool walkToPathEnd(const DartTable& darts, DartID x, Dim d0, Dim d1,
+                          std::vector<DartID>& out) {
+    const LinkColumn columns[2] = {{darts, d0}, {darts, d1}};
+    for (std::size_t steps = 0; steps < darts.size(); ++steps) {
+        const LinkColumn& along = columns[steps % 2];
+        const DartID y = along[x];
+        if (y == x) return true;
+        if (y >= darts.size() || along[y] != x) return false;
         out.push_back(y);
         x = y;
-        return kOn;
-    };
-    for (std::size_t steps = 0; steps < size; ++steps) {
-        Step s = step(d0);
-        if (s == kOn && ++steps < size) s = step(d1);
-        if (s != kOn) return s == kEnd;
     }
     return false;
 }
 
-// The orbit over one or two link dimensions without marks: where both are involutions its darts
-// form a path or a cycle alternating the two, walked both ways from start. False, with out as it
-// was, where a link is not an involution.
-inline bool appendDihedralOrbit(const DartTable& darts, const LinkDims& links, DartID start,
-                                std::vector<DartID>& out) {
+// The orbit of appendDihedralOrbit where it is a path: walked from start to either end. False,
+// with out as it was, where a link is not an involution.
+[[gnu::noinline]] inline bool appendDihedralPath(const DartTable& darts, Dim d0, Dim d1,
+                                                 DartID start, std::vector<DartID>& out) {
     const std::size_t first = out.size();
     out.push_back(start);
-    const Dim d0 = links.dims[0], d1 = links.dims[links.count - 1];
-    bool closed = false;
-    if (alternatingWalk(darts, start, d0, d1, out, closed) &&
-        (closed || d0 == d1 || alternatingWalk(darts, start, d1, d0, out, closed)))
+    if (walkToPathEnd(darts, start, d0, d1, out) &&
+        (d0 == d1 || walkToPathEnd(darts, start, d1, d0, out)))
         return true;
     out.resize(first);
     return false;
+}
+
+// The orbit over one or two link dimensions without marks: where both are involutions its darts
+// form a path or a cycle alternating the two. A cycle is walked both ways from start at once, the
+// two walks being independent chains of reads that end where they meet; where either meets a free
+// dart, the orbit is walked again as a path. False, with out as it was, where a link is not an
+// involution.
+[[gnu::always_inline]] inline bool appendDihedralOrbit(const DartTable& darts,
+                                                       const LinkDims& links, DartID start,
+                                                       std::vector<DartID>& out) {
+    const std::size_t size = darts.size();
+    const std::size_t first = out.size();
+    if (start + kAheadOfWalk < size) // faces made together lie together
+        __builtin_prefetch(darts.data() + start + kAheadOfWalk);
+    const Dim d0 = links.dims[0], d1 = links.dims[links.count - 1];
+    const LinkColumn column0(darts, d0), column1(darts, d1);
+    out.push_back(start);
+    DartID x = start, z = start; // the walk along d0 first, and the one along d1 first
+    enum Step { kOn, kMet, kOff };
+    const auto step = [&](const LinkColumn& a, const LinkColumn& b) { // x along a, z along b
+        const DartID y = a[x], w = b[z];
+        if (y == x || w == z || y >= size || w >= size) return kOff;
+        if (a[y] != x || b[w] != z) return kOff;
+        out.push_back(y);
+        if (y == w) return kMet;
+        out.push_back(w);
+        x = y;
+        z = w;
+        return kOn;
+    };
+    for (std::size_t steps = 0; steps < size; steps += 2) {
+        Step s = step(column0, column1);
+        if (s == kOn) s = step(column1, column0);
+        if (s == kMet) return true;
+        if (s == kOff) break;
+    }
+    out.resize(first);
+    return appendDihedralPath(darts, d0, d1, start, out);
 }
 
 // Marks of the walks of this thread; a walk never calls out, so it is never re-entered.
@@ -88,9 +120,9 @@ constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
 
 // Breadth-first walk with out as its queue, marking darts as they are found and unmarking them
 // all before it returns. Throws GorvinUnexistentDartException, with out as it was, when a link
-// names no slot.
-inline void appendMarkedOrbit(const DartTable& darts, const LinkDims& links, DartID start,
-                              std::vector<DartID>& out) {
+// names no slot. Out of line, so that callers of appendOrbit take in only the walks without marks.
+[[gnu::noinline]] inline void appendMarkedOrbit(const DartTable& darts, const LinkDims& links,
+                                                DartID start, std::vector<DartID>& out) {
     DartBits& visited = walkMarks();
     const std::size_t first = out.size();
     const auto unmarkFound = [&] { // id by id, or for a large orbit, word by word

@@ -156,14 +156,13 @@ class RowMatcher {
     }
 
     // expand for rows of one dart, the hook's: the same rows and neighbours, found with fewer
-    // reads and branches, telling on the way whether the links agree with them (linksAgree).
-    // `opened` counts the neighbour relations set one way that the other row has not set back.
+    // reads and branches, telling on the way whether the links agree with them (linksAgree): each
+    // neighbour found is the row of the dart the step leads to, and that step's link returns.
     void expandFromOneDart() {
         const std::size_t n = plan_.orbitLength;
         const auto size = static_cast<DartID>(darts_.size());
         std::vector<DartID> steps(n);
         bool agree = linksInTable(darts_[rows_.left[0]], size);
-        std::int64_t opened = 0;
         used_.set(rows_.left[0], 0);
         std::vector<std::uint32_t> pending{0};
         while (!pending.empty()) {
@@ -189,14 +188,13 @@ class RowMatcher {
                 } else {
                     opp(r, k) = row;
                     if (row == r) continue;
-                    const std::uint32_t back = opp(row, k);
-                    opened += back == r ? -1 : back == kNoLink ? 1 : 0;
-                    agree = agree && (back == r || back == kNoLink);
+                    // y's own step k then leads back here, when its row reads it or already did
+                    agree = agree && darts_[y].alpha[plan_.hookDim(0, k)] == rows_.left[r];
                 }
             }
             incomplete_ = incomplete_ || !complete(r);
         }
-        rows_.linksAgree = agree && opened == 0;
+        rows_.linksAgree = agree;
         if (rows_.linksAgree) rows_.rowOfDart = std::move(used_);
     }
 
