@@ -11,7 +11,9 @@
 #include "gorvin/core/union_find.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <numeric>
 #include <utility>
 #include <vector>
@@ -19,6 +21,25 @@
 namespace gorvin {
 
 namespace detail {
+
+// The ids from a start, as a forward range: a list of own ids is written once, not filled first.
+struct CountingIterator {
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = DartID;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const DartID*;
+    using reference = DartID;
+
+    DartID id;
+    DartID operator*() const { return id; }
+    CountingIterator& operator++() {
+        ++id;
+        return *this;
+    }
+    CountingIterator operator++(int) { return {id++}; }
+    bool operator==(const CountingIterator& other) const { return id == other.id; }
+    bool operator!=(const CountingIterator& other) const { return id != other.id; }
+};
 
 template <class Neighbour>
 bool symmetric(std::size_t n, unsigned degree, const Neighbour& neighbour) {
@@ -120,8 +141,7 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
     std::vector<DartID> labels;
     labels.reserve(n);
     prefaultPages(labels.data(), std::size_t{n} * sizeof(DartID));
-    labels.resize(n);
-    std::iota(labels.begin(), labels.end(), DartID{0});
+    labels.insert(labels.end(), detail::CountingIterator{0}, detail::CountingIterator{n});
     for (std::uint32_t i = 0; i < n; ++i)
         for (unsigned k = 0; k < degree; ++k) {
             const std::uint32_t j = neighbour(i, k);
