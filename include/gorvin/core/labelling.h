@@ -22,7 +22,7 @@ namespace gorvin {
 
 namespace detail {
 
-// The ids from a start, as a forward range: a list of own ids is written once, not filled first.
+// The ids from a start, as a forward range.
 struct CountingIterator {
     using iterator_category = std::forward_iterator_tag;
     using value_type = DartID;
@@ -40,6 +40,15 @@ struct CountingIterator {
     bool operator==(const CountingIterator& other) const { return id == other.id; }
     bool operator!=(const CountingIterator& other) const { return id != other.id; }
 };
+
+} // namespace detail
+
+// Makes ids the list 0..n-1, each written once (not filled first).
+inline void assignOwnIds(std::vector<DartID>& ids, std::size_t n) {
+    ids.assign(detail::CountingIterator{0}, detail::CountingIterator{static_cast<DartID>(n)});
+}
+
+namespace detail {
 
 template <class Neighbour>
 bool symmetric(std::size_t n, unsigned degree, const Neighbour& neighbour) {
@@ -141,7 +150,7 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
     std::vector<DartID> labels;
     labels.reserve(n);
     prefaultPages(labels.data(), std::size_t{n} * sizeof(DartID));
-    labels.insert(labels.end(), detail::CountingIterator{0}, detail::CountingIterator{n});
+    assignOwnIds(labels, n);
     for (std::uint32_t i = 0; i < n; ++i)
         for (unsigned k = 0; k < degree; ++k) {
             const std::uint32_t j = neighbour(i, k);

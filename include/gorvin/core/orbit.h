@@ -32,13 +32,17 @@ constexpr std::size_t kAheadOfWalk = 64;
 // The links of every dart along one dimension, read as a strided column of the table.
 class LinkColumn {
   public:
-    LinkColumn(const DartTable& darts, Dim d) : first_(&darts.data()->alpha[d]) {}
+    LinkColumn(const DartTable& darts, Dim d)
+        : first_(&darts.data()->alpha[d]), size_(darts.size()) {}
     DartID operator[](DartID x) const { return first_[kStride * x]; }
+    // Whether y, the link of x, is a slot that links back to x.
+    bool returns(DartID x, DartID y) const { return y < size_ && (*this)[y] == x; }
 
   private:
     static constexpr std::size_t kStride = sizeof(IDart) / sizeof(DartID);
     static_assert(sizeof(IDart) == kStride * sizeof(DartID), "darts are rows of ids");
     const DartID* first_;
+    std::size_t size_;
 };
 
 // Walks on from x along d0, d1, d0, ..., appending each dart met, to the free dart that ends a
@@ -50,7 +54,7 @@ inline bool walkToPathEnd(const DartTable& darts, DartID x, Dim d0, Dim d1,
         const LinkColumn& along = columns[steps % 2];
         const DartID y = along[x];
         if (y == x) return true;
-        if (y >= darts.size() || along[y] != x) return false;
+        if (!along.returns(x, y)) return false;
         out.push_back(y);
         x = y;
     }
@@ -89,8 +93,7 @@ inline bool walkToPathEnd(const DartTable& darts, DartID x, Dim d0, Dim d1,
     enum Step { kOn, kMet, kOff };
     const auto step = [&](const LinkColumn& a, const LinkColumn& b) { // x along a, z along b
         const DartID y = a[x], w = b[z];
-        if (y == x || w == z || y >= size || w >= size) return kOff;
-        if (a[y] != x || b[w] != z) return kOff;
+        if (y == x || w == z || !a.returns(x, y) || !b.returns(z, w)) return kOff;
         out.push_back(y);
         if (y == w) return kMet;
         out.push_back(w);

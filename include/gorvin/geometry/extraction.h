@@ -14,7 +14,6 @@
 #include <array>
 #include <cstddef>
 #include <limits>
-#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -98,8 +97,7 @@ bool joinCells(const DartTable& darts, const Dims& dims, std::size_t bound, Cell
 template <class Dims>
 void reachCells(const DartTable& darts, const Dims& dims, std::size_t bound, Cells& cells) {
     std::vector<DartID>& labels = cells.cellOf;
-    labels.resize(bound);
-    std::iota(labels.begin(), labels.end(), DartID{0});
+    assignOwnIds(labels, bound);
     const auto degree = static_cast<unsigned>(dims.size());
     minimumReachableLabels(labels, degree, [&](std::uint32_t i, unsigned k) {
         if (!darts[i].exists()) return kNoPosition;
