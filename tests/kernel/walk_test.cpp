@@ -42,6 +42,27 @@ KERNEL_TEST(orbitsOfTheGrid) {
     CHECK(gorvin::orbitDarts(*f.gmap, {0, kWholeMap}, 0) == live);
 }
 
+// Faces of many edges, closed and open: walks longer than any buffer of a walk.
+KERNEL_TEST(longCyclesAndPathsAreWalkedWhole) {
+    for (const bool closed : {true, false})
+        for (const DartID edges : {31u, 32u, 33u, 500u}) {
+            Fixture f;
+            f.gmap->makeDarts(2 * edges);
+            for (DartID e = 0; e < edges; ++e) {
+                f.gmap->linkAlpha(0, 2 * e, 2 * e + 1);
+                if (closed || e + 1 < edges)
+                    f.gmap->linkAlpha(1, 2 * e + 1, (2 * e + 2) % (2 * edges));
+            }
+            for (const DartID start : {DartID{0}, edges, 2 * edges - 1}) {
+                std::vector<DartID> out{99};
+                gorvin::appendOrbit(*f.gmap, {0, 1}, start, out);
+                CHECK(out[0] == 99);
+                std::sort(out.begin() + 1, out.end());
+                CHECK(std::vector<DartID>(out.begin() + 1, out.end()) == ownIds(2 * edges));
+            }
+        }
+}
+
 KERNEL_TEST(aOneSidedLinkIsFollowedOneWay) {
     Fixture f = grid(1);
     f.gmap->makeDarts(1);

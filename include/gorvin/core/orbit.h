@@ -74,6 +74,28 @@ inline bool walkToPathEnd(const DartTable& darts, DartID x, Dim d0, Dim d1,
     return false;
 }
 
+// Darts found by a walk, gathered in a small buffer on the stack and moved to out in blocks: the
+// walk's loop keeps its cursor in a register and calls nothing, wherever it is inlined.
+class BufferedDarts {
+  public:
+    explicit BufferedDarts(std::vector<DartID>& out) : out_(out) {}
+    // Room for two more darts.
+    void makeRoomForTwo() {
+        if (held_ + 2 > kHeld) flush();
+    }
+    void put(DartID x) { darts_[held_++] = x; }
+    void flush() {
+        out_.insert(out_.end(), darts_, darts_ + held_);
+        held_ = 0;
+    }
+
+  private:
+    static constexpr std::size_t kHeld = 64;
+    std::vector<DartID>& out_;
+    std::size_t held_ = 0;
+    DartID darts_[kHeld];
+};
+
 // The orbit over one or two link dimensions without marks: where both are involutions its darts
 // form a path or a cycle alternating the two. A cycle is walked both ways from start at once, the
 // two walks being independent chains of reads that end where they meet; where either meets a free
@@ -88,15 +110,17 @@ inline bool walkToPathEnd(const DartTable& darts, DartID x, Dim d0, Dim d1,
         __builtin_prefetch(darts.data() + start + kAheadOfWalk);
     const Dim d0 = links.dims[0], d1 = links.dims[links.count - 1];
     const LinkColumn column0(darts, d0), column1(darts, d1);
-    out.push_back(start);
+    BufferedDarts found(out);
+    found.put(start);
     DartID x = start, z = start; // the walk along d0 first, and the one along d1 first
     enum Step { kOn, kMet, kOff };
     const auto step = [&](const LinkColumn& a, const LinkColumn& b) { // x along a, z along b
         const DartID y = a[x], w = b[z];
         if (y == x || w == z || !a.returns(x, y) || !b.returns(z, w)) return kOff;
-        out.push_back(y);
+        found.makeRoomForTwo();
+        found.put(y);
         if (y == w) return kMet;
-        out.push_back(w);
+        found.put(w);
         x = y;
         z = w;
         return kOn;
@@ -104,7 +128,10 @@ inline bool walkToPathEnd(const DartTable& darts, DartID x, Dim d0, Dim d1,
     for (std::size_t steps = 0; steps < size; steps += 2) {
         Step s = step(column0, column1);
         if (s == kOn) s = step(column1, column0);
-        if (s == kMet) return true;
+        if (s == kMet) {
+            found.flush();
+            return true;
+        }
         if (s == kOff) break;
     }
     out.resize(first);
