@@ -41,6 +41,10 @@ class DartMap {
             __builtin_prefetch(&slots_[home(key)]);
     }
 
+    // The values by key once the map is dense, else null; a set may make it dense. Writing
+    // kAbsent through it is not allowed.
+    std::uint32_t* denseValues() { return isDense() ? dense_.begin() : nullptr; }
+
     // Stores `value` under `key`; key < universe, value != kAbsent.
     void set(DartID key, std::uint32_t value) {
         if (isDense())

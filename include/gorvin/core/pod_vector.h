@@ -58,10 +58,7 @@ template <class T> class PodVector {
     // Appends n values, value i (counted from the old end) being make(i). Capacity at least
     // doubles when it runs out, so that many small appends stay linear overall.
     template <class Make> void appendGenerated(std::size_t n, Make&& make) {
-        if (n > capacity_ - size_) {
-            if (n > kMaxSize - size_) throw std::length_error("vector::append");
-            reallocate(std::min(kMaxSize, std::max(size_ + n, 2 * capacity_)));
-        }
+        reserveFor(n);
         T* out = data_ + size_;
         prefaultPages(out, n * sizeof(T));
         for (std::size_t i = 0; i < n; ++i)
@@ -70,7 +67,10 @@ template <class T> class PodVector {
     }
 
     void append(std::size_t n, const T& value) {
-        appendGenerated(n, [&](std::size_t) { return value; });
+        reserveFor(n);
+        prefaultPages(data_ + size_, n * sizeof(T));
+        std::fill_n(data_ + size_, n, value);
+        size_ += n;
     }
 
     // Shrinks to n values, or appends copies of `value` up to n.
@@ -86,6 +86,13 @@ template <class T> class PodVector {
     // The largest size std::vector allows for T.
     static constexpr std::size_t kMaxSize =
         static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) / sizeof(T);
+
+    // Room for n more values; capacity at least doubles when it grows.
+    void reserveFor(std::size_t n) {
+        if (n <= capacity_ - size_) return;
+        if (n > kMaxSize - size_) throw std::length_error("vector::append");
+        reallocate(std::min(kMaxSize, std::max(size_ + n, 2 * capacity_)));
+    }
 
     // n <= kMaxSize
     void reallocate(std::size_t n) {

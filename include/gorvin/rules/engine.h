@@ -165,36 +165,27 @@ void linkRows(IGMap<Policy>& gmap, const std::vector<LinkStep>& steps, const Rul
     }
 }
 
-// The dart that a created link of row w leads to (new darts start at base, C per row).
-inline DartID createdPartner(const CreatedLink& link, std::size_t w, const RowTable& rows,
-                             DartID base, std::size_t created) {
-    if (link.position != kNoLink)
-        return static_cast<DartID>(base + rows.neighbourRow(w, link.position) * created +
-                                   link.slot);
-    if (link.left != kNoLink) return rows.leftDart(w, link.left);
-    return static_cast<DartID>(base + w * created + link.other);
-}
-
-// Writes the links between created nodes (RulePlan::createdLinks) into the new darts, both ends of
-// each link, row by row: the new darts are free and nothing else links to them.
-template <class Policy>
-void writeCreatedLinks(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
-                       DartID base) {
-    const std::size_t created = plan.created.size();
-    for (std::size_t w = 0; w < rows.count; ++w)
-        for (const CreatedLink& link : plan.createdLinks)
-            gmap.setLink(static_cast<DartID>(base + w * created + link.slot), link.dim,
-                         createdPartner(link, w, rows, base, created));
-}
-
 // The links of the new darts with RulePlan::createdLinks made, for new darts made linked: new
-// dart i is created node i % C of row i / C. Asked in order, it counts rows and nodes on.
+// dart i is created node i % C of row i / C. Asked in order, it counts rows and nodes on. Each
+// created node's links come from a recipe made once: an offset in its row's new darts per
+// dimension (its own where nothing links it, another created node's where one does), then the
+// few links that lead out of the row, to its own node in a neighbour row or to a left dart.
 class CreatedDartLinks {
   public:
     CreatedDartLinks(const RulePlan& plan, const RowTable& rows, DartID base)
-        : rows_(rows), base_(base), created_(plan.created.size()), links_(created_) {
-        for (const CreatedLink& link : plan.createdLinks)
-            links_[link.slot].push_back(link);
+        : rows_(rows), base_(base), created_(plan.created.size()), recipes_(created_) {
+        for (std::uint32_t slot = 0; slot < created_; ++slot)
+            recipes_[slot].inRow.fill(slot);
+        for (const CreatedLink& link : plan.createdLinks) {
+            Recipe& recipe = recipes_[link.slot];
+            if (link.position == kNoLink && link.left == kNoLink) {
+                recipe.inRow[link.dim] = link.other;
+                continue;
+            }
+            const bool toNeighbour = link.position != kNoLink;
+            recipe.outOfRow[recipe.outOfRowCount++] = {link.dim, toNeighbour,
+                                                       toNeighbour ? link.position : link.left};
+        }
     }
 
     std::array<DartID, kDimension + 1> operator()(std::size_t i) {
@@ -203,10 +194,19 @@ class CreatedDartLinks {
             slot_ = i % created_;
         }
         next_ = i + 1;
-        const auto self = static_cast<DartID>(base_ + i);
-        std::array<DartID, kDimension + 1> alpha{self, self, self, self};
-        for (const CreatedLink& link : links_[slot_])
-            alpha[link.dim] = createdPartner(link, row_, rows_, base_, created_);
+        const Recipe& recipe = recipes_[slot_];
+        const auto rowBase = static_cast<DartID>(base_ + row_ * created_);
+        std::array<DartID, kDimension + 1> alpha;
+        for (Dim d = 0; d <= kDimension; ++d)
+            alpha[d] = rowBase + recipe.inRow[d];
+        for (unsigned k = 0; k < recipe.outOfRowCount; ++k) {
+            const OutOfRow& link = recipe.outOfRow[k];
+            alpha[link.dim] =
+                link.toNeighbour
+                    ? static_cast<DartID>(base_ + rows_.neighbourRow(row_, link.arg) * created_ +
+                                          slot_)
+                    : rows_.leftDart(row_, link.arg);
+        }
         if (++slot_ == created_) {
             slot_ = 0;
             ++row_;
@@ -215,12 +215,39 @@ class CreatedDartLinks {
     }
 
   private:
+    // A link to the node's own node in the neighbour row at position arg, or to the dart of left
+    // node arg.
+    struct OutOfRow {
+        Dim dim;
+        bool toNeighbour;
+        std::uint32_t arg;
+    };
+    struct Recipe {
+        std::array<std::uint32_t, kDimension + 1> inRow;
+        std::array<OutOfRow, kDimension + 1> outOfRow;
+        unsigned outOfRowCount = 0;
+    };
+
     const RowTable& rows_;
     DartID base_;
     std::size_t created_;
-    std::vector<std::vector<CreatedLink>> links_; // per created node
+    std::vector<Recipe> recipes_; // per created node
     std::size_t next_ = 0, row_ = 0, slot_ = 0;
 };
+
+// Writes the links of the new darts (CreatedDartLinks) into them, row by row: the new darts are
+// free and nothing else links to them.
+template <class Policy>
+void writeCreatedLinks(IGMap<Policy>& gmap, const RulePlan& plan, const RowTable& rows,
+                       DartID base) {
+    CreatedDartLinks links(plan, rows, base);
+    const std::size_t added = rows.count * plan.created.size();
+    for (std::size_t i = 0; i < added; ++i) {
+        const auto alpha = links(i);
+        for (Dim d = 0; d <= kDimension; ++d)
+            gmap.setLink(static_cast<DartID>(base + i), d, alpha[d]);
+    }
+}
 
 // Writes RulePlan::keptLinks into the hook's darts, in dart order.
 template <class Policy>

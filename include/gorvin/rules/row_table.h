@@ -14,6 +14,7 @@
 #include "gorvin/rules/rule_plan.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -64,8 +65,9 @@ class RowMatcher {
             used_.set(hookDarts[i], kUsed);
         }
         extend(0);
-        if (plan_.hooks.size() == 1 && plan_.leftSize == 1 && !hasLeftLinks_)
-            expandFromOneDart();
+        if (plan_.hooks.size() == 1 && plan_.leftSize == 1 && !hasLeftLinks_ &&
+            plan_.orbitLength <= kShortOrbit)
+            expandFromOneDartOfLength();
         else if (plan_.hooks.size() == 1)
             expand<1>();
         else if (plan_.leftSize > 0)
@@ -79,6 +81,7 @@ class RowMatcher {
   private:
     static constexpr std::uint32_t kUsed = kAbsent - 1; // never a row number
     static constexpr std::size_t kManyRows = std::size_t{1} << 16;
+    static constexpr std::size_t kShortOrbit = 8; // orbits of rows of one dart, as a rule has
 
     bool fresh(DartID y) const {
         // the mark first: a used dart then costs no read of the dart table
@@ -93,18 +96,22 @@ class RowMatcher {
 
     // Columns grow in batches already filled with kNoLink, so that adding a row writes nothing.
     // Once the rows are many, the columns take room for as many rows as there are darts, their
-    // bound: address space until the batches fill it, and no more copies.
+    // bound: address space until the batches fill it, and no more copies. No batch reaches past
+    // that bound, so that no page is written for rows that cannot be.
     std::uint32_t addRow() {
-        if (rows_.count == capacity_) {
-            capacity_ = std::max<std::size_t>(2 * capacity_, 16);
-            if (capacity_ == kManyRows) {
-                rows_.left.reserve((darts_.size() + 1) * plan_.leftSize);
-                rows_.opp.reserve((darts_.size() + 1) * plan_.orbitLength);
-            }
-            rows_.left.resize(capacity_ * plan_.leftSize, kNoLink);
-            rows_.opp.resize(capacity_ * plan_.orbitLength, kNoLink);
-        }
+        if (rows_.count == capacity_) growColumns();
         return static_cast<std::uint32_t>(rows_.count++);
+    }
+    [[gnu::noinline]] void growColumns() {
+        const std::size_t bound = darts_.size() + 1, previous = capacity_;
+        capacity_ =
+            std::max(rows_.count + 1, std::min(bound, std::max<std::size_t>(2 * capacity_, 16)));
+        if (previous < kManyRows && capacity_ >= kManyRows) {
+            rows_.left.reserve(bound * plan_.leftSize);
+            rows_.opp.reserve(bound * plan_.orbitLength);
+        }
+        rows_.left.resize(capacity_ * plan_.leftSize, kNoLink);
+        rows_.opp.resize(capacity_ * plan_.orbitLength, kNoLink);
     }
 
     // Gives a dart to every left node reached from the hooks through the explicit left links.
@@ -155,54 +162,94 @@ class RowMatcher {
         }
     }
 
-    // expand for rows of one dart, the hook's: the same rows and neighbours, found with fewer
-    // reads and branches, telling on the way whether the links agree with them (linksAgree): each
-    // neighbour found is the row of the dart the step leads to, and that step's link returns.
-    void expandFromOneDart() {
-        const std::size_t n = plan_.orbitLength;
+    // expand for rows of one dart, the hook's, along an orbit of at most kShortOrbit entries: the
+    // same rows and neighbours, found with fewer reads and branches, telling on the way whether
+    // the links agree with them (linksAgree): each neighbour found is the row of the dart the step
+    // leads to, and that step's link returns. The orbit's entries, the needed positions and the
+    // flags are held in locals, which the writes to the columns cannot change, and the row index
+    // is read straight from its array once it is dense. kN is the orbit's length where the caller
+    // knows it, else 0.
+    template <std::size_t kN> void expandFromOneDart() {
+        const std::size_t n = kN != 0 ? kN : plan_.orbitLength;
+        std::array<int, kShortOrbit> dims{};
+        std::copy_n(plan_.hookOrbits.begin(), n, dims.begin());
+        unsigned needed = 0; // bit j: a neighbour is needed at position j
+        for (std::uint32_t j : plan_.neededPositions)
+            needed |= 1u << j;
         const auto size = static_cast<DartID>(darts_.size());
-        std::vector<DartID> steps(n);
-        bool agree = linksInTable(darts_[rows_.left[0]], size);
+        const IDart* table = darts_.data();
+        std::array<DartID, kShortOrbit> steps{};
+        unsigned agree = linksInTable(table[rows_.left[0]], size), incomplete = 0;
         used_.set(rows_.left[0], 0);
+        std::uint32_t* rowOf = used_.denseValues(); // null while the index is a hash
         std::vector<std::uint32_t> pending{0};
         while (!pending.empty()) {
             const std::uint32_t r = pending.back();
             pending.pop_back();
-            readSteps(r, steps, 1);
+            const DartID d = rows_.left[r];
+            for (std::size_t k = 0; k < n; ++k) { // requested together, so that the reads overlap
+                const DartID y = dims[k] == -1 ? kNoLink : table[d].neighbour(dims[k]);
+                steps[k] = y;
+                if (y < size) {
+                    used_.prefetch(y);
+                    __builtin_prefetch(table + y);
+                }
+            }
+            std::uint32_t* mine = &rows_.opp[r * n]; // row r's neighbours, until addRow moves them
             for (std::size_t k = 0; k < n; ++k) {
                 const DartID y = steps[k];
-                const std::uint32_t row = used_.get(y);
-                const std::uint32_t mine = opp(r, k);
-                if (row == kAbsent && y < size && darts_[y].exists()) {
-                    agree = agree && mine == kNoLink && linksInTable(darts_[y], size);
+                const std::uint32_t row = !rowOf ? used_.get(y) : y < size ? rowOf[y] : kAbsent;
+                if (row == kAbsent && y < size && table[y].exists()) {
+                    agree &= (mine[k] == kNoLink) & linksInTable(table[y], size);
                     const std::uint32_t c = addRow();
-                    used_.set(y, c);
-                    opp(r, k) = c; // addRow may have moved the column
-                    opp(c, k) = r;
+                    if (rowOf) {
+                        rowOf[y] = c;
+                    } else {
+                        used_.set(y, c);
+                        rowOf = used_.denseValues();
+                    }
+                    mine = &rows_.opp[r * n];
+                    mine[k] = c;
+                    rows_.opp[c * n + k] = r;
                     rows_.left[c] = y;
                     pending.push_back(c);
                 } else if (row == kAbsent) { // no dart of a row: no neighbour here
-                    agree = agree && mine == kNoLink;
-                } else if (mine != kNoLink) {
-                    agree = agree && mine == row;
+                    agree &= mine[k] == kNoLink;
+                } else if (mine[k] != kNoLink) {
+                    agree &= mine[k] == row;
                 } else {
-                    opp(r, k) = row;
-                    if (row == r) continue;
+                    mine[k] = row;
                     // y's own step k then leads back here, when its row reads it or already did
-                    agree = agree && darts_[y].alpha[plan_.hookDim(0, k)] == rows_.left[r];
+                    agree &= row == r || table[y].alpha[dims[k]] == d;
                 }
+                incomplete |= (needed >> k) & (mine[k] == kNoLink);
             }
-            incomplete_ = incomplete_ || !complete(r);
         }
-        rows_.linksAgree = agree;
+        incomplete_ = incomplete != 0;
+        rows_.linksAgree = agree != 0;
         if (rows_.linksAgree) rows_.rowOfDart = std::move(used_);
+    }
+
+    // expandFromOneDart for the usual orbit lengths unrolled.
+    void expandFromOneDartOfLength() {
+        switch (plan_.orbitLength) {
+        case 2:
+            return expandFromOneDart<2>();
+        case 3:
+            return expandFromOneDart<3>();
+        case 4:
+            return expandFromOneDart<4>();
+        default:
+            return expandFromOneDart<0>();
+        }
     }
 
     // True when no link of the dart names an id at or past `size` but the deleted marker.
     static bool linksInTable(const IDart& dart, DartID size) {
+        unsigned outside = 0;
         for (const DartID y : dart.alpha)
-            if (y >= size && y != kDeleted) return false;
-        return true;
+            outside |= (y >= size) & (y != kDeleted);
+        return outside == 0;
     }
 
     // Marks the fresh darts of a candidate row, the first hook's with the number the row will
