@@ -42,7 +42,8 @@ KERNEL_TEST(orbitsOfTheGrid) {
     CHECK(gorvin::orbitDarts(*f.gmap, {0, kWholeMap}, 0) == live);
 }
 
-// Faces of many edges, closed and open: walks longer than any buffer of a walk.
+// Faces of many edges, closed and open, walked from either end and the middle, after darts
+// already in the list.
 KERNEL_TEST(longCyclesAndPathsAreWalkedWhole) {
     for (const bool closed : {true, false})
         for (const DartID edges : {31u, 32u, 33u, 500u}) {

@@ -74,28 +74,6 @@ inline bool walkToPathEnd(const DartTable& darts, DartID x, Dim d0, Dim d1,
     return false;
 }
 
-// Darts found by a walk, gathered in a small buffer on the stack and moved to out in blocks: the
-// walk's loop keeps its cursor in a register and calls nothing, wherever it is inlined.
-class BufferedDarts {
-  public:
-    explicit BufferedDarts(std::vector<DartID>& out) : out_(out) {}
-    // Room for two more darts.
-    void makeRoomForTwo() {
-        if (held_ + 2 > kHeld) flush();
-    }
-    void put(DartID x) { darts_[held_++] = x; }
-    void flush() {
-        out_.insert(out_.end(), darts_, darts_ + held_);
-        held_ = 0;
-    }
-
-  private:
-    static constexpr std::size_t kHeld = 64;
-    std::vector<DartID>& out_;
-    std::size_t held_ = 0;
-    DartID darts_[kHeld];
-};
-
 // The orbit over one or two link dimensions without marks: where both are involutions its darts
 // form a path or a cycle alternating the two. A cycle is walked both ways from start at once, the
 // two walks being independent chains of reads that end where they meet; where either meets a free
@@ -110,17 +88,15 @@ class BufferedDarts {
         __builtin_prefetch(darts.data() + start + kAheadOfWalk);
     const Dim d0 = links.dims[0], d1 = links.dims[links.count - 1];
     const LinkColumn column0(darts, d0), column1(darts, d1);
-    BufferedDarts found(out);
-    found.put(start);
+    out.push_back(start);
     DartID x = start, z = start; // the walk along d0 first, and the one along d1 first
     enum Step { kOn, kMet, kOff };
     const auto step = [&](const LinkColumn& a, const LinkColumn& b) { // x along a, z along b
         const DartID y = a[x], w = b[z];
         if (y == x || w == z || !a.returns(x, y) || !b.returns(z, w)) return kOff;
-        found.makeRoomForTwo();
-        found.put(y);
+        out.push_back(y);
         if (y == w) return kMet;
-        found.put(w);
+        out.push_back(w);
         x = y;
         z = w;
         return kOn;
@@ -128,10 +104,7 @@ class BufferedDarts {
     for (std::size_t steps = 0; steps < size; steps += 2) {
         Step s = step(column0, column1);
         if (s == kOn) s = step(column1, column0);
-        if (s == kMet) {
-            found.flush();
-            return true;
-        }
+        if (s == kMet) return true;
         if (s == kOff) break;
     }
     out.resize(first);
@@ -185,9 +158,11 @@ constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
 
 // The orbit of start over the link dimensions of a list read once (LinkDims), for walks from
 // many darts: appendOrbit below, for a list that is not empty and holds no whole-map marker.
+// Flattened, so that the walk's appends are inlined into it however large its caller is: a walk
+// without marks makes no call per dart.
 template <class Policy>
-void appendOrbit(const IGMap<Policy>& gmap, const LinkDims& links, DartID start,
-                 std::vector<DartID>& out) {
+[[gnu::flatten]] void appendOrbit(const IGMap<Policy>& gmap, const LinkDims& links, DartID start,
+                                  std::vector<DartID>& out) {
     const auto& darts = gmap.darts();
     if (start >= darts.size()) throw GorvinUnexistentDartException{};
     if (links.count == 0) {
