@@ -10,7 +10,9 @@
 #include "gorvin/core/neighbour.h"
 #include "gorvin/core/types.h"
 
+#include <array>
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -35,16 +37,40 @@ std::vector<DartID> isletLabels(const IGMap<Policy>& gmap, const std::vector<int
     return labels;
 }
 
+namespace detail {
+
+// The islet of the whole table over the links of `links`, with kCount of them where the caller
+// knows how many (the loop over them is then unrolled), else 0.
+template <unsigned kCount, class Policy>
+std::vector<DartID> wholeTableIslet(const IGMap<Policy>& gmap, const LinkDims& links) {
+    const auto& darts = gmap.darts();
+    const auto count = static_cast<DartID>(darts.size());
+    const std::array<Dim, kDimension + 1> dims = links.dims;
+    const auto neighbour = [&darts, count, dims](std::uint32_t i, unsigned k) {
+        const DartID y = darts[i].alpha[dims[k]];
+        return y < count ? y : kNoPosition;
+    };
+    if constexpr (kCount != 0)
+        return smallestReachablePositions(count, std::integral_constant<unsigned, kCount>{},
+                                          neighbour);
+    else
+        return smallestReachablePositions(count, links.count, neighbour);
+}
+
+} // namespace detail
+
 // The islet of the whole table: every slot starts with its own id.
 template <class Policy>
 std::vector<DartID> isletLabels(const IGMap<Policy>& gmap, const std::vector<int>& dims) {
-    const auto& darts = gmap.darts();
-    const auto count = static_cast<DartID>(darts.size());
     const LinkDims links(dims);
-    return smallestReachablePositions(count, links.count, [&](std::uint32_t i, unsigned k) {
-        const DartID y = darts[i].alpha[links.dims[k]];
-        return y < count ? y : kNoPosition;
-    });
+    switch (links.count) {
+    case 2:
+        return detail::wholeTableIslet<2>(gmap, links);
+    case 3:
+        return detail::wholeTableIslet<3>(gmap, links);
+    default:
+        return detail::wholeTableIslet<0>(gmap, links);
+    }
 }
 
 // An islet named by its list of dimensions.

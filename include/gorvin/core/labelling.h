@@ -143,9 +143,10 @@ void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
 // positions 0..n-1. Symmetric edges take one union-find pass in position order, in which a
 // label doubles as the parent link: a set's root is its smallest position and every link points
 // to a smaller position, so a last ascending pass finishes every label from an earlier one.
-// Nothing is allocated beyond the result.
-template <class Neighbour>
-std::vector<DartID> smallestReachablePositions(std::uint32_t n, unsigned degree,
+// Nothing is allocated beyond the result. The degree is an unsigned or, to unroll the loops over
+// it, an std::integral_constant.
+template <class Degree, class Neighbour>
+std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
                                                const Neighbour& neighbour) {
     std::vector<DartID> labels;
     labels.reserve(n);

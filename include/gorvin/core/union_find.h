@@ -5,29 +5,28 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace gorvin {
 
-// The root of i's set; halves the path on the way.
-inline std::uint32_t findRoot(std::vector<std::uint32_t>& parent, std::uint32_t i) {
-    while (parent[i] != i) {
-        parent[i] = parent[parent[i]];
-        i = parent[i];
-    }
-    return i;
-}
-
 // Joins the sets of i and j under the smaller of their roots; false when they were one set.
+// Both walks climb from the node whose parent is larger, and each node passed is hung under the
+// other side's parent (splicing), which shortens later walks; the walks stop as soon as they
+// meet a common parent, often below the roots.
 inline bool uniteUnderSmallest(std::vector<std::uint32_t>& parent, std::uint32_t i,
                                std::uint32_t j) {
-    const std::uint32_t a = findRoot(parent, i), b = findRoot(parent, j);
-    if (a == b) return false;
-    if (a < b)
-        parent[b] = a;
-    else
-        parent[a] = b;
-    return true;
+    while (parent[i] != parent[j]) {
+        if (parent[i] < parent[j]) std::swap(i, j); // i climbs: its parent is the larger
+        const std::uint32_t up = parent[i];
+        if (up == i) { // i is a root above which j's set already lies
+            parent[i] = parent[j];
+            return true;
+        }
+        parent[i] = parent[j];
+        i = up;
+    }
+    return false;
 }
 
 // Points every position at its root: each parent is below its child, so it already points at
