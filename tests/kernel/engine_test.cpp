@@ -106,6 +106,21 @@ KERNEL_TEST(deletingAFaceFreesTheNeighboursThatLinkedToIt) {
     CHECK(f.gmap->size() == 32 && f.gmap->neighbour(12, 2) == 25); // other seams stay
 }
 
+// A hook orbit without entries: one row, the hook dart alone, and no neighbour column.
+KERNEL_TEST(anEmptyHookOrbitMatchesTheHookAlone) {
+    Fixture f = grid(1);
+    auto rule = std::make_shared<bench::Rule>("cap");
+    rule->makeLeftNode("a", {}, true, {});
+    rule->makeRightNode("a", {}, {}, {});
+    rule->makeRightNode("b", {}, {}, {});
+    rule->linkRightNodes(3, 0, 1);
+    rule->compile();
+    int calls = 0;
+    apply(f, rule, {5}, {&calls, 0});
+    CHECK(f.gmap->size() == 9 && f.gmap->neighbour(5, 3) == 8 && f.gmap->neighbour(8, 3) == 5);
+    CHECK(f.gmap->neighbour(4, 3) == 4);
+}
+
 KERNEL_TEST(refusalsCarryTheirDiagnostic) {
     Fixture f = grid(2);
     CHECK(refusal<gorvin::GorvinInputHookWrongSizeException>(f, bench::triangulation(false),

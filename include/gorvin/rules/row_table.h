@@ -195,7 +195,8 @@ class RowMatcher {
                     __builtin_prefetch(table + y);
                 }
             }
-            std::uint32_t* mine = &rows_.opp[r * n]; // row r's neighbours, until addRow moves them
+            // row r's neighbours, until addRow moves them (no column at all for an empty orbit)
+            std::uint32_t* mine = rows_.opp.begin() + r * n;
             for (std::size_t k = 0; k < n; ++k) {
                 const DartID y = steps[k];
                 const std::uint32_t row = !rowOf ? used_.get(y) : y < size ? rowOf[y] : kAbsent;
@@ -208,7 +209,7 @@ class RowMatcher {
                         used_.set(y, c);
                         rowOf = used_.denseValues();
                     }
-                    mine = &rows_.opp[r * n];
+                    mine = rows_.opp.begin() + r * n;
                     mine[k] = c;
                     rows_.opp[c * n + k] = r;
                     rows_.left[c] = y;
