@@ -176,16 +176,8 @@ class CreatedDartLinks {
         : rows_(rows), base_(base), created_(plan.created.size()), recipes_(created_) {
         for (std::uint32_t slot = 0; slot < created_; ++slot)
             recipes_[slot].inRow.fill(slot);
-        for (const CreatedLink& link : plan.createdLinks) {
-            Recipe& recipe = recipes_[link.slot];
-            if (link.position == kNoLink && link.left == kNoLink) {
-                recipe.inRow[link.dim] = link.other;
-                continue;
-            }
-            const bool toNeighbour = link.position != kNoLink;
-            recipe.outOfRow[recipe.outOfRowCount++] = {link.dim, toNeighbour,
-                                                       toNeighbour ? link.position : link.left};
-        }
+        for (const CreatedLink& link : plan.createdLinks)
+            recipes_[link.slot].add(link);
     }
 
     std::array<DartID, kDimension + 1> operator()(std::size_t i) {
@@ -226,6 +218,21 @@ class CreatedDartLinks {
         std::array<std::uint32_t, kDimension + 1> inRow;
         std::array<OutOfRow, kDimension + 1> outOfRow;
         unsigned outOfRowCount = 0;
+
+        // Takes `link` as the node's link along its dimension, in place of any earlier one.
+        void add(const CreatedLink& link) {
+            unsigned k = 0; // the link out of the row along link.dim, or a new one
+            while (k < outOfRowCount && outOfRow[k].dim != link.dim)
+                ++k;
+            if (link.position == kNoLink && link.left == kNoLink) {
+                inRow[link.dim] = link.other;
+                if (k < outOfRowCount) outOfRow[k] = outOfRow[--outOfRowCount];
+                return;
+            }
+            if (k == outOfRowCount) ++outOfRowCount;
+            const bool toNeighbour = link.position != kNoLink;
+            outOfRow[k] = {link.dim, toNeighbour, toNeighbour ? link.position : link.left};
+        }
     };
 
     const RowTable& rows_;
