@@ -133,19 +133,22 @@ constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
         for (std::size_t i = first; i < out.size(); ++i)
             visited.unmark(out[i]);
     };
+    const std::size_t size = darts.size();
+    const IDart* table = darts.data();
+    const LinkDims dims = links; // a copy, which the writes of the walk cannot change
     visited.mark(start);
     out.push_back(start);
     for (std::size_t next = first; next < out.size(); ++next) {
-        const IDart& x = darts[out[next]];
-        for (unsigned k = 0; k < links.count; ++k) {
-            const DartID y = x.alpha[links.dims[k]];
-            if (y >= darts.size()) {
+        const IDart& x = table[out[next]];
+        for (unsigned k = 0; k < dims.count; ++k) {
+            const DartID y = x.alpha[dims.dims[k]];
+            if (y >= size) {
                 unmarkFound();
                 out.resize(first);
                 throw GorvinUnexistentDartException{};
             }
             if (!visited.mark(y)) continue;
-            __builtin_prefetch(&darts[y]); // read when the queue reaches it
+            __builtin_prefetch(table + y); // read when the queue reaches it
             if (out.size() == out.capacity() && out.size() - first >= kLargeOrbit)
                 out.reserve(first + darts.size()); // the orbit's bound: no more copies
             out.push_back(y);
