@@ -150,7 +150,7 @@ constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
             if (!visited.mark(y)) continue;
             __builtin_prefetch(table + y); // read when the queue reaches it
             if (out.size() == out.capacity() && out.size() - first >= kLargeOrbit)
-                out.reserve(first + darts.size()); // the orbit's bound: no more copies
+                out.reserve(first + size); // the orbit's bound: no more copies
             out.push_back(y);
         }
     }

@@ -67,7 +67,7 @@ class RowMatcher {
         extend(0);
         if (plan_.hooks.size() == 1 && plan_.leftSize == 1 && !hasLeftLinks_ &&
             plan_.orbitLength <= kShortOrbit)
-            expandFromOneDartOfLength();
+            expandFromOneDart();
         else if (plan_.hooks.size() == 1)
             expand<1>();
         else if (plan_.leftSize > 0)
@@ -167,10 +167,9 @@ class RowMatcher {
     // the links agree with them (linksAgree): each neighbour found is the row of the dart the step
     // leads to, and that step's link returns. The orbit's entries, the needed positions and the
     // flags are held in locals, which the writes to the columns cannot change, and the row index
-    // is read straight from its array once it is dense. kN is the orbit's length where the caller
-    // knows it, else 0.
-    template <std::size_t kN> void expandFromOneDart() {
-        const std::size_t n = kN != 0 ? kN : plan_.orbitLength;
+    // is read straight from its array once it is dense.
+    void expandFromOneDart() {
+        const std::size_t n = plan_.orbitLength;
         std::array<int, kShortOrbit> dims{};
         std::copy_n(plan_.hookOrbits.begin(), n, dims.begin());
         unsigned needed = 0; // bit j: a neighbour is needed at position j
@@ -187,14 +186,8 @@ class RowMatcher {
             const std::uint32_t r = pending.back();
             pending.pop_back();
             const DartID d = rows_.left[r];
-            for (std::size_t k = 0; k < n; ++k) { // requested together, so that the reads overlap
-                const DartID y = dims[k] == -1 ? kNoLink : table[d].neighbour(dims[k]);
-                steps[k] = y;
-                if (y < size) {
-                    used_.prefetch(y);
-                    __builtin_prefetch(table + y);
-                }
-            }
+            for (std::size_t k = 0; k < n; ++k) // requested together, so that the reads overlap
+                steps[k] = requestStep(d, dims[k]);
             // row r's neighbours, until addRow moves them (no column at all for an empty orbit)
             std::uint32_t* mine = rows_.opp.begin() + r * n;
             for (std::size_t k = 0; k < n; ++k) {
@@ -231,20 +224,6 @@ class RowMatcher {
         if (rows_.linksAgree) rows_.rowOfDart = std::move(used_);
     }
 
-    // expandFromOneDart for the usual orbit lengths unrolled.
-    void expandFromOneDartOfLength() {
-        switch (plan_.orbitLength) {
-        case 2:
-            return expandFromOneDart<2>();
-        case 3:
-            return expandFromOneDart<3>();
-        case 4:
-            return expandFromOneDart<4>();
-        default:
-            return expandFromOneDart<0>();
-        }
-    }
-
     // True when no link of the dart names an id at or past `size` but the deleted marker.
     static bool linksInTable(const IDart& dart, DartID size) {
         unsigned outside = 0;
@@ -272,16 +251,20 @@ class RowMatcher {
     void readSteps(std::uint32_t r, std::vector<DartID>& steps, std::size_t hookCount) const {
         for (std::size_t i = 0; i < hookCount; ++i) {
             const DartID d = rows_.leftDart(r, plan_.hooks[i]);
-            for (std::size_t k = 0; k < plan_.orbitLength; ++k) {
-                const int e = plan_.hookDim(i, k);
-                const DartID y = e == -1 ? kNoLink : neighbour(darts_, d, e);
-                steps[k * hookCount + i] = y;
-                if (y < darts_.size()) {
-                    used_.prefetch(y);
-                    __builtin_prefetch(&darts_[y]);
-                }
-            }
+            for (std::size_t k = 0; k < plan_.orbitLength; ++k)
+                steps[k * hookCount + i] = requestStep(d, plan_.hookDim(i, k));
         }
+    }
+
+    // The dart one step from d along orbit entry e (kNoLink for -1), its mark and slot asked for
+    // ahead of their reads.
+    DartID requestStep(DartID d, int e) const {
+        const DartID y = e == -1 ? kNoLink : neighbour(darts_, d, e);
+        if (y < darts_.size()) {
+            used_.prefetch(y);
+            __builtin_prefetch(&darts_[y]);
+        }
+        return y;
     }
 
     std::uint32_t accept(std::uint32_t r, std::size_t k, const DartID* candidate,
