@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <iterator>
 #include <numeric>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -69,7 +70,7 @@ void unionFindLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
     for (std::uint32_t i = 0; i < n; ++i)
         for (unsigned k = 0; k < degree; ++k) {
             const std::uint32_t j = neighbour(i, k);
-            if (j != kNoPosition) uniteUnderSmallest(parent, i, j);
+            if (j != kNoPosition) uniteUnderSmallest(parent.data(), i, j);
         }
     pointAtRoots(parent);
     for (std::uint32_t i = 0; i < n; ++i)
@@ -139,12 +140,34 @@ void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
 
 } // namespace detail
 
+namespace detail {
+
+template <class Visit, unsigned... k>
+void forEachLinkOf(const Visit& visit, std::integer_sequence<unsigned, k...>) {
+    (visit(k), ...);
+}
+
+// visit(k) for k = 0..degree-1, unrolled when the degree is an std::integral_constant.
+template <class Visit> void forEachLink(unsigned degree, const Visit& visit) {
+    for (unsigned k = 0; k < degree; ++k)
+        visit(k);
+}
+template <unsigned kDegree, class Visit>
+void forEachLink(std::integral_constant<unsigned, kDegree>, const Visit& visit) {
+    forEachLinkOf(visit, std::make_integer_sequence<unsigned, kDegree>{});
+}
+
+} // namespace detail
+
 // The labels of minimumReachableLabels when every position starts with its own label, for
 // positions 0..n-1. Symmetric edges take one union-find pass in position order, in which a
 // label doubles as the parent link: a set's root is its smallest position and every link points
 // to a smaller position, so a last ascending pass finishes every label from an earlier one.
-// Nothing is allocated beyond the result. The degree is an unsigned or, to unroll the loops over
-// it, an std::integral_constant.
+// Only an edge to a larger position is followed and checked to come back; the edges are
+// symmetric when those checks hold and the edges to a smaller position are as many, since each
+// checked edge i -> j is then the return of a distinct edge j -> i. Nothing is allocated beyond
+// the result. neighbour(i, k) gives a position below n or kNoPosition; the degree is an unsigned
+// or, to unroll the loops over it, an std::integral_constant.
 template <class Degree, class Neighbour>
 std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
                                                const Neighbour& neighbour) {
@@ -152,17 +175,27 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
     labels.reserve(n);
     prefaultPages(labels.data(), std::size_t{n} * sizeof(DartID));
     assignOwnIds(labels, n);
+    const Neighbour link = neighbour; // a local copy, which the label writes cannot change
+    DartID* const parent = labels.data();
+    std::uint64_t upward = 0, downward = 0;
+    bool returned = true;
     for (std::uint32_t i = 0; i < n; ++i)
-        for (unsigned k = 0; k < degree; ++k) {
-            const std::uint32_t j = neighbour(i, k);
-            if (j == kNoPosition || j == i) continue;
-            if (neighbour(j, k) != i) { // not symmetric: every component is found anew
-                std::iota(labels.begin(), labels.end(), DartID{0});
-                detail::componentLabels(labels, degree, neighbour);
-                return labels;
+        detail::forEachLink(degree, [&](unsigned k) {
+            const std::uint32_t j = link(i, k);
+            if (j < i) {
+                ++downward;
+                return;
             }
-            if (j > i) uniteUnderSmallest(labels, i, j); // j < i was united from j's side
-        }
+            if (j == kNoPosition || j == i) return;
+            returned &= link(j, k) == i;
+            ++upward;
+            uniteUnderSmallest(parent, i, j);
+        });
+    if (!returned || upward != downward) { // not symmetric: every component is found anew
+        std::iota(labels.begin(), labels.end(), DartID{0});
+        detail::componentLabels(labels, degree, neighbour);
+        return labels;
+    }
     pointAtRoots(labels);
     return labels;
 }

@@ -14,8 +14,7 @@ namespace gorvin {
 // Both walks climb from the node whose parent is larger, and each node passed is hung under the
 // other side's parent (splicing), which shortens later walks; the walks stop as soon as they
 // meet a common parent, often below the roots.
-inline bool uniteUnderSmallest(std::vector<std::uint32_t>& parent, std::uint32_t i,
-                               std::uint32_t j) {
+inline bool uniteUnderSmallest(std::uint32_t* parent, std::uint32_t i, std::uint32_t j) {
     while (parent[i] != parent[j]) {
         if (parent[i] < parent[j]) std::swap(i, j); // i climbs: its parent is the larger
         const std::uint32_t up = parent[i];
