@@ -66,7 +66,7 @@ std::size_t countJoined(const DartTable& darts, const std::vector<Dim>& dims, st
         if (!darts[i].exists()) continue;
         for (Dim d : dims) {
             const DartID j = darts[i].alpha[d];
-            if (j > i && uniteUnderSmallest(parent.data(), i, j)) ++unions;
+            if (j > i && uniteWithLarger(parent.data(), i, j)) ++unions;
         }
     }
     return liveCount - unions;

@@ -189,7 +189,7 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
             if (j == kNoPosition || j == i) return;
             returned &= link(j, k) == i;
             ++upward;
-            uniteUnderSmallest(parent, i, j);
+            uniteWithLarger(parent, i, j);
         });
     if (!returned || upward != downward) { // not symmetric: every component is found anew
         std::iota(labels.begin(), labels.end(), DartID{0});

@@ -28,6 +28,14 @@ inline bool uniteUnderSmallest(std::uint32_t* parent, std::uint32_t i, std::uint
     return false;
 }
 
+// uniteUnderSmallest for i < j. A j that is still its own root is hung at once under i's parent,
+// which lies below i and so below j: the first link to a smaller position costs one write.
+inline bool uniteWithLarger(std::uint32_t* parent, std::uint32_t i, std::uint32_t j) {
+    if (parent[j] != j) return uniteUnderSmallest(parent, i, j);
+    parent[j] = parent[i];
+    return true;
+}
+
 // Points every position at its root: each parent is below its child, so it already points at
 // its root when the ascending pass reaches the child.
 inline void pointAtRoots(std::vector<std::uint32_t>& parent) {
