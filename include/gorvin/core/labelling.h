@@ -6,6 +6,7 @@
 // over the components it reaches, which are all finished before it.
 #pragma once
 
+#include "gorvin/core/index_loop.h"
 #include "gorvin/core/prefault.h"
 #include "gorvin/core/types.h"
 #include "gorvin/core/union_find.h"
@@ -15,7 +16,6 @@
 #include <cstdint>
 #include <iterator>
 #include <numeric>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -140,25 +140,6 @@ void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
 
 } // namespace detail
 
-namespace detail {
-
-template <class Visit, unsigned... k>
-void forEachLinkOf(const Visit& visit, std::integer_sequence<unsigned, k...>) {
-    (visit(k), ...);
-}
-
-// visit(k) for k = 0..degree-1, unrolled when the degree is an std::integral_constant.
-template <class Visit> void forEachLink(unsigned degree, const Visit& visit) {
-    for (unsigned k = 0; k < degree; ++k)
-        visit(k);
-}
-template <unsigned kDegree, class Visit>
-void forEachLink(std::integral_constant<unsigned, kDegree>, const Visit& visit) {
-    forEachLinkOf(visit, std::make_integer_sequence<unsigned, kDegree>{});
-}
-
-} // namespace detail
-
 // The labels of minimumReachableLabels when every position starts with its own label, for
 // positions 0..n-1. Symmetric edges take one union-find pass in position order, in which a
 // label doubles as the parent link: a set's root is its smallest position and every link points
@@ -180,7 +161,7 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
     std::uint64_t upward = 0, downward = 0;
     bool returned = true;
     for (std::uint32_t i = 0; i < n; ++i)
-        detail::forEachLink(degree, [&](unsigned k) {
+        forEachIndex(degree, [&](unsigned k) {
             const std::uint32_t j = link(i, k);
             if (j < i) {
                 ++downward;

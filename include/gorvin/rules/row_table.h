@@ -8,6 +8,7 @@
 #include "gorvin/core/dart.h"
 #include "gorvin/core/dart_map.h"
 #include "gorvin/core/exceptions.h"
+#include "gorvin/core/index_loop.h"
 #include "gorvin/core/neighbour.h"
 #include "gorvin/core/pod_vector.h"
 #include "gorvin/core/types.h"
@@ -17,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 namespace gorvin {
@@ -168,10 +170,16 @@ class RowMatcher {
     // leads to, and that step's link returns. The orbit's entries, the needed positions and the
     // flags are held in locals, which the writes to the columns cannot change, and the row index
     // is read straight from its array once it is dense.
+    // The orbits of the usual rules (<0, 1, 2> and the like) have their length known when compiled.
     void expandFromOneDart() {
-        const std::size_t n = plan_.orbitLength;
+        if (plan_.orbitLength == 3)
+            expandFromOneDart(std::integral_constant<std::size_t, 3>{});
+        else
+            expandFromOneDart(plan_.orbitLength);
+    }
+    template <class Count> [[gnu::flatten]] void expandFromOneDart(Count n) {
         std::array<int, kShortOrbit> dims{};
-        std::copy_n(plan_.hookOrbits.begin(), n, dims.begin());
+        std::copy_n(plan_.hookOrbits.begin(), plan_.orbitLength, dims.begin());
         unsigned needed = 0; // bit j: a neighbour is needed at position j
         for (std::uint32_t j : plan_.neededPositions)
             needed |= 1u << j;
@@ -186,11 +194,11 @@ class RowMatcher {
             const std::uint32_t r = pending.back();
             pending.pop_back();
             const DartID d = rows_.left[r];
-            for (std::size_t k = 0; k < n; ++k) // requested together, so that the reads overlap
-                steps[k] = requestStep(d, dims[k]);
+            // requested together, so that the reads overlap
+            forEachIndex(n, [&](std::size_t k) { steps[k] = requestStep(d, dims[k]); });
             // row r's neighbours, until addRow moves them (no column at all for an empty orbit)
             std::uint32_t* mine = rows_.opp.begin() + r * n;
-            for (std::size_t k = 0; k < n; ++k) {
+            forEachIndex(n, [&](std::size_t k) {
                 const DartID y = steps[k];
                 const std::uint32_t row = !rowOf ? used_.get(y) : y < size ? rowOf[y] : kAbsent;
                 if (row == kAbsent && y < size && table[y].exists()) {
@@ -217,7 +225,7 @@ class RowMatcher {
                     agree &= row == r || table[y].alpha[dims[k]] == d;
                 }
                 incomplete |= (needed >> k) & (mine[k] == kNoLink);
-            }
+            });
         }
         incomplete_ = incomplete != 0;
         rows_.linksAgree = agree != 0;
