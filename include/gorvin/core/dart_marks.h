@@ -52,6 +52,20 @@ class DartBits {
     }
     void unmark(DartID i) { words_[i >> 6] &= ~(std::uint64_t{1} << (i & 63)); }
 
+    // The bits as words, with room for every id below end, for a walk that marks ids below end
+    // itself (markBit) without a check of the room per id.
+    std::uint64_t* wordsBelow(std::size_t end) {
+        const std::size_t words = (end + 63) / 64;
+        if (words_.size() < words) words_.resize(words, 0);
+        return words_.data();
+    }
+    // mark on the words of wordsBelow, for an id below its end.
+    static bool markBit(std::uint64_t* words, DartID i) {
+        const std::uint64_t bit = std::uint64_t{1} << (i & 63), word = words[i >> 6];
+        words[i >> 6] = word | bit;
+        return (word & bit) == 0;
+    }
+
     // Unmarks every id below end; costs end / 64.
     void clearBelow(std::size_t end) {
         const std::size_t words = std::min(words_.size(), (end + 63) / 64);

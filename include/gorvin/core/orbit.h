@@ -124,6 +124,8 @@ constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
 // Breadth-first walk with out as its queue, marking darts as they are found and unmarking them
 // all before it returns. Throws GorvinUnexistentDartException, with out as it was, when a link
 // names no slot. Out of line, so that callers of appendOrbit take in only the walks without marks.
+// (Unrolled over three dimensions it ran fewer instructions but took 1.6x as long on a walk of
+// 8 M darts.)
 [[gnu::noinline]] inline void appendMarkedOrbit(const DartTable& darts, const LinkDims& links,
                                                 DartID start, std::vector<DartID>& out) {
     DartBits& visited = walkMarks();
@@ -136,7 +138,8 @@ constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
     const std::size_t size = darts.size();
     const IDart* table = darts.data();
     const LinkDims dims = links; // a copy, which the writes of the walk cannot change
-    visited.mark(start);
+    std::uint64_t* const bits = visited.wordsBelow(size);
+    DartBits::markBit(bits, start);
     out.push_back(start);
     for (std::size_t next = first; next < out.size(); ++next) {
         const IDart& x = table[out[next]];
@@ -147,7 +150,7 @@ constexpr std::size_t kLargeOrbit = std::size_t{1} << 16;
                 out.resize(first);
                 throw GorvinUnexistentDartException{};
             }
-            if (!visited.mark(y)) continue;
+            if (!DartBits::markBit(bits, y)) continue;
             __builtin_prefetch(table + y); // read when the queue reaches it
             if (out.size() == out.capacity() && out.size() - first >= kLargeOrbit)
                 out.reserve(first + size); // the orbit's bound: no more copies
