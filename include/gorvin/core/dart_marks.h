@@ -42,14 +42,7 @@ class DartMarks {
 class DartBits {
   public:
     // Marks i; false when i was marked already.
-    bool mark(DartID i) {
-        const std::size_t word = i >> 6;
-        if (word >= words_.size()) words_.resize(word + 1, 0);
-        const std::uint64_t bit = std::uint64_t{1} << (i & 63);
-        if (words_[word] & bit) return false;
-        words_[word] |= bit;
-        return true;
-    }
+    bool mark(DartID i) { return markBit(wordsBelow(std::size_t{i} + 1), i); }
     void unmark(DartID i) { words_[i >> 6] &= ~(std::uint64_t{1} << (i & 63)); }
 
     // The bits as words, with room for every id below end, for a walk that marks ids below end

@@ -51,32 +51,48 @@ inline void assignOwnIds(std::vector<DartID>& ids, std::size_t n) {
 
 namespace detail {
 
-template <class Neighbour>
-bool symmetric(std::size_t n, unsigned degree, const Neighbour& neighbour) {
+// Joins the positions 0..n-1 along the edges in parent, which starts as parent[i] == i and keeps
+// every set's root its smallest position and every parent below its child. Only an edge to a
+// larger position is followed and checked to come back; true when the edges are symmetric: those
+// checks hold and the edges to a smaller position are as many, since each checked edge i -> j is
+// then the return of a distinct edge j -> i. neighbour(i, k) gives a position below n or
+// kNoPosition; the degree is an unsigned or, to unroll the loop over it, an
+// std::integral_constant.
+template <class Degree, class Neighbour>
+bool joinSymmetric(std::uint32_t* parent, std::uint32_t n, Degree degree,
+                   const Neighbour& neighbour) {
+    const Neighbour link = neighbour; // a local copy, which the parent writes cannot change
+    std::uint64_t upward = 0, downward = 0;
+    bool returned = true;
     for (std::uint32_t i = 0; i < n; ++i)
-        for (unsigned k = 0; k < degree; ++k) {
-            const std::uint32_t j = neighbour(i, k);
-            if (j != kNoPosition && neighbour(j, k) != i) return false;
-        }
-    return true;
+        forEachIndex(degree, [&](unsigned k) {
+            const std::uint32_t j = link(i, k);
+            if (j < i) {
+                ++downward;
+                return;
+            }
+            if (j == kNoPosition || j == i) return;
+            returned &= link(j, k) == i;
+            ++upward;
+            uniteWithLarger(parent, i, j);
+        });
+    return returned && upward == downward;
 }
 
-// Joins the positions along the edges, then gives each set the smallest label of its members.
+// Joins the positions along symmetric edges, then gives each set the smallest label of its
+// members; false, with the labels as they were, where the edges are not symmetric.
 template <class Neighbour>
-void unionFindLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
+bool unionFindLabels(std::vector<DartID>& labels, unsigned degree, const Neighbour& neighbour) {
     const auto n = static_cast<std::uint32_t>(labels.size());
-    std::vector<std::uint32_t> parent(n);
-    std::iota(parent.begin(), parent.end(), std::uint32_t{0});
-    for (std::uint32_t i = 0; i < n; ++i)
-        for (unsigned k = 0; k < degree; ++k) {
-            const std::uint32_t j = neighbour(i, k);
-            if (j != kNoPosition) uniteUnderSmallest(parent.data(), i, j);
-        }
+    std::vector<std::uint32_t> parent;
+    assignOwnIds(parent, n);
+    if (!joinSymmetric(parent.data(), n, degree, neighbour)) return false;
     pointAtRoots(parent);
     for (std::uint32_t i = 0; i < n; ++i)
         labels[parent[i]] = std::min(labels[parent[i]], labels[i]);
     for (std::uint32_t i = 0; i < n; ++i)
         labels[i] = labels[parent[i]];
+    return true;
 }
 
 // Iterative Tarjan; a finished component's label is final when it is popped.
@@ -141,14 +157,11 @@ void componentLabels(std::vector<DartID>& labels, unsigned degree, const Neighbo
 } // namespace detail
 
 // The labels of minimumReachableLabels when every position starts with its own label, for
-// positions 0..n-1. Symmetric edges take one union-find pass in position order, in which a
-// label doubles as the parent link: a set's root is its smallest position and every link points
-// to a smaller position, so a last ascending pass finishes every label from an earlier one.
-// Only an edge to a larger position is followed and checked to come back; the edges are
-// symmetric when those checks hold and the edges to a smaller position are as many, since each
-// checked edge i -> j is then the return of a distinct edge j -> i. Nothing is allocated beyond
-// the result. neighbour(i, k) gives a position below n or kNoPosition; the degree is an unsigned
-// or, to unroll the loops over it, an std::integral_constant.
+// positions 0..n-1. Symmetric edges take one union-find pass in position order (joinSymmetric),
+// in which a label doubles as the parent link: a set's root is its smallest position and every
+// link points to a smaller position, so a last ascending pass finishes every label from an
+// earlier one. Nothing is allocated beyond the result. neighbour and degree as for
+// joinSymmetric.
 template <class Degree, class Neighbour>
 std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
                                                const Neighbour& neighbour) {
@@ -156,23 +169,8 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
     labels.reserve(n);
     prefaultPages(labels.data(), std::size_t{n} * sizeof(DartID));
     assignOwnIds(labels, n);
-    const Neighbour link = neighbour; // a local copy, which the label writes cannot change
-    DartID* const parent = labels.data();
-    std::uint64_t upward = 0, downward = 0;
-    bool returned = true;
-    for (std::uint32_t i = 0; i < n; ++i)
-        forEachIndex(degree, [&](unsigned k) {
-            const std::uint32_t j = link(i, k);
-            if (j < i) {
-                ++downward;
-                return;
-            }
-            if (j == kNoPosition || j == i) return;
-            returned &= link(j, k) == i;
-            ++upward;
-            uniteWithLarger(parent, i, j);
-        });
-    if (!returned || upward != downward) { // not symmetric: every component is found anew
+    if (!detail::joinSymmetric(labels.data(), n, degree, neighbour)) {
+        // not symmetric: every component is found anew
         std::iota(labels.begin(), labels.end(), DartID{0});
         detail::componentLabels(labels, degree, neighbour);
         return labels;
@@ -186,9 +184,7 @@ std::vector<DartID> smallestReachablePositions(std::uint32_t n, Degree degree,
 template <class Neighbour>
 void minimumReachableLabels(std::vector<DartID>& labels, unsigned degree,
                             const Neighbour& neighbour) {
-    if (detail::symmetric(labels.size(), degree, neighbour))
-        detail::unionFindLabels(labels, degree, neighbour);
-    else
+    if (!detail::unionFindLabels(labels, degree, neighbour))
         detail::componentLabels(labels, degree, neighbour);
 }
 

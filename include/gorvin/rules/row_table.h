@@ -170,7 +170,8 @@ class RowMatcher {
     // leads to, and that step's link returns. The orbit's entries, the needed positions and the
     // flags are held in locals, which the writes to the columns cannot change, and the row index
     // is read straight from its array once it is dense.
-    // The orbits of the usual rules (<0, 1, 2> and the like) have their length known when compiled.
+    // Orbits of three entries, the usual rules' (<0, 1, 2> and the like), run with that length
+    // known when compiled.
     void expandFromOneDart() {
         if (plan_.orbitLength == 3)
             expandFromOneDart(std::integral_constant<std::size_t, 3>{});
